@@ -1,0 +1,62 @@
+// Occurrence arithmetic: next date, days until it, age reached, and the due selection.
+#pragma once
+
+#include "core/person_record.h"
+
+#include <chrono>
+#include <vector>
+
+namespace kivo {
+
+// A local calendar date. Day counts are differences of sys_days: exact calendar days, whatever
+// the time zone and daylight saving.
+using Date = std::chrono::year_month_day;
+
+// The date (year, month, day) with a day that the month lacks rolled over into the next month
+// (31 April gives 1 May, 29 February of a common year gives 1 March), as mktime normalises.
+// month must be 1..12 and day 1..31.
+Date makeDate(int year, int month, int day);
+int daysBetween(Date from, Date to); // to - from, in calendar days
+
+// True when the record's day and month can be computed: day 1..31 and month 1..12. Any other
+// record has no date: it is not computed, its derived fields stay -1, and it is never due.
+bool hasUsableDate(const PersonRecord& record);
+
+// The day a record's date is counted on in `year`: its own day, except that a 29 February counts
+// on 28 February (leapling 0) or 1 March (any other leapling) in every year.
+Date countedDate(const PersonRecord& record, int year);
+
+// Fills nextYear, daysUntil and age of the record for the reference day.
+void ComputeOccurrence(PersonRecord& record, Date today);
+
+// True when the date's (month, day) comes earlier in the year than today's; years are ignored.
+bool IsBeforeToday(Date date, Date today);
+
+// The date shown for the record's next occurrence: the counted day in nextYear, so that the
+// weekday, the date and the day count of a reminder always agree.
+Date ShownDate(const PersonRecord& record);
+
+enum class DueKind { Upcoming, Past };
+
+struct DueEntry {
+    PersonRecord* record = nullptr;
+    DueKind kind = DueKind::Upcoming;
+    int distance = 0;       // days until (upcoming) or days ago (past)
+    int occurrenceYear = 0; // the calendar year of the occurrence this entry is about
+};
+
+struct DueSelection {
+    std::vector<DueEntry> entries; // in the reminder window's order, top to bottom
+    bool anyUpcoming = false;
+};
+
+// The largest past window that is honoured; a longer one is cut to it (about a hundred years).
+inline constexpr int kMaxPastDays = 36600;
+
+// Selects the due entries: past ones (k days before `now`, k = pastDays..1, oldest first), then
+// upcoming ones by increasing distance; within one kind and distance, reverse list order.
+// `today` is the run's reference day (the derived fields were computed against it); `now` is the
+// current local date, which the past part counts from.
+DueSelection SelectDue(RecordList& records, Date today, int pastDays, Date now);
+
+} // namespace kivo

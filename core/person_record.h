@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,7 +40,7 @@ public:
     class const_iterator;
     class iterator {
     public:
-        using iterator_category = std::random_access_iterator_tag;
+        using iterator_category = std::forward_iterator_tag;
         using value_type = PersonRecord;
         using difference_type = std::ptrdiff_t;
         using pointer = PersonRecord*;
@@ -57,7 +58,7 @@ public:
     };
     class const_iterator {
     public:
-        using iterator_category = std::random_access_iterator_tag;
+        using iterator_category = std::forward_iterator_tag;
         using value_type = PersonRecord;
         using difference_type = std::ptrdiff_t;
         using pointer = const PersonRecord*;

@@ -13,6 +13,14 @@ namespace kivo {
 // a file that ends with LF has no extra empty line after it.
 std::vector<std::string> splitTextLines(std::string_view bytes);
 
+// How a read ended: every line read, the file not opened (missing, unreadable, or a folder), or a
+// read that failed part-way.
+enum class TextReadStatus { Ok, CannotOpen, ReadError };
+
+// Reads a whole file and appends its lines to `lines`. After a failed read only the complete lines
+// before the failure are appended.
+TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& lines);
+
 // Reads a whole file and appends its lines to `lines`. Returns false when the file cannot be
 // opened or a read fails part-way (the lines read before the failure stay appended).
 bool readTextLines(const std::string& path, std::vector<std::string>& lines);

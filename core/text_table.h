@@ -19,7 +19,8 @@ using TextTable = std::vector<TextPair>;
 void parseTextTable(const std::vector<std::string>& lines, TextTable& texts);
 
 // Loads "strings.ini" from the working directory, or only when that cannot be opened, from the
-// data folder. Both folders end with the path separator. Returns whether a file was read.
+// data folder. Both folders end with the path separator. Returns whether a file was opened and
+// read to its end (after a failure part-way, the pairs read so far stay).
 bool loadTextTable(const std::string& workingFolder, const std::string& dataFolder,
                    TextTable& texts);
 

@@ -1,0 +1,164 @@
+// Stored settings: defaults on a first run, reading value by value, writing all nine, and
+// "pre.ini".
+#include "core/app_settings.h"
+
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+MemorySettingsStore storeWithAllValues() {
+    MemorySettingsStore store;
+    for (const auto& [name, text] : Values{{"aot", "1"},
+                                           {"onceaday", "0"},
+                                           {"printlarge", "1"},
+                                           {"largereminder", "0"},
+                                           {"days", "30"},
+                                           {"icon", "7"},
+                                           {"lastrun", "20260305"},
+                                           {"sorted", "-3"},
+                                           {"past", "2"}})
+        store.setValue(name, text);
+    return store;
+}
+
+TEST(Settings, FirstRunSetsDefaultsAndStoresAllNineValuesAtOnce) {
+    MemorySettingsStore store;
+    AppSettings settings;
+    readSettings(settings, store, "20260306");
+    EXPECT_FALSE(settings.alwaysOnTop);
+    EXPECT_FALSE(settings.onceADay);
+    EXPECT_FALSE(settings.printLarge);
+    EXPECT_FALSE(settings.largeReminder);
+    EXPECT_EQ(settings.daysAhead, 14);
+    EXPECT_EQ(settings.defaultIcon, 1);
+    EXPECT_EQ(settings.sortColumn, 1);
+    EXPECT_EQ(settings.pastDays, 0);
+    EXPECT_EQ(settings.lastRun, "");
+    EXPECT_TRUE(store.keyExists());
+    EXPECT_EQ(store.values(), (Values{{"aot", "0"},
+                                      {"onceaday", "0"},
+                                      {"printlarge", "0"},
+                                      {"largereminder", "0"},
+                                      {"days", "14"},
+                                      {"icon", "1"},
+                                      {"lastrun", "20260306"},
+                                      {"sorted", "1"},
+                                      {"past", "0"}}));
+}
+
+TEST(Settings, ReadsEveryStoredValue) {
+    MemorySettingsStore store = storeWithAllValues();
+    AppSettings settings;
+    readSettings(settings, store, "20260306");
+    EXPECT_TRUE(settings.alwaysOnTop);
+    EXPECT_FALSE(settings.onceADay);
+    EXPECT_TRUE(settings.printLarge);
+    EXPECT_FALSE(settings.largeReminder);
+    EXPECT_EQ(settings.daysAhead, 30);
+    EXPECT_EQ(settings.defaultIcon, 7);
+    EXPECT_EQ(settings.lastRun, "20260305");
+    EXPECT_EQ(settings.sortColumn, -3);
+    EXPECT_EQ(settings.pastDays, 2);
+    EXPECT_EQ(store.writeCount(), 0u); // reading an existing key writes nothing
+}
+
+TEST(Settings, MissingDaysValueIsNotTheMissingKey) {
+    MemorySettingsStore store = storeWithAllValues();
+    store.eraseValue("days");
+    store.eraseValue("sorted");
+    AppSettings settings; // fields start at 0, as start-up leaves them
+    readSettings(settings, store, "20260306");
+    EXPECT_EQ(settings.daysAhead, 0);
+    EXPECT_EQ(settings.sortColumn, 0);
+    EXPECT_EQ(settings.defaultIcon, 7);
+}
+
+TEST(Settings, ValuesAreReadAsAtoiReadsThem) {
+    MemorySettingsStore store = storeWithAllValues();
+    store.setValue("onceaday", "2");
+    store.setValue("aot", "yes"); // not a number: 0
+    store.setValue("days", " 21 days");
+    store.setValue("icon", "");
+    AppSettings settings;
+    readSettings(settings, store, "20260306");
+    EXPECT_TRUE(settings.onceADay);
+    EXPECT_FALSE(settings.alwaysOnTop);
+    EXPECT_EQ(settings.daysAhead, 21);
+    EXPECT_EQ(settings.defaultIcon, 0);
+
+    ASSERT_TRUE(writeSettings(settings, store, "20260306"));
+    EXPECT_EQ(store.readValue("onceaday"), "1");
+    EXPECT_EQ(store.readValue("aot"), "0");
+}
+
+TEST(Settings, ValueLongerThanTheReadLimitIsIgnored) {
+    MemorySettingsStore store = storeWithAllValues();
+    store.setValue("days", std::string(kSettingsValueLimit, ' ') + "9");     // 81 bytes
+    store.setValue("past", std::string(kSettingsValueLimit - 1, ' ') + "9"); // 80 bytes
+    store.setValue("lastrun", std::string(kSettingsValueLimit + 1, '2'));
+    AppSettings settings;
+    settings.daysAhead = 5;
+    settings.lastRun = "before";
+    readSettings(settings, store, "20260306");
+    EXPECT_EQ(settings.daysAhead, 5);
+    EXPECT_EQ(settings.pastDays, 9);
+    EXPECT_EQ(settings.lastRun, "before");
+}
+
+TEST(Settings, LastRunIsAlwaysWrittenFromTodaysKey) {
+    MemorySettingsStore store = storeWithAllValues();
+    AppSettings settings;
+    readSettings(settings, store, "20260306");
+    settings.daysAhead = 365;
+    settings.sortColumn = -9;
+    ASSERT_TRUE(writeSettings(settings, store, dayKey(2026, 3, 6)));
+    EXPECT_EQ(settings.lastRun, "20260305");
+    EXPECT_EQ(store.values(), (Values{{"aot", "1"},
+                                      {"onceaday", "0"},
+                                      {"printlarge", "1"},
+                                      {"largereminder", "0"},
+                                      {"days", "365"},
+                                      {"icon", "7"},
+                                      {"lastrun", "20260306"},
+                                      {"sorted", "-9"},
+                                      {"past", "2"}}));
+    EXPECT_EQ(store.writeCount(), 9u);
+}
+
+TEST(Settings, UnwritableStoreWritesNothingButDefaultsStillApply) {
+    MemorySettingsStore store;
+    store.setWritable(false);
+    AppSettings settings;
+    readSettings(settings, store, "20260306");
+    EXPECT_EQ(settings.daysAhead, 14);
+    EXPECT_FALSE(store.keyExists());
+    EXPECT_FALSE(writeSettings(settings, store, "20260306"));
+    EXPECT_EQ(store.writeCount(), 0u);
+    EXPECT_TRUE(store.values().empty());
+}
+
+TEST(DayKey, IsZeroPaddedSoNoTwoDaysShareAKey) {
+    EXPECT_EQ(dayKey(2026, 3, 6), "20260306");
+    EXPECT_EQ(dayKey(2026, 12, 31), "20261231");
+    EXPECT_NE(dayKey(2026, 1, 11), dayKey(2026, 11, 1));
+}
+
+TEST(Presets, EveryLineIsAnEntryUntrimmed) {
+    test::TempFolder folder;
+    const std::string path = folder.file("pre.ini");
+    test::writeBytes(path, "Hey! \r\n\r\n  Note: \r\nlast");
+    std::vector<std::string> presets{"earlier"};
+    EXPECT_TRUE(readPresets(path, presets));
+    EXPECT_EQ(presets, (std::vector<std::string>{"earlier", "Hey! ", "", "  Note: ", "last"}));
+
+    EXPECT_FALSE(readPresets(folder.file("missing.ini"), presets));
+    EXPECT_EQ(presets.size(), 5u);
+}
+
+} // namespace
+} // namespace kivo

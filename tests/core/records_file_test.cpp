@@ -1,0 +1,357 @@
+// The records file: exact bytes written, tolerant reading, the escape for unwritable values, and
+// saving that survives a failing disk.
+#include "core/records_file.h"
+
+#include "core/text_file.h"
+#include "file_size_limit.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+namespace kivo {
+namespace {
+
+using test::readBytes;
+using test::TempFolder;
+using test::writeBytes;
+
+const std::string kHeaderLine = std::string(kRecordsHeader) + "\r\n";
+
+PersonRecord makeRecord(std::string name, int day, int month, int year, int icon, int skipYear,
+                        int daysInAdvance, int type, bool infoOnly, std::string email,
+                        bool dontPrint, int leapling) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day;
+    r.month = month;
+    r.year = year;
+    r.icon = icon;
+    r.skipYear = skipYear;
+    r.daysInAdvance = daysInAdvance;
+    r.type = type;
+    r.infoOnly = infoOnly;
+    r.email = std::move(email);
+    r.dontPrint = dontPrint;
+    r.leapling = leapling;
+    return r;
+}
+
+// Every stored field; the derived ones are not part of the file.
+void expectSameStoredFields(const PersonRecord& a, const PersonRecord& b) {
+    EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.day, b.day);
+    EXPECT_EQ(a.month, b.month);
+    EXPECT_EQ(a.year, b.year);
+    EXPECT_EQ(a.icon, b.icon);
+    EXPECT_EQ(a.skipYear, b.skipYear);
+    EXPECT_EQ(a.daysInAdvance, b.daysInAdvance);
+    EXPECT_EQ(a.type, b.type);
+    EXPECT_EQ(a.infoOnly, b.infoOnly);
+    EXPECT_EQ(a.email, b.email);
+    EXPECT_EQ(a.dontPrint, b.dontPrint);
+    EXPECT_EQ(a.leapling, b.leapling);
+}
+
+TEST(RecordsFileWriter, WritesTheFileByteForByte) {
+    RecordList records;
+    records.append(
+        makeRecord("Anna Berg", 7, 3, 1961, 2, -1, 14, 0, false, "anna@example.org", false, 1));
+    records.append(makeRecord("Smith, John", 29, 2, 1980, 12, 2026, 7, 3, true, "", true, 0));
+    records.append(makeRecord("Say \"hi\"", -1, -1, -1, -1, -1, 0, 0, false, "", false, -1));
+    records.append(parseRecordLine("")); // the record an empty line gives
+    records.append(makeRecord("100% Pat \xE9t\xE9", 1, 12, 0, 31, -1, 365, 1, false,
+                              "pat@example.org", false, 1));
+
+    const std::string expected =
+        kHeaderLine + "mailpath=mutt -s Hello %s\r\n"
+                      "Anna Berg,07031961,2,-1,14,0,0,anna@example.org,0,1,\r\n"
+                      "\"Smith, John\",29021980,12,2026,7,3,1,,1,0,\r\n"
+                      "Say \"hi\",-1-1-001,-1,-1,0,0,0,,0,-1,\r\n"
+                      ",00000000,0,0,0,0,0,,0,1,\r\n"
+                      "100% Pat \xE9t\xE9,01120000,31,-1,365,1,0,pat@example.org,0,1,\r\n";
+    EXPECT_EQ(formatRecordsFile(records, "mutt -s Hello %s"), expected);
+
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    std::string error;
+    ASSERT_TRUE(writeRecordsFile(path, records, "mutt -s Hello %s", &error)) << error;
+    EXPECT_EQ(readBytes(path), expected);
+}
+
+TEST(RecordsFileWriter, EmptyMailPathWritesNoMailLine) {
+    RecordList records;
+    EXPECT_EQ(formatRecordsFile(records, ""), kHeaderLine);
+}
+
+TEST(RecordsFileReader, ReadsEveryKindOfLine) {
+    const std::string file = kHeaderLine +
+                             "MailPath=first %s\r\n"
+                             "Anna Berg,07031961,2,-1,14,0,0,anna@example.org,0,1,\r\n"
+                             "\r\n"
+                             "no commas here\r\n"
+                             "Old Style,29021976,4,-1,3,0,0,old@example.org,0,\r\n"
+                             "Zero Leap,29021976,4,-1,3,0,0,,0,0,\r\n"
+                             "No Last Comma,29021976,4,-1,3,0,0,,0,1\r\n"
+                             "\"Smith, John\",01011990,1,2025,5,1,1,j@x.org,1,1,\r\n"
+                             "# NAME, another comment\r\n"
+                             "Blanks,0703 961, 3x,+4,-2, 1,1 ,e,01,1,\r\n"
+                             "Short,123,0,0,0,0,0,,0,1,\n" // bare LF
+                             "Pct %41,-1-1-001,0,0,0,0,0,%2C,0,1,\r\n"
+                             "mailPATH=\r\n";
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    writeBytes(path, file);
+
+    RecordList records;
+    records.append(makeRecord("Kept", 1, 1, 2000, 0, -1, 0, 0, false, "", false, 1));
+    std::string mailPath = "old";
+    ASSERT_TRUE(readRecordsFile(path, records, mailPath));
+    EXPECT_EQ(mailPath, ""); // the later, empty mail line wins
+    ASSERT_EQ(records.size(), 11u);
+
+    EXPECT_EQ(records[0].name, "Kept"); // the list is appended to, not emptied
+    expectSameStoredFields(records[1], makeRecord("Anna Berg", 7, 3, 1961, 2, -1, 14, 0, false,
+                                                  "anna@example.org", false, 1));
+    // An empty line is a record: empty name, date 0/0/0, zeros, LEAPLING 1.
+    expectSameStoredFields(records[2], makeRecord("", 0, 0, 0, 0, 0, 0, 0, false, "", false, 1));
+    // Without any comma, no field is found at all, not even LEAPLING.
+    expectSameStoredFields(records[3], makeRecord("", 0, 0, 0, 0, 0, 0, 0, false, "", false, 0));
+    EXPECT_EQ(records[4].leapling, 1); // older format without LEAPLING: "March 1"
+    EXPECT_EQ(records[4].email, "old@example.org");
+    EXPECT_EQ(records[5].leapling, 0);
+    EXPECT_EQ(records[6].leapling, 0); // last field without its comma reads as 0
+    EXPECT_EQ(records[6].name, "No Last Comma");
+    expectSameStoredFields(
+        records[7], makeRecord("Smith, John", 1, 1, 1990, 1, 2025, 5, 1, true, "j@x.org", true, 1));
+    // atoi rules, and flags that are "1" exactly or else 0.
+    expectSameStoredFields(records[8],
+                           makeRecord("Blanks", 7, 3, 961, 3, 4, -2, 1, false, "e", false, 1));
+    EXPECT_EQ(records[9].day, 12);
+    EXPECT_EQ(records[9].month, 3);
+    EXPECT_EQ(records[9].year, 123);
+    // Without our marker, '%' sequences are the user's own text.
+    expectSameStoredFields(records[10],
+                           makeRecord("Pct %41", -1, -1, -1, 0, 0, 0, 0, false, "%2C", false, 1));
+}
+
+TEST(RecordsFileReader, MalformedQuotesStillGiveOneRecordEach) {
+    std::string mailPath;
+    RecordList records;
+    parseRecordsLines({"\"", "\"Unclosed,01011990,1,", "\"Quoted\"", "\"a\"x07031961,5,"}, records,
+                      mailPath);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[2].name, "Quoted");
+    EXPECT_EQ(records[2].leapling, 1);
+    // The character after the closing quote is skipped whatever it is.
+    EXPECT_EQ(records[3].name, "a");
+    EXPECT_EQ(records[3].day, 7);
+    EXPECT_EQ(records[3].icon, 5);
+}
+
+TEST(RecordsFileReader, MissingFileLeavesEverythingAsItWas) {
+    TempFolder folder;
+    RecordList records;
+    records.append(PersonRecord{});
+    std::string mailPath = "keep";
+    EXPECT_FALSE(readRecordsFile(folder.file("absent.ini"), records, mailPath));
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_EQ(mailPath, "keep");
+}
+
+TEST(RecordsFileRoundTrip, QuotesCommasAndMailCase) {
+    RecordList records;
+    records.append(makeRecord("Smith, John", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
+    records.append(makeRecord("#1, best", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
+    records.append(makeRecord("MailPath=x, y", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
+    records.append(makeRecord("Ends in CR\r", 1, 2, 1950, 3, -1, 4, 0, false, "cr\r", false, 1));
+    const std::string bytes = formatRecordsFile(records, "");
+    // None of these needs more than the quotes of the plain format.
+    EXPECT_EQ(bytes, kHeaderLine + "\"Smith, John\",01021950,3,-1,4,0,0,,0,1,\r\n"
+                                   "\"#1, best\",01021950,3,-1,4,0,0,,0,1,\r\n"
+                                   "\"MailPath=x, y\",01021950,3,-1,4,0,0,,0,1,\r\n"
+                                   "Ends in CR\r,01021950,3,-1,4,0,0,cr\r,0,1,\r\n");
+    RecordList back;
+    std::string mailPath;
+    parseRecordsLines(splitTextLines(bytes), back, mailPath);
+    ASSERT_EQ(back.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        expectSameStoredFields(back[i], records[i]);
+}
+
+// Values the plain format would lose: each must come back unchanged, and the line must still read
+// right, apart from the two texts, for a reader that stops at LEAPLING.
+TEST(RecordsFileEscape, UnwritableValuesSurviveAndOlderReadersKeepTheNumbers) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"#hashtag", ""},
+        {"\"quoted\" start", ""},
+        {"\"", ""},
+        {"Smith, \"Johnny\" John", ""},
+        {"mailpath=evil", ""},
+        {"MAILPATH=evil too", ""},
+        {"line\nfeed", ""},
+        {"ctrl\x1Az", ""},
+        {"plain", "a,b@example.org"},
+        {"plain", "x\ny"},
+        {"plain", "z\x1A"},
+        {"#50% \"off\", mailpath=\r\n", "%,\"\r\n\x1A%41"},
+    };
+    for (const auto& [name, email] : cases) {
+        SCOPED_TRACE(name + " / " + email);
+        const PersonRecord record =
+            makeRecord(name, 29, 2, 1984, 17, 2027, 21, 3, true, email, true, 0);
+        const std::string line = formatRecordLine(record);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        EXPECT_EQ(line.find('\x1A'), std::string::npos);
+
+        RecordList back;
+        std::string mailPath = "unchanged";
+        parseRecordsLines({line}, back, mailPath);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(mailPath, "unchanged");
+        expectSameStoredFields(back[0], record);
+
+        const std::string marker = "escaped,";
+        ASSERT_GE(line.size(), marker.size());
+        ASSERT_EQ(line.substr(line.size() - marker.size()), marker);
+        const PersonRecord older = parseRecordLine(line.substr(0, line.size() - marker.size()));
+        PersonRecord expected = record;
+        expected.name = older.name;
+        expected.email = older.email;
+        expectSameStoredFields(older, expected);
+    }
+}
+
+TEST(RecordsFileEscape, EscapedLineFormat) {
+    const PersonRecord record =
+        makeRecord("#1 fan, 100%", 5, 6, 1970, 1, -1, 2, 0, false, "a,b", false, 1);
+    EXPECT_EQ(formatRecordLine(record),
+              "%231 fan%2C 100%25,05061970,1,-1,2,0,0,a%2Cb,0,1,escaped,");
+    const PersonRecord mail = makeRecord("Mailpath=", 5, 6, 1970, 1, -1, 2, 0, false, "", false, 1);
+    EXPECT_EQ(formatRecordLine(mail), "%4Dailpath=,05061970,1,-1,2,0,0,,0,1,escaped,");
+}
+
+// The line the plain format gives, written independently of the writer under test.
+std::string plainLine(const PersonRecord& r) {
+    std::string name = r.name;
+    if (name.find(',') != std::string::npos) {
+        std::erase(name, '"');
+        name = "\"" + name + "\"";
+    }
+    char numbers[200];
+    std::snprintf(numbers, sizeof numbers, ",%02i%02i%04i,%i,%i,%i,%i,%i,", r.day, r.month, r.year,
+                  r.icon, r.skipYear, r.daysInAdvance, r.type, r.infoOnly ? 1 : 0);
+    char tail[40];
+    std::snprintf(tail, sizeof tail, ",%i,%i,", r.dontPrint ? 1 : 0, r.leapling);
+    return name + numbers + r.email + tail;
+}
+
+TEST(RecordsFileRoundTrip, TenThousandHostileRecordsComeBackUnchanged) {
+    // Pieces that need no escape, and pieces that may (whether they do depends on where they
+    // land, which is the writer's business; safe-only texts must never be escaped).
+    const std::vector<std::string> safe = {"Anna",       " ",         "Smith", "O'Neil",
+                                           "Zo\xC3\xAB", "\xE9t\xE9", "50%",   "%41",
+                                           "x\ry",       "=",         "m",     "#"};
+    const std::vector<std::string> hostile = {
+        ",",  "\"",   "#", "mailpath=", "MailPath=", "\x1A",
+        "\n", "\r\n", "%", "%2C",       "\xFF",      std::string(1, '\0')};
+    std::mt19937 random(20260306);
+    auto pick = [&random](const std::vector<std::string>& from) {
+        return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+    };
+    auto number = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    auto text = [&](bool onlySafe) {
+        std::string out;
+        for (int n = number(0, 5); n > 0; --n)
+            out += (onlySafe || number(0, 1) == 0) ? pick(safe) : pick(hostile);
+        // A leading '#' makes a comment unless the name gets quoted; keep safe texts safe.
+        if (onlySafe && !out.empty() && out[0] == '#' && out.find(',') == std::string::npos)
+            out.insert(0, "n");
+        return out;
+    };
+
+    RecordList records;
+    std::vector<bool> mustBePlain;
+    for (int i = 0; i < 10000; ++i) {
+        const bool onlySafe = number(0, 3) == 0;
+        PersonRecord r =
+            makeRecord(text(onlySafe), number(-1, 31), number(-1, 12),
+                       number(0, 3) == 0 ? 0 : number(-999, 9999), number(-1, 31),
+                       number(0, 1) ? -1 : number(1900, 2100), number(0, 365), number(0, 3),
+                       number(0, 1) == 1, text(onlySafe), number(0, 1) == 1, number(-1, 1));
+        records.append(std::move(r));
+        mustBePlain.push_back(onlySafe);
+    }
+    const std::string mailPath = "mailer --to=%s, \"quoted\" 100%";
+
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    std::string error;
+    ASSERT_TRUE(writeRecordsFile(path, records, mailPath, &error)) << error;
+
+    const std::vector<std::string> lines = splitTextLines(readBytes(path));
+    ASSERT_EQ(lines.size(), records.size() + 2);
+    std::size_t plainChecked = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!mustBePlain[i])
+            continue;
+        ++plainChecked;
+        ASSERT_EQ(lines[i + 2], plainLine(records[i])) << "record " << i;
+    }
+    EXPECT_GT(plainChecked, 1000u);
+
+    RecordList back;
+    std::string mailBack;
+    ASSERT_TRUE(readRecordsFile(path, back, mailBack));
+    EXPECT_EQ(mailBack, mailPath);
+    ASSERT_EQ(back.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE("record " + std::to_string(i));
+        expectSameStoredFields(back[i], records[i]);
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    // And a second save of what was read gives the same bytes.
+    EXPECT_EQ(formatRecordsFile(back, mailBack), readBytes(path));
+}
+
+TEST(RecordsFileWriter, AfterDeletingFromTheMiddleTheOthersAreSavedInOrder) {
+    RecordList records;
+    for (const char* name : {"First", "Middle", "Last"})
+        records.append(makeRecord(name, 1, 1, 2000, 0, -1, 0, 0, false, "", false, 1));
+    records.remove(&records[1]);
+    EXPECT_EQ(formatRecordsFile(records, ""), kHeaderLine + "First,01012000,0,-1,0,0,0,,0,1,\r\n"
+                                                            "Last,01012000,0,-1,0,0,0,,0,1,\r\n");
+}
+
+#if defined(KIVO_HAVE_FILE_SIZE_LIMIT)
+TEST(RecordsFileWriter, FailedSaveKeepsTheOldFileAndSaysWhy) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    const std::string old = kHeaderLine + "Anna Berg,07031961,2,-1,14,0,0,,0,1,\r\n";
+    writeBytes(path, old);
+
+    RecordList records;
+    for (int i = 0; i < 5000; ++i)
+        records.append(makeRecord("Person " + std::to_string(i), 1, 1, 1990, 0, -1, 0, 0, false, "",
+                                  false, 1));
+    bool ok = true;
+    std::string error;
+    {
+        test::FileSizeLimit limit(8192);
+        ASSERT_TRUE(limit.active());
+        ok = writeRecordsFile(path, records, "", &error);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(folder.entryCount(), 1u);
+}
+#endif
+
+} // namespace
+} // namespace kivo

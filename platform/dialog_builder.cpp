@@ -1,0 +1,213 @@
+// Dialog templates turned into Qt widgets.
+#include "platform/dialog_builder.h"
+
+#include "core/number_text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <cstdlib>
+
+namespace kivo {
+
+int mulDiv(int a, int b, int c) {
+    if (c == 0)
+        return -1;
+    const long long product = static_cast<long long>(a) * b;
+    const long long half = std::llabs(static_cast<long long>(c)) / 2;
+    const bool negative = (product < 0) != (c < 0);
+    const long long magnitude = (std::llabs(product) + half) / std::llabs(static_cast<long long>(c));
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+QFont dialogFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    // Asking for the one family is cheaper than listing them all, which matters at log-on.
+    if (QFontInfo(font).family() != font.family())
+        font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    return font;
+}
+
+QRect DialogUnits::rect(int x0, int y0, int w, int h) const {
+    return QRect(x(x0), y(y0), x(w), y(h));
+}
+
+DialogUnits dialogUnitsFor(const QFont& font) {
+    // The original platform measures the 52 letters of the alphabet for the average width.
+    const QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    DialogUnits units;
+    units.baseX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    units.baseY = metrics.height();
+    if (units.baseX < 1)
+        units.baseX = 1;
+    if (units.baseY < 1)
+        units.baseY = 1;
+    return units;
+}
+
+namespace {
+
+QWidget* makeStandardControl(const ControlTemplate& c, QWidget* parent) {
+    const QString text = QString::fromLatin1(c.text);
+    switch (c.kind) {
+    case ControlKind::ListView: {
+        auto* list = new QTreeWidget(parent);
+        list->setRootIsDecorated(false);
+        list->setHeaderHidden((c.style & StyleNoHeader) != 0);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setIconSize(QSize(16, 16));
+        return list;
+    }
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, parent);
+        button->setAutoDefault(false);
+        button->setDefault((c.style & StyleDefault) != 0);
+        return button;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(text, parent);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(parent);
+        if (c.style & StyleDigitsOnly)
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        return edit;
+    }
+    case ControlKind::Spin:
+        return new SpinButton(parent);
+    case ControlKind::DropDownList:
+        return new QComboBox(parent);
+    case ControlKind::ImageCombo: {
+        auto* combo = new QComboBox(parent);
+        combo->setIconSize(QSize(16, 16));
+        return combo;
+    }
+    case ControlKind::DatePicker: {
+        auto* picker = new QDateEdit(parent);
+        picker->setCalendarPopup(true);
+        return picker;
+    }
+    case ControlKind::Label:
+    case ControlKind::WebLink: {
+        auto* label = new QLabel(text, parent);
+        label->setTextFormat(Qt::PlainText);
+        if (c.style & StyleRightAlign)
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::GroupBox:
+        return new QGroupBox(text, parent);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFactory& factory) {
+    const QFont font = dialogFont();
+    dialog.setFont(font);
+    dialog.setWindowTitle(QString::fromLatin1(tmpl.caption));
+    const DialogUnits units = dialogUnitsFor(font);
+    dialog.setFixedSize(units.x(tmpl.width), units.y(tmpl.height));
+
+    QWidget* previous = nullptr;
+    for (const ControlTemplate& c : tmpl.controls) {
+        QWidget* widget = factory ? factory(c, &dialog) : nullptr;
+        if (!widget)
+            widget = makeStandardControl(c, &dialog);
+        if (c.id >= 0)
+            widget->setObjectName(QString::number(c.id));
+        QRect r = units.rect(c.x, c.y, c.w, c.h);
+        // A combo box's template height includes its drop-down part; the closed box is one line.
+        if (c.kind == ControlKind::DropDownList || c.kind == ControlKind::ImageCombo)
+            r.setHeight(units.y(14));
+        widget->setGeometry(r);
+        if (c.kind == ControlKind::GroupBox)
+            widget->lower(); // a frame behind the controls it surrounds, never over them
+        if (c.kind == ControlKind::Spin)
+            if (auto* spin = dynamic_cast<SpinButton*>(widget))
+                spin->setBuddy(qobject_cast<QLineEdit*>(previous));
+        if (c.style & StyleHidden)
+            widget->hide();
+        previous = widget;
+    }
+}
+
+SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    up_->setAutoRepeat(true);
+    down_->setAutoRepeat(true);
+    up_->setFocusPolicy(Qt::NoFocus);
+    down_->setFocusPolicy(Qt::NoFocus);
+    connect(up_, &QToolButton::clicked, this, [this] { stepBy(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { stepBy(-1); });
+}
+
+void SpinButton::setBuddy(QLineEdit* buddy) {
+    if (buddy_)
+        buddy_->removeEventFilter(this);
+    buddy_ = buddy;
+    if (!buddy_)
+        return;
+    buddy_->installEventFilter(this);
+    // Aligned to the right of its buddy, as the arrows of an edit box are.
+    const QRect r = buddy_->geometry();
+    setGeometry(r.right() + 1, r.top(), width() > 0 ? width() : 16, r.height());
+}
+
+void SpinButton::setRange(int lower, int upper) {
+    lower_ = lower;
+    upper_ = upper;
+}
+
+void SpinButton::stepBy(int steps) {
+    if (!buddy_)
+        return;
+    const int lo = std::min(lower_, upper_);
+    const int hi = std::max(lower_, upper_);
+    int value = atoiLike(buddy_->text().toStdString());
+    // Values outside the range are pulled in by the first step, as the system's arrows do.
+    value = std::clamp(value + steps, lo, hi);
+    buddy_->setText(QString::number(value));
+}
+
+bool SpinButton::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up) {
+            stepBy(1);
+            return true;
+        }
+        if (key->key() == Qt::Key_Down) {
+            stepBy(-1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SpinButton::resizeEvent(QResizeEvent*) {
+    const int half = height() / 2;
+    up_->setGeometry(0, 0, width(), half);
+    down_->setGeometry(0, half, width(), height() - half);
+}
+
+} // namespace kivo

@@ -1,0 +1,212 @@
+// The daily run: which windows the user meets, and what is saved at the end.
+#include "app/kivo_app.h"
+
+#include "core/records_file.h"
+#include "support/fake_platform.h"
+#include "support/scripted_user.h"
+#include "windows/reminder_dlg.h"
+
+#include <QTreeWidget>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace kivo {
+namespace {
+
+using test::FakePlatform;
+using test::ScriptedUser;
+using test::clickButton;
+using test::ymd;
+
+constexpr const char* kReminderTitle = "Velmik Fennaro";
+constexpr const char* kSetupTitle = "Velmik Fennaro Setup";
+
+// Anna's birthday is in five days on the fake clock's 7 June 2026.
+const std::string kRecordsWithOneDue =
+    "# NAME, BIRTHDATE, ICON, SKIPYEAR, DAYSINADVANCE, NOTABIRTHDAY, INFOONLY, EMAIL, DONTPRINT, "
+    "LEAPLING\r\n"
+    "Anna,12061996,4,-1,7,0,0,,0,1,\r\n"
+    "Far away,01091990,2,-1,3,0,0,,0,1,\r\n";
+
+struct DailyRun : ::testing::Test {
+    FakePlatform fake;
+    std::string recordsPath() const { return fake.folders.working + "kivos.ini"; }
+    void writeRecords(const std::string& bytes) { test::writeFileBytes(recordsPath(), bytes); }
+    std::filesystem::file_time_type recordsTime() const {
+        return std::filesystem::last_write_time(recordsPath());
+    }
+    void makeRecordsOld() {
+        // Far enough in the past that a rewrite would show in the time stamp.
+        std::filesystem::last_write_time(recordsPath(),
+                                         recordsTime() - std::chrono::hours(1));
+    }
+    std::string stored(const std::string& name) const {
+        return fake.store.readValue(name).value_or("<missing>");
+    }
+};
+
+TEST_F(DailyRun, OrdinaryStartShowsTheReminderWindowAndSavesSettingsOnly) {
+    writeRecords(kRecordsWithOneDue);
+    makeRecordsOld();
+    const auto before = recordsTime();
+    ScriptedUser user;
+    std::vector<std::string> shownLines;
+    user.then([&](QWidget* w) {
+        auto* list = w->findChild<QTreeWidget*>("1009");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            shownLines.push_back(list->topLevelItem(i)->text(0).toStdString());
+        clickButton(w, 1);
+    });
+
+    CKivoApp app(fake.platform);
+    EXPECT_FALSE(app.InitInstance(""));
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kReminderTitle}));
+    EXPECT_EQ(shownLines,
+              (std::vector<std::string>{" Anna will be 30 on Friday 12/06/2026 (in 5 days)"}));
+    EXPECT_FALSE(app.lastRun().recordsWritten);
+    EXPECT_EQ(recordsTime(), before);
+    EXPECT_EQ(stored("lastrun"), "20260607");
+    EXPECT_EQ(stored("days"), "14"); // the defaults were written on the first start
+    EXPECT_TRUE(app.records.empty()); // freed at the end of the run
+}
+
+TEST_F(DailyRun, CommandLineOpensOnlyTheSetupWindow) {
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser user;
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    CKivoApp app(fake.platform);
+    app.InitInstance("setup");
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kSetupTitle}));
+}
+
+TEST_F(DailyRun, FirstRunShowsSetupThenTheReminderWindowUnderTheUsualRules) {
+    ScriptedUser user;
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_TRUE(app.lastRun().firstRun);
+    // No records, so the reminder window that follows ends before it is shown.
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kSetupTitle}));
+    EXPECT_EQ(app.lastRun().setupWindowsShown, 1);
+    EXPECT_EQ(app.lastRun().reminderWindowsShown, 1);
+    // The per-user folder became the data folder and exists now.
+    EXPECT_EQ(app.dataFolder, fake.folders.user);
+    EXPECT_TRUE(std::filesystem::is_directory(fake.folders.user));
+    EXPECT_EQ(stored("lastrun"), "20260607");
+}
+
+TEST_F(DailyRun, RecordsInThePerUserFolderAreFoundWhenTheWorkingFolderHasNone) {
+    std::filesystem::create_directories(fake.folders.user);
+    test::writeFileBytes(fake.folders.user + "kivos.ini", kRecordsWithOneDue);
+    ScriptedUser user;
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_FALSE(app.lastRun().firstRun);
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kReminderTitle}));
+}
+
+TEST_F(DailyRun, OnceADaySecondRunOfTheDayShowsNothingButStillWritesSettings) {
+    writeRecords(kRecordsWithOneDue);
+    makeRecordsOld();
+    const auto before = recordsTime();
+    fake.store.setValue("onceaday", "1");
+    fake.store.setValue("lastrun", "20260607");
+    ScriptedUser user;
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_TRUE(user.windowsSeen().empty());
+    EXPECT_EQ(app.lastRun().reminderWindowsShown, 0);
+    EXPECT_EQ(recordsTime(), before);
+    EXPECT_EQ(stored("lastrun"), "20260607");
+    EXPECT_EQ(stored("onceaday"), "1");
+}
+
+TEST_F(DailyRun, OnceADayKeysOfDifferentDaysNeverCollide) {
+    // 11 January and 1 November used to share a key; with zero-padded keys they do not.
+    writeRecords("Anna,03111996,4,-1,7,0,0,,0,1,\r\n");
+    fake.clock.date = ymd(2026, 11, 1);
+    fake.store.setValue("onceaday", "1");
+    fake.store.setValue("lastrun", "20260111");
+    ScriptedUser user;
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kReminderTitle}));
+    EXPECT_EQ(stored("lastrun"), "20261101");
+}
+
+TEST_F(DailyRun, SetupButtonLeadsToSetupAndBackToTheReminderWindow) {
+    writeRecords(kRecordsWithOneDue);
+    fake.store.setValue("onceaday", "1"); // never holds back the window that comes back
+    ScriptedUser user;
+    user.then([](QWidget* w) { clickButton(w, 1008); });
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, 1); });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_EQ(user.windowsSeen(),
+              (std::vector<std::string>{kReminderTitle, kSetupTitle, kReminderTitle}));
+    EXPECT_TRUE(user.done());
+}
+
+TEST_F(DailyRun, SilencedRecordIsSavedAtTheEnd) {
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser user;
+    user.then([](QWidget* w) {
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+        clickButton(w, 1);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_TRUE(app.lastRun().recordsWritten);
+    RecordList reread;
+    std::string mailPath;
+    ASSERT_TRUE(readRecordsFile(recordsPath(), reread, mailPath));
+    ASSERT_EQ(reread.size(), 2u);
+    EXPECT_EQ(reread[0].name, "Anna");
+    EXPECT_EQ(reread[0].skipYear, 2026);
+    EXPECT_EQ(reread[1].skipYear, -1);
+}
+
+TEST_F(DailyRun, RecordsThatCannotBeSavedAreReportedAndTheOldFileKept) {
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser user;
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    user.then([&](QWidget* w) {
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+        // From now on no file of this process may grow beyond a few bytes.
+        rlimit tiny = previous;
+        tiny.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        clickButton(w, 1);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    setrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(app.lastRun().recordsWriteFailed);
+    ASSERT_EQ(fake.messages.errors.size(), 1u);
+    EXPECT_NE(fake.messages.errors[0].find(recordsPath()), std::string::npos);
+    EXPECT_EQ(test::readFileBytes(recordsPath()), kRecordsWithOneDue);
+    EXPECT_EQ(stored("lastrun"), "20260607"); // the settings are written all the same
+}
+
+TEST_F(DailyRun, NothingDueEndsWithoutAnyWindow) {
+    writeRecords("Far away,01091990,2,-1,3,0,0,,0,1,\r\n");
+    ScriptedUser user;
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_TRUE(user.windowsSeen().empty());
+    EXPECT_EQ(stored("lastrun"), "20260607");
+}
+
+} // namespace
+} // namespace kivo

@@ -1,0 +1,268 @@
+// The reminder window: its lines and their order, the large layout, the line menu and e-mail.
+#include "windows/reminder_dlg.h"
+
+#include "support/fake_platform.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+using test::FakePlatform;
+using test::ymd;
+
+class FixedRandom : public RandomSource {
+public:
+    int next() override { return 0; }
+};
+
+PersonRecord record(std::string name, int day, int month, int year, int type, int advance,
+                    std::string email = {}) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day;
+    r.month = month;
+    r.year = year;
+    r.type = type;
+    r.daysInAdvance = advance;
+    r.email = std::move(email);
+    r.icon = 4;
+    return r;
+}
+
+// A reminder window over its own records, opened on 7 June 2026 with a dd/MM/yyyy date format.
+struct ReminderFixture : ::testing::Test {
+    FakePlatform fake;
+    FixedRandom random;
+    RecordList records;
+    TextTable texts;
+    AppSettings settings;
+    std::vector<std::string> presets;
+    Date today = ymd(2026, 6, 7);
+
+    ReminderFixture() {
+        settings.dateFormat = "%d/%m/%Y";
+        fake.clock.date = today;
+    }
+
+    PersonRecord& add(PersonRecord r) {
+        PersonRecord& stored = records.append(std::move(r));
+        ComputeOccurrence(stored, today);
+        return stored;
+    }
+
+    std::unique_ptr<CReminderDlg> open() {
+        auto dlg = std::make_unique<CReminderDlg>(fake.platform, random);
+        dlg->records = &records;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        dlg->presets = &presets;
+        dlg->today = today;
+        return dlg;
+    }
+
+    static std::vector<std::string> lines(const CReminderDlg& dlg) {
+        std::vector<std::string> out;
+        QTreeWidget* list = dlg.listCtrl();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            out.push_back(list->topLevelItem(i)->text(0).toStdString());
+        return out;
+    }
+};
+
+TEST_F(ReminderFixture, ListsPastThenUpcomingLinesWordedAndInOrder) {
+    settings.pastDays = 3;
+    add(record("anna", 12, 6, 1996, 0, 7));
+    add(record("Club dinner", 5, 6, 0, 1, 0));       // two days ago
+    add(record("Wedding anniversary", 8, 6, 2001, 3, 3)); // tomorrow
+    add(record("Far away", 1, 9, 1990, 0, 10));       // not within its window
+    add(record("Bea", 7, 6, 2000, 0, 0));             // today
+
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    EXPECT_EQ(lines(*dlg), (std::vector<std::string>{
+                               "    Club dinner 2 days ago",
+                               " Bea is 26 today",
+                               " 25th Wedding anniversary tomorrow",
+                               " Anna will be 30 on Friday 12/06/2026 (in 5 days)",
+                           }));
+    EXPECT_EQ(dlg->setupRequested, 0);
+    EXPECT_FALSE(dlg->modified);
+}
+
+TEST_F(ReminderFixture, EachLineCarriesItsRecordAndIcon) {
+    PersonRecord& anna = add(record("Anna", 12, 6, 1996, 0, 7));
+    anna.icon = 17;
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    QTreeWidgetItem* line = dlg->listCtrl()->topLevelItem(0);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->data(0, Qt::UserRole).value<quintptr>(), reinterpret_cast<quintptr>(&anna));
+    EXPECT_FALSE(line->icon(0).isNull());
+}
+
+TEST_F(ReminderFixture, EndsBeforeBeingShownWhenNothingUpcomingIsDue) {
+    settings.pastDays = 5;
+    add(record("Gone", 5, 6, 1990, 0, 10)); // only a past entry
+    auto dlg = open();
+    EXPECT_FALSE(dlg->initialize());
+    EXPECT_EQ(dlg->earlyResult(), IDCANCEL);
+    EXPECT_EQ(dlg->setupRequested, 0);
+    EXPECT_FALSE(dlg->isVisible());
+}
+
+TEST_F(ReminderFixture, TextsComeFromTheTextTable) {
+    add(record("Anna", 12, 6, 1996, 0, 7));
+    texts.push_back({"ok", "Fertig"});
+    texts.push_back({"Setup...", "Einstellungen..."});
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    EXPECT_EQ(dlg->findChild<QPushButton*>("1")->text().toStdString(), "Fertig");
+    EXPECT_EQ(dlg->findChild<QPushButton*>("1008")->text().toStdString(), "Einstellungen...");
+    EXPECT_EQ(dlg->windowTitle().toStdString(), "Velmik Fennaro");
+}
+
+TEST_F(ReminderFixture, AlwaysOnTopOnlyWhenSet) {
+    add(record("Anna", 12, 6, 1996, 0, 7));
+    auto plain = open();
+    ASSERT_TRUE(plain->initialize());
+    EXPECT_FALSE(plain->windowFlags() & Qt::WindowStaysOnTopHint);
+    settings.alwaysOnTop = true;
+    auto onTop = open();
+    ASSERT_TRUE(onTop->initialize());
+    EXPECT_TRUE(onTop->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST_F(ReminderFixture, LargeLayoutDoublesWindowAndListAndScalesButtons) {
+    add(record("Anna", 12, 6, 1996, 0, 7));
+    auto small = open();
+    ASSERT_TRUE(small->initialize());
+    settings.largeReminder = true;
+    auto large = open();
+    ASSERT_TRUE(large->initialize());
+
+    EXPECT_EQ(large->size(), 2 * small->size());
+    const QRect list = small->listCtrl()->geometry();
+    const QRect bigList = large->listCtrl()->geometry();
+    EXPECT_EQ(bigList.topLeft(), list.topLeft());
+    EXPECT_EQ(bigList.right() + 1, 2 * (list.right() + 1));
+    EXPECT_EQ(bigList.bottom() + 1, 2 * (list.bottom() + 1));
+    for (const char* id : {"1", "1008"}) {
+        const QRect b = small->findChild<QPushButton*>(id)->geometry();
+        const QRect big = large->findChild<QPushButton*>(id)->geometry();
+        EXPECT_EQ(big.x(), 2 * b.x()) << id;
+        EXPECT_EQ(big.y(), static_cast<int>(1.9f * b.y())) << id;
+        EXPECT_EQ(big.width(), 2 * b.width()) << id;
+        EXPECT_EQ(big.y() + big.height(), static_cast<int>(1.9f * (b.y() + b.height()))) << id;
+    }
+    EXPECT_GT(large->listCtrl()->font().pointSizeF(), small->listCtrl()->font().pointSizeF());
+}
+
+TEST_F(ReminderFixture, MenuHasEmailOnlyForRecordsWithAnAddress) {
+    const PersonRecord& plain = add(record("Anna", 12, 6, 1996, 0, 7));
+    const PersonRecord& mailed = add(record("Bob", 13, 6, 1996, 0, 7, "bob@example.org"));
+    auto dlg = open();
+    using Entries = std::vector<std::pair<int, std::string>>;
+    EXPECT_EQ(dlg->recordMenuEntries(plain),
+              (Entries{{32771, "Don't remind me again until next year"}}));
+    EXPECT_EQ(dlg->recordMenuEntries(mailed),
+              (Entries{{32771, "Don't remind me again until next year"},
+                       {0, ""},
+                       {5724, "Email Bob (bob@example.org)"}}));
+}
+
+TEST_F(ReminderFixture, ShowRecordMenuOffersTheEntriesAndRunsTheChoice) {
+    PersonRecord& bob = add(record("Bob & Co", 13, 6, 1996, 0, 7, "bob@example.org"));
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    QStringList offered;
+    dlg->chooseFromMenu = [&](QMenu& menu) {
+        for (QAction* a : menu.actions())
+            offered << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return CReminderDlg::ID_DONT_REMIND;
+    };
+    dlg->ShowRecordMenu(); // nothing selected: no menu
+    EXPECT_TRUE(offered.isEmpty());
+    dlg->listCtrl()->setCurrentItem(dlg->listCtrl()->topLevelItem(0));
+    dlg->ShowRecordMenu();
+    EXPECT_EQ(offered, (QStringList{"Don't remind me again until next year", "-",
+                                    "Email Bob && Co (bob@example.org)"}));
+    EXPECT_EQ(bob.skipYear, 2026);
+    EXPECT_EQ(dlg->listCtrl()->topLevelItemCount(), 0);
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(ReminderFixture, SilencingAPastLineSkipsThatOccurrenceNotNextYears) {
+    settings.pastDays = 3;
+    PersonRecord& gone = add(record("Gone", 6, 6, 1990, 0, 3)); // yesterday
+    add(record("Anna", 12, 6, 1996, 0, 7));
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    QTreeWidgetItem* pastLine = dlg->listCtrl()->topLevelItem(0);
+    ASSERT_EQ(pastLine->text(0).toStdString(), "    Gone had a birthday yesterday");
+    dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, pastLine);
+    EXPECT_EQ(gone.skipYear, 2026);
+    EXPECT_EQ(gone.nextYear, 2027);
+    EXPECT_TRUE(dlg->modified);
+
+    // The past line is gone on the next showing, and next year's reminder is still there.
+    auto again = open();
+    ASSERT_TRUE(again->initialize());
+    EXPECT_EQ(again->listCtrl()->topLevelItemCount(), 1);
+    fake.clock.date = today = ymd(2027, 6, 4);
+    ComputeOccurrence(gone, today);
+    settings.pastDays = 0;
+    auto nextYear = open();
+    ASSERT_TRUE(nextYear->initialize());
+    EXPECT_EQ(lines(*nextYear).front(), " Gone will be 37 on Sunday 06/06/2027 (in 2 days)");
+}
+
+TEST_F(ReminderFixture, EmailWithoutMailCommandOpensAMailtoAddress) {
+    add(record("Anna", 12, 6, 1996, 0, 7, "anna@example.org"));
+    texts.push_back({"Happy%20Birthday!", "Alles%20Gute!"});
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    dlg->runRecordCommand(CReminderDlg::ID_EMAIL, dlg->listCtrl()->topLevelItem(0));
+    EXPECT_EQ(fake.shell.opened,
+              (std::vector<std::string>{"mailto:anna@example.org?Subject=Alles%20Gute!"}));
+    EXPECT_FALSE(dlg->modified);
+}
+
+TEST_F(ReminderFixture, MailCommandGetsTheAddressAsTextNeverThroughAShell) {
+    PersonRecord& hostile = add(record("Eve", 12, 6, 1996, 0, 7, "a@b.c; rm -rf ~"));
+    settings.mailPath = "/usr/bin/mailer --to %s --cc %s";
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    QTreeWidgetItem* line = dlg->listCtrl()->topLevelItem(0);
+    dlg->runRecordCommand(CReminderDlg::ID_EMAIL, line);
+    ASSERT_EQ(fake.shell.ran.size(), 1u);
+    EXPECT_EQ(fake.shell.ran[0].first, "/usr/bin/mailer");
+    EXPECT_EQ(fake.shell.ran[0].second, "--to a@b.c; rm -rf ~ --cc a@b.c; rm -rf ~");
+
+    // An address holding "%s" is put in once; the replacement does not run over it again.
+    hostile.email = "x%sy";
+    settings.mailPath = "mailer %s";
+    dlg->runRecordCommand(CReminderDlg::ID_EMAIL, line);
+    EXPECT_EQ(fake.shell.ran.back().second, "x%sy");
+
+    // A command without a space is opened whole.
+    settings.mailPath = "mailto:%s";
+    dlg->runRecordCommand(CReminderDlg::ID_EMAIL, line);
+    EXPECT_EQ(fake.shell.opened, (std::vector<std::string>{"mailto:x%sy"}));
+}
+
+TEST_F(ReminderFixture, SetupButtonRequestsTheSetupWindowAndKeepsModified) {
+    add(record("Anna", 12, 6, 1996, 0, 7));
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+    dlg->findChild<QPushButton*>("1008")->click();
+    EXPECT_EQ(dlg->setupRequested, 1);
+    EXPECT_TRUE(dlg->modified);
+}
+
+} // namespace
+} // namespace kivo

@@ -1,0 +1,217 @@
+// The reminder window.
+#include "windows/reminder_dlg.h"
+
+#include "engine/reminder_text.h"
+#include "platform/desktop_platform.h"
+#include "platform/dialog_builder.h"
+#include "resources/icons.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace kivo {
+
+namespace {
+// What each line keeps besides its text: the record, and which occurrence the line is about.
+constexpr int RecordRole = Qt::UserRole;
+constexpr int KindRole = Qt::UserRole + 1;
+constexpr int YearRole = Qt::UserRole + 2;
+
+PersonRecord* recordOf(const QTreeWidgetItem* line) {
+    return reinterpret_cast<PersonRecord*>(line->data(0, RecordRole).value<quintptr>());
+}
+} // namespace
+
+CReminderDlg::CReminderDlg(Platform& platform, RandomSource& random)
+    : platform_(platform), random_(random) {
+    buildDialog(*this, kReminderDialog);
+    listCtrl_ = controlById<QTreeWidget>(*this, 1009);
+    okButton_ = controlById<QPushButton>(*this, 1);
+    setupButton_ = controlById<QPushButton>(*this, 1008);
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(setupButton_, &QPushButton::clicked, this, [this] { OnSetup(); });
+    connect(listCtrl_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowRecordMenu(); });
+    listCtrl_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listCtrl_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        // A right click selects the line under the cursor first, as the system's lists do.
+        if (QTreeWidgetItem* line = listCtrl_->itemAt(pos))
+            listCtrl_->setCurrentItem(line);
+        ShowRecordMenu();
+    });
+    chooseFromMenu = [](QMenu& menu) {
+        const QAction* chosen = menu.exec(QCursor::pos());
+        return chosen ? chosen->data().toInt() : 0;
+    };
+}
+
+std::string CReminderDlg::text(const char* builtIn) const {
+    return texts ? lookUpText(*texts, builtIn) : std::string(builtIn);
+}
+
+bool CReminderDlg::OnInitDialog() {
+    setWindowIcon(applicationIcon());
+    setupRequested = 0;
+    modified = false;
+    if (settings->largeReminder)
+        enlarge();
+
+    listCtrl_->setColumnCount(1);
+    listCtrl_->setHeaderLabels({toQt(text("Name"))});
+    listCtrl_->header()->resizeSection(0, listCtrl_->width() - mulDiv(20, platform_.screenDpi, 96));
+    listCtrl_->setIconSize(QSize(16, 16));
+
+    okButton_->setText(toQt(text("OK")));
+    setupButton_->setText(toQt(text("Setup...")));
+
+    // The list blends into the window.
+    QPalette palette = listCtrl_->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    listCtrl_->setPalette(palette);
+
+    if (!fillList()) {
+        EndDialog(IDCANCEL);
+        return true;
+    }
+    if (settings->alwaysOnTop)
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    return true;
+}
+
+void CReminderDlg::enlarge() {
+    // Computed in the dialog's own coordinates, so that the window is twice its size wherever
+    // it is placed: the window and the list grow to twice their right and bottom edges, the
+    // buttons scale by 2 across and by 1.9 down.
+    setFixedSize(2 * width(), 2 * height());
+    const QRect list = listCtrl_->geometry();
+    const int listRight = list.x() + list.width();
+    const int listBottom = list.y() + list.height();
+    listCtrl_->setGeometry(list.x(), list.y(), 2 * listRight - list.x(), 2 * listBottom - list.y());
+    constexpr float factor = 1.9f;
+    for (QPushButton* button : {okButton_, setupButton_}) {
+        const QRect r = button->geometry();
+        const int left = 2 * r.x();
+        const int top = static_cast<int>(factor * r.y());
+        const int right = 2 * (r.x() + r.width());
+        const int bottom = static_cast<int>(factor * (r.y() + r.height()));
+        button->setGeometry(left, top, right - left, bottom - top);
+    }
+    largeFont_ = font();
+    if (largeFont_.pixelSize() > 0)
+        largeFont_.setPixelSize(2 * largeFont_.pixelSize());
+    else
+        largeFont_.setPointSizeF(2 * largeFont_.pointSizeF());
+    for (QWidget* w : std::initializer_list<QWidget*>{listCtrl_, okButton_, setupButton_})
+        w->setFont(largeFont_);
+}
+
+bool CReminderDlg::fillList() {
+    const Date now = platform_.clock.currentDate();
+    const DueSelection due = SelectDue(*records, today, settings->pastDays, now);
+    static const std::vector<std::string> noPresets;
+    ReminderContext context{*texts, settings->dateFormat, presets ? *presets : noPresets,
+                            platform_.locale, random_};
+    // Lines are composed as the program always has: distances 365 down to 0 first, so that the
+    // preset draws come in that order; then they are shown in the selection's order.
+    std::vector<QTreeWidgetItem*> lines(due.entries.size(), nullptr);
+    for (std::size_t i = due.entries.size(); i-- > 0;) {
+        const DueEntry& entry = due.entries[i];
+        if (entry.kind != DueKind::Upcoming)
+            continue;
+        auto* line = new QTreeWidgetItem;
+        line->setText(0, toQt(ComposeReminderLine(entry, context)));
+        lines[i] = line;
+    }
+    for (std::size_t i = 0; i < due.entries.size(); ++i) {
+        const DueEntry& entry = due.entries[i];
+        if (!lines[i]) {
+            lines[i] = new QTreeWidgetItem;
+            lines[i]->setText(0, toQt(ComposeReminderLine(entry, context)));
+        }
+        QTreeWidgetItem* line = lines[i];
+        line->setIcon(0, iconPicture(entry.record->icon));
+        line->setData(0, RecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry.record)));
+        line->setData(0, KindRole, entry.kind == DueKind::Past ? 1 : 0);
+        line->setData(0, YearRole, entry.occurrenceYear);
+        listCtrl_->addTopLevelItem(line);
+    }
+    return due.anyUpcoming;
+}
+
+std::vector<std::pair<int, std::string>>
+CReminderDlg::recordMenuEntries(const PersonRecord& record) const {
+    std::vector<std::pair<int, std::string>> entries;
+    entries.emplace_back(ID_DONT_REMIND, text("Don't remind me again until next year"));
+    if (!record.email.empty()) {
+        entries.emplace_back(0, std::string());
+        entries.emplace_back(ID_EMAIL,
+                             text("Email") + " " + record.name + " (" + record.email + ")");
+    }
+    return entries;
+}
+
+void CReminderDlg::ShowRecordMenu() {
+    const QList<QTreeWidgetItem*> selected = listCtrl_->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QTreeWidgetItem* line = selected.first();
+    QMenu menu(this);
+    for (const auto& [id, label] : recordMenuEntries(*recordOf(line))) {
+        if (id == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        // The text is shown as it is: an ampersand in a name is no shortcut marker.
+        QAction* action = menu.addAction(toQt(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setData(id);
+    }
+    const int command = chooseFromMenu(menu);
+    runRecordCommand(command, line);
+}
+
+void CReminderDlg::runRecordCommand(int command, QTreeWidgetItem* line) {
+    if (!line)
+        return;
+    PersonRecord* record = recordOf(line);
+    if (command == ID_DONT_REMIND) {
+        modified = true;
+        // A past line silences the occurrence it reports; an upcoming line the next one.
+        const bool past = line->data(0, KindRole).toInt() == 1;
+        record->skipYear = past ? line->data(0, YearRole).toInt() : record->nextYear;
+        delete line;
+    } else if (command == ID_EMAIL) {
+        sendEmail(*record);
+    }
+}
+
+void CReminderDlg::sendEmail(const PersonRecord& record) {
+    const std::string& mailPath = settings->mailPath;
+    if (mailPath.empty()) {
+        platform_.shell.open("mailto:" + record.email + "?Subject=" + text("Happy%20Birthday!"));
+        return;
+    }
+    // Every "%s" becomes the address, in one pass, so an address holding "%s" is put in once.
+    std::string command;
+    for (std::size_t i = 0; i < mailPath.size(); ++i) {
+        if (mailPath[i] == '%' && i + 1 < mailPath.size() && mailPath[i + 1] == 's') {
+            command += record.email;
+            ++i;
+        } else {
+            command += mailPath[i];
+        }
+    }
+    const std::size_t space = command.find(' ');
+    if (space == std::string::npos)
+        platform_.shell.open(command);
+    else
+        platform_.shell.run(command.substr(0, space), command.substr(space + 1));
+}
+
+void CReminderDlg::OnSetup() {
+    setupRequested = 1;
+    EndDialog(IDCANCEL);
+}
+
+} // namespace kivo

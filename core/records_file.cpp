@@ -12,7 +12,7 @@ namespace kivo {
 namespace {
 
 constexpr std::string_view kMailPathKey = "mailpath=";
-constexpr std::string_view kEscapedMarker = "escaped";
+constexpr std::string_view kEscapedField = "escaped,";
 constexpr char kCtrlZ = '\x1A';
 
 char lowerAscii(char c) {
@@ -123,7 +123,8 @@ public:
     }
 
     // A name in double quotes: up to the closing quote, then on two characters after it (past
-    // the comma that should follow).
+    // the comma that should follow). Without a closing quote the name is empty and the scan
+    // stays just after the opening quote, as for any field whose end is missing.
     std::string_view quoted() {
         const std::size_t close = line_.find('"', pos_ + 1);
         pos_ += 1;
@@ -135,6 +136,7 @@ public:
     }
 
     bool atEnd() const { return pos_ >= line_.size(); }
+    std::string_view rest() const { return atEnd() ? std::string_view() : line_.substr(pos_); }
 
 private:
     std::string_view line_;
@@ -169,7 +171,9 @@ PersonRecord parseRecordLine(std::string_view line) {
     // Lines written before LEAPLING existed end here; their 29 February counts on 1 March.
     record.leapling = fields.atEnd() ? 1 : atoiLike(fields.next());
 
-    if (fields.next() == kEscapedMarker) {
+    // The marker must end the line: a plain line whose e-mail held commas can shift an
+    // "escaped" into this place, but never to the very end, where only numbers are written.
+    if (fields.rest() == kEscapedField) {
         record.name = unescapeText(name);
         record.email = unescapeText(email);
     } else {
@@ -222,10 +226,8 @@ std::string formatRecordLine(const PersonRecord& record) {
     line += record.dontPrint ? "1," : "0,";
     line += formatInt(record.leapling);
     line += ',';
-    if (escape) {
-        line += kEscapedMarker;
-        line += ',';
-    }
+    if (escape)
+        line += kEscapedField;
     return line;
 }
 

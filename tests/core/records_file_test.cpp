@@ -224,6 +224,15 @@ TEST(RecordsFileEscape, UnwritableValuesSurviveAndOlderReadersKeepTheNumbers) {
     }
 }
 
+TEST(RecordsFileEscape, PlainLinesNeverDecodeEvenWhenShiftedFieldsSayEscaped) {
+    // Written by a writer without the escape: the e-mail's commas shift its pieces into the
+    // fields after LEAPLING.
+    const PersonRecord r = parseRecordLine("%41,01011990,1,-1,5,0,0,x,0,1,escaped,0,1,");
+    EXPECT_EQ(r.name, "%41");
+    EXPECT_EQ(r.email, "x");
+    EXPECT_EQ(r.leapling, 1);
+}
+
 TEST(RecordsFileEscape, EscapedLineFormat) {
     const PersonRecord record =
         makeRecord("#1 fan, 100%", 5, 6, 1970, 1, -1, 2, 0, false, "a,b", false, 1);

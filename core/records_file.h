@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
@@ -13,11 +14,12 @@ inline constexpr const char* kRecordsHeader =
     "# NAME, BIRTHDATE, ICON, SKIPYEAR, DAYSINADVANCE, NOTABIRTHDAY, INFOONLY, EMAIL, DONTPRINT, "
     "LEAPLING";
 
-// Reads one record line (without its line end). Never fails: bad input reads as described for
+// Reads one record line (without its line end). Never fails: bad input reads by the rules of
 // the file format (missing fields read as empty, numbers by atoi rules).
 PersonRecord parseRecordLine(std::string_view line);
 
-// Writes one record line, without the line end.
+// Writes one record line, without the line end. A name or e-mail that the plain line cannot
+// carry is written in an escaped form that parseRecordLine undoes.
 std::string formatRecordLine(const PersonRecord& record);
 
 // Applies the lines of a records file: comments skipped, "mailpath=" lines (any case) set

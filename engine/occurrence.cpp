@@ -1,1 +1,168 @@
-// Placeholder until implemented.
+// Occurrence arithmetic on calendar dates, and the due selection in one pass over the records.
+#include "engine/occurrence.h"
+
+#include <array>
+#include <cstddef>
+
+namespace kivo {
+
+namespace {
+
+using std::chrono::day;
+using std::chrono::days;
+using std::chrono::month;
+using std::chrono::sys_days;
+using std::chrono::year;
+
+constexpr int kMaxUpcomingDistance = 365;
+
+int yearOf(Date date) {
+    return static_cast<int>(date.year());
+}
+int monthOf(Date date) {
+    return static_cast<int>(static_cast<unsigned>(date.month()));
+}
+int dayOf(Date date) {
+    return static_cast<int>(static_cast<unsigned>(date.day()));
+}
+
+bool isEligible(const PersonRecord& record) {
+    return !record.infoOnly && hasUsableDate(record);
+}
+
+// Orders `items` (already in reverse list order) into `out` by ascending `key(item)` in 0..maxKey
+// with a stable counting sort, so that equal keys keep their reverse list order.
+template <typename Item, typename KeyFn>
+void appendSortedByKey(const std::vector<Item>& items, int maxKey, KeyFn key,
+                       std::vector<DueEntry>& out) {
+    std::vector<std::size_t> start(static_cast<std::size_t>(maxKey) + 2, 0);
+    for (const Item& item : items)
+        ++start[static_cast<std::size_t>(key(item)) + 1];
+    for (std::size_t i = 1; i < start.size(); ++i)
+        start[i] += start[i - 1];
+    const std::size_t base = out.size();
+    out.resize(base + items.size());
+    for (const Item& item : items)
+        out[base + start[static_cast<std::size_t>(key(item))]++] = item;
+}
+
+// Upcoming entries: each record is due at most once, at distance daysUntil.
+void selectUpcoming(RecordList& records, DueSelection& selection) {
+    std::vector<DueEntry> due;
+    for (std::size_t i = records.size(); i-- > 0;) {
+        PersonRecord& record = records[i];
+        if (!isEligible(record))
+            continue;
+        const int d = record.daysUntil;
+        if (d < 0 || d > kMaxUpcomingDistance || d > record.daysInAdvance)
+            continue;
+        if (record.nextYear == record.skipYear)
+            continue;
+        due.push_back({&record, DueKind::Upcoming, d, record.nextYear});
+    }
+    selection.anyUpcoming = !due.empty();
+    appendSortedByKey(
+        due, kMaxUpcomingDistance, [](const DueEntry& e) { return e.distance; }, selection.entries);
+}
+
+// Past entries: the days k = 1..pastDays before `now`, indexed by their (month, day), so that each
+// record looks up its own days instead of every record being tested once per day.
+void selectPast(RecordList& records, int pastDays, Date now, DueSelection& selection) {
+    struct PastDay {
+        int k;
+        int year;
+    };
+    std::array<std::vector<PastDay>, 12 * 31> byMonthDay;
+    const sys_days from{now};
+    for (int k = 1; k <= pastDays; ++k) {
+        const Date date{from - days{k}};
+        byMonthDay[static_cast<std::size_t>((monthOf(date) - 1) * 31 + dayOf(date) - 1)].push_back(
+            {k, yearOf(date)});
+    }
+
+    std::vector<DueEntry> due;
+    for (std::size_t i = records.size(); i-- > 0;) {
+        PersonRecord& record = records[i];
+        if (!isEligible(record))
+            continue;
+        const auto& slot =
+            byMonthDay[static_cast<std::size_t>((record.month - 1) * 31 + record.day - 1)];
+        for (const PastDay& past : slot) {
+            // Silencing a past line sets skipYear to the year of that occurrence.
+            if (record.skipYear == past.year)
+                continue;
+            due.push_back({&record, DueKind::Past, past.k, past.year});
+        }
+    }
+    // Oldest first: the key runs from pastDays - k = 0 (k = pastDays) upwards.
+    appendSortedByKey(
+        due, pastDays - 1, [pastDays](const DueEntry& e) { return pastDays - e.distance; },
+        selection.entries);
+}
+
+} // namespace
+
+Date makeDate(int y, int m, int d) {
+    // Months beyond 1..12 carry into the year first, then the day offset is added to the first of
+    // the month: exactly what mktime does with out-of-range fields.
+    const int monthIndex = m - 1;
+    const int carry = monthIndex >= 0 ? monthIndex / 12 : -((11 - monthIndex) / 12);
+    const int normalisedMonth = monthIndex - carry * 12 + 1;
+    const Date first{year{y + carry}, month{static_cast<unsigned>(normalisedMonth)}, day{1}};
+    return Date{sys_days{first} + days{d - 1}};
+}
+
+int daysBetween(Date from, Date to) {
+    return static_cast<int>((sys_days{to} - sys_days{from}).count());
+}
+
+bool hasUsableDate(const PersonRecord& record) {
+    return record.day >= 1 && record.day <= 31 && record.month >= 1 && record.month <= 12;
+}
+
+Date countedDate(const PersonRecord& record, int y) {
+    if (record.month == 2 && record.day == 29)
+        return record.leapling == 0 ? makeDate(y, 2, 28) : makeDate(y, 3, 1);
+    return makeDate(y, record.month, record.day);
+}
+
+void ComputeOccurrence(PersonRecord& record, Date today) {
+    if (!hasUsableDate(record)) {
+        record.nextYear = -1;
+        record.daysUntil = -1;
+        record.age = -1;
+        return;
+    }
+    const int thisYear = yearOf(today);
+    Date candidate = countedDate(record, thisYear);
+    if (IsBeforeToday(candidate, today))
+        candidate = countedDate(record, thisYear + 1);
+    record.daysUntil = daysBetween(today, candidate);
+    record.nextYear = yearOf(candidate);
+    record.age = record.year != 0 ? record.nextYear - record.year : -1;
+}
+
+bool IsBeforeToday(Date date, Date today) {
+    if (date.month() != today.month())
+        return date.month() < today.month();
+    return date.day() < today.day();
+}
+
+Date ShownDate(const PersonRecord& record) {
+    if (!hasUsableDate(record))
+        return Date{};
+    return countedDate(record, record.nextYear);
+}
+
+DueSelection SelectDue(RecordList& records, Date /*today*/, int pastDays, Date now) {
+    // The upcoming part reads the derived fields, which already hold the counts for `today`.
+    DueSelection selection;
+    if (pastDays > kMaxPastDays)
+        pastDays = kMaxPastDays;
+    if (pastDays >= 1)
+        selectPast(records, pastDays, now, selection);
+    selectUpcoming(records, selection);
+    return selection;
+}
+
+} // namespace kivo

@@ -14,7 +14,8 @@ using Date = std::chrono::year_month_day;
 
 // The date (year, month, day) with a day that the month lacks rolled over into the next month
 // (31 April gives 1 May, 29 February of a common year gives 1 March), as mktime normalises.
-// month must be 1..12 and day 1..31.
+// Months outside 1..12 and days outside the month carry the same way (month 13 is January of the
+// next year, day 0 the last day of the previous month).
 Date makeDate(int year, int month, int day);
 int daysBetween(Date from, Date to); // to - from, in calendar days
 

@@ -57,7 +57,10 @@ std::string MakeOrdinal(const TextTable& texts, const std::string& number);
 // The full weekday name of the date in the user's locale.
 std::string WeekdayName(const LocaleNames& locale, Date date);
 
-// The full text of one reminder-window line, leading spaces included.
+// The full text of one reminder-window line, leading spaces included. An upcoming line draws one
+// random number when there are presets; a past line draws none. The draws come in the order of
+// composition: composing the upcoming entries from the last to the first gives the classic order
+// (distance 365 down to 0, list order within a distance).
 std::string ComposeReminderLine(const DueEntry& entry, ReminderContext& context);
 
 // The person editor's sample for a type (0..3), the name and days box texts and the picked date;

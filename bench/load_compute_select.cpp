@@ -1,0 +1,148 @@
+// The start-up path over a large records file: read "kivos.ini", compute every record, select.
+#include "core/records_file.h"
+#include "core/text_file.h"
+#include "engine/occurrence.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+namespace {
+
+using kivo::Date;
+
+namespace fs = std::filesystem;
+
+// A folder of generated record files, removed when the benchmark ends.
+class BenchFolder {
+public:
+    BenchFolder()
+        : path_(fs::temp_directory_path() / ("kivo-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~BenchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    BenchFolder(const BenchFolder&) = delete;
+    BenchFolder& operator=(const BenchFolder&) = delete;
+
+    // The records file with `count` records, written once per count.
+    const std::string& recordsFile(std::size_t count) {
+        auto found = files_.find(count);
+        if (found != files_.end())
+            return found->second;
+        const fs::path folder = path_ / std::to_string(count);
+        fs::create_directories(folder);
+        const std::string file = (folder / kivo::kRecordsFileName).string();
+        writeRecords(file, count);
+        return files_.emplace(count, file).first->second;
+    }
+
+private:
+    // Written line by line so that generating the file does not raise the peak memory measured.
+    static void writeRecords(const std::string& file, std::size_t count) {
+        std::mt19937 rng(20260607);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        std::ofstream out(file, std::ios::binary);
+        std::string chunk;
+        kivo::appendTextLine(chunk, kivo::kRecordsHeader);
+        kivo::appendTextLine(chunk, "mailpath=mailer --to %s");
+        for (std::size_t i = 0; i < count; ++i) {
+            kivo::PersonRecord r;
+            r.name = (i % 5 == 0 ? "Club, event " : "Person ") + std::to_string(i);
+            r.month = pick(1, 12);
+            r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
+            r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
+            r.icon = pick(0, 31);
+            r.skipYear = pick(0, 9) == 0 ? 2026 : -1;
+            r.daysInAdvance = pick(0, 30);
+            r.type = pick(0, 3);
+            r.infoOnly = pick(0, 19) == 0;
+            r.dontPrint = pick(0, 9) == 0;
+            if (i % 3 == 0)
+                r.email = "person" + std::to_string(i) + "@example.org";
+            r.leapling = pick(0, 1);
+            kivo::appendTextLine(chunk, kivo::formatRecordLine(r));
+            if (chunk.size() > (1 << 16)) {
+                out << chunk;
+                chunk.clear();
+            }
+        }
+        out << chunk;
+    }
+
+    fs::path path_;
+    std::map<std::size_t, std::string> files_;
+};
+
+BenchFolder& folder() {
+    static BenchFolder instance;
+    return instance;
+}
+
+double peakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+void LoadComputeSelect(benchmark::State& state) {
+    const std::size_t count = static_cast<std::size_t>(state.range(0));
+    const std::string& file = folder().recordsFile(count);
+    const Date today{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        kivo::RecordList records;
+        std::string mailPath;
+        if (!kivo::readRecordsFile(file, records, mailPath)) {
+            state.SkipWithError("the records file could not be read");
+            return;
+        }
+        for (kivo::PersonRecord& record : records)
+            kivo::ComputeOccurrence(record, today);
+        const kivo::DueSelection due = kivo::SelectDue(records, today, 3, today);
+        lines = due.entries.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["records"] = static_cast<double>(count);
+    state.counters["due_lines"] = static_cast<double>(lines);
+    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+}
+
+BENCHMARK(LoadComputeSelect)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The selection alone over 100,000 computed records, with past windows up to the largest: the
+// past part looks each record's days up instead of testing every record once per day.
+void SelectDueOnly(benchmark::State& state) {
+    const int pastDays = static_cast<int>(state.range(0));
+    const Date today{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
+    kivo::RecordList records;
+    std::string mailPath;
+    if (!kivo::readRecordsFile(folder().recordsFile(100000), records, mailPath)) {
+        state.SkipWithError("the records file could not be read");
+        return;
+    }
+    for (kivo::PersonRecord& record : records)
+        kivo::ComputeOccurrence(record, today);
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        lines = kivo::SelectDue(records, today, pastDays, today).entries.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["due_lines"] = static_cast<double>(lines);
+}
+
+BENCHMARK(SelectDueOnly)->Arg(0)->Arg(3)->Arg(365)->Arg(3650)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -125,6 +125,10 @@ void DesktopMessageBoxes::information(const std::string& text) {
     QMessageBox::information(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
 }
 
+void DesktopMessageBoxes::warning(const std::string& text) {
+    QMessageBox::warning(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
+}
+
 void DesktopMessageBoxes::error(const std::string& text) {
     QMessageBox::critical(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
 }

@@ -53,6 +53,7 @@ public:
 class DesktopMessageBoxes : public MessageBoxes {
 public:
     void information(const std::string& text) override;
+    void warning(const std::string& text) override;
     void error(const std::string& text) override;
 };
 

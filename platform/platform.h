@@ -55,6 +55,7 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual void information(const std::string& text) = 0;
+    virtual void warning(const std::string& text) = 0;
     virtual void error(const std::string& text) = 0;
 };
 

@@ -58,8 +58,10 @@ public:
 class FakeMessages : public MessageBoxes {
 public:
     std::vector<std::string> infos;
+    std::vector<std::string> warnings;
     std::vector<std::string> errors;
     void information(const std::string& text) override { infos.push_back(text); }
+    void warning(const std::string& text) override { warnings.push_back(text); }
     void error(const std::string& text) override { errors.push_back(text); }
 };
 

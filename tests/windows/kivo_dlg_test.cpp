@@ -1,0 +1,1 @@
+// Tests of the setup window come with it.

@@ -1,0 +1,1 @@
+// Tests of the person editor come with it.

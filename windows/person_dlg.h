@@ -1,0 +1,83 @@
+// The person editor: one record's name, e-mail, date, leapling rule, icon, advance days, type and
+// flags, with a sample reminder that follows what is typed.
+#pragma once
+
+#include "core/app_settings.h"
+#include "core/text_table.h"
+#include "platform/platform.h"
+#include "windows/kivo_dialog.h"
+
+#include <QDate>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+
+namespace kivo {
+
+class SpinButton;
+
+class CPersonDlg : public KivoDialog {
+public:
+    explicit CPersonDlg(Platform& platform);
+
+    // The values the caller sets before opening and reads back after OK.
+    std::string name;
+    QDate date;          // invalid when the record has no real calendar date
+    int icon = 0;        // changes only when the user picks an icon
+    int daysInAdvance = 0;
+    int infoOnly = 0;
+    std::string email;
+    int dontPrint = 0;
+    int type = 0;
+    int leapling = 1;    // a new record starts with "March 1"
+    // What the picker shows when `date` is invalid: the record's day and month in the current
+    // year where it has them, else today. Set by the caller; today when left invalid.
+    QDate shownWhenInvalid;
+
+    const TextTable* texts = nullptr;
+    const AppSettings* settings = nullptr;
+
+    // True once the user changed the date in the picker; a record whose date the picker could
+    // not show keeps its stored date unless this is set.
+    bool dateChangedByUser() const { return dateChangedByUser_; }
+
+    // Copies between the value members and the controls, in the fixed order; reading validates
+    // the days to 0..365 and stops at that field with a message when they are not.
+    bool DoDataExchange(bool save);
+    void UpdateCaption();
+    void ShowLeapling();
+    void refreshSample();
+    void OnOK();
+
+protected:
+    bool OnInitDialog() override;
+
+private:
+    std::string text(const char* builtIn) const;
+    void OnNameChange();
+
+    Platform& platform_;
+    bool initialized_ = false;
+    bool dateChangedByUser_ = false;
+    bool settingDate_ = false;
+    QLineEdit* nameEdit_ = nullptr;
+    QLineEdit* emailEdit_ = nullptr;
+    QDateEdit* datePicker_ = nullptr;
+    QComboBox* leaplingList_ = nullptr;
+    QComboBox* iconList_ = nullptr;
+    QLineEdit* daysEdit_ = nullptr;
+    SpinButton* spin_ = nullptr;
+    QComboBox* typeList_ = nullptr;
+    QCheckBox* infoOnlyCheck_ = nullptr;
+    QCheckBox* dontPrintCheck_ = nullptr;
+    QLabel* nameLabel_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QLabel* leaplingLabel_ = nullptr;
+    QLabel* sampleLabel_ = nullptr;
+};
+
+} // namespace kivo

@@ -1,7 +1,6 @@
 // The person editor.
 #include "windows/person_dlg.h"
 
-#include "core/number_text.h"
 #include "engine/reminder_text.h"
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
@@ -15,16 +14,39 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <optional>
 
 namespace kivo {
 
 namespace {
+
+// The picker holds the dates a date-time value can: years 100 to 9999. Qt's own lower bound
+// (1752) would silently move older dates on OK.
+QDate firstDate() {
+    return QDate(100, 1, 1);
+}
+QDate lastDate() {
+    return QDate(9999, 12, 31);
+}
+bool inPickerRange(const QDate& d) {
+    return d.isValid() && d >= firstDate() && d <= lastDate();
+}
+
 Date toDate(const QDate& d) {
     return Date{std::chrono::year{d.year()}, std::chrono::month{static_cast<unsigned>(d.month())},
                 std::chrono::day{static_cast<unsigned>(d.day())}};
 }
 
-// Whole text as an integer, as the framework reads an integer field; nullopt when it is not one.
+QDate toQDate(Date d) {
+    if (!d.ok())
+        return QDate();
+    return QDate(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                 static_cast<int>(static_cast<unsigned>(d.day())));
+}
+
+// The whole text as an integer, as the framework reads an integer field: blanks around it and a
+// sign are allowed, anything else is not. nullopt when it is no integer.
 std::optional<int> wholeInteger(const QString& text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
@@ -32,7 +54,39 @@ std::optional<int> wholeInteger(const QString& text) {
         return std::nullopt;
     return value;
 }
+
+// A position outside the list leaves it without a selection.
+void selectPosition(QComboBox* list, int position) {
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+const TextTable& noTexts() {
+    static const TextTable empty;
+    return empty;
+}
+
 } // namespace
+
+QDate CPersonDlg::editorDateFor(int day, int month, int year) {
+    if (year < firstDate().year() || year > lastDate().year())
+        return QDate();
+    const QDate d(year, month, day);
+    // QDate rejects impossible days itself; the comparison makes the round trip explicit.
+    if (!d.isValid() || d.day() != day || d.month() != month || d.year() != year)
+        return QDate();
+    return d;
+}
+
+QDate CPersonDlg::shownDateFor(int day, int month, QDate today) {
+    if (month == 2 && day == 29) {
+        for (int year = today.year(); year <= lastDate().year(); ++year)
+            if (QDate::isLeapYear(year))
+                return QDate(year, 2, 29);
+        return today;
+    }
+    const QDate d = editorDateFor(day, month, today.year());
+    return d.isValid() ? d : today;
+}
 
 CPersonDlg::CPersonDlg(Platform& platform) : platform_(platform) {
     buildDialog(*this, kPersonDialog);
@@ -51,7 +105,8 @@ CPersonDlg::CPersonDlg(Platform& platform) : platform_(platform) {
     leaplingLabel_ = controlById<QLabel>(*this, 1033);
     sampleLabel_ = controlById<QLabel>(*this, 1039);
     datePicker_->setDisplayFormat(QLocale::system().dateFormat(QLocale::LongFormat));
-    datePicker_->setDate(QDate::currentDate());
+    datePicker_->setDateRange(firstDate(), lastDate());
+    datePicker_->setDate(today());
 
     connect(nameEdit_, &QLineEdit::textChanged, this, [this] { OnNameChange(); });
     connect(daysEdit_, &QLineEdit::textChanged, this, [this] { refreshSample(); });
@@ -60,31 +115,32 @@ CPersonDlg::CPersonDlg(Platform& platform) : platform_(platform) {
         type = i;
         refreshSample();
     });
-    connect(datePicker_, &QDateEdit::dateChanged, this, [this] {
-        if (!settingDate_)
-            dateChangedByUser_ = true;
-        DoDataExchange(true);
-        ShowLeapling();
-    });
+    connect(datePicker_, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
     connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
     connect(controlById<QPushButton>(*this, 2), &QPushButton::clicked, this, &QDialog::reject);
 }
 
 std::string CPersonDlg::text(const char* builtIn) const {
-    return texts ? lookUpText(*texts, builtIn) : std::string(builtIn);
+    return lookUpText(texts ? *texts : noTexts(), builtIn);
+}
+
+QDate CPersonDlg::today() const {
+    const QDate d = toQDate(platform_.clock.currentDate());
+    return inPickerRange(d) ? d : QDate::currentDate();
 }
 
 bool CPersonDlg::DoDataExchange(bool save) {
     if (!save) {
+        // Filling the controls is not the user editing them: their handlers stay quiet, so the
+        // picker's new date does not count as a change and nothing is read back half-filled.
+        const QSignalBlocker blockName(nameEdit_), blockDate(datePicker_), blockDays(daysEdit_),
+            blockInfo(infoOnlyCheck_), blockEmail(emailEdit_), blockPrint(dontPrintCheck_);
         nameEdit_->setText(toQt(name));
-        settingDate_ = true;
-        // A date the picker cannot show is shown as well as it can be; see shownWhenInvalid.
-        if (date.isValid())
+        dateShown_ = inPickerRange(date);
+        if (dateShown_)
             datePicker_->setDate(date);
         else
-            datePicker_->setDate(shownWhenInvalid.isValid() ? shownWhenInvalid
-                                                            : QDate::currentDate());
-        settingDate_ = false;
+            datePicker_->setDate(inPickerRange(shownWhenInvalid) ? shownWhenInvalid : today());
         daysEdit_->setText(QString::number(daysInAdvance));
         infoOnlyCheck_->setChecked(infoOnly == 1);
         emailEdit_->setText(toQt(email));
@@ -92,18 +148,20 @@ bool CPersonDlg::DoDataExchange(bool save) {
         return true;
     }
     name = fromQt(nameEdit_->text());
-    if (date.isValid() || dateChangedByUser_)
+    // A date the picker only stands in for stays as it was, so the record keeps its own.
+    if (dateShown_ || dateChangedByUser_)
         date = datePicker_->date();
     const std::optional<int> days = wholeInteger(daysEdit_->text());
-    if (!days) {
-        platform_.messages.warning("Please enter an integer.");
+    if (days)
+        daysInAdvance = *days;
+    const char* problem = !days ? "Please enter an integer."
+                          : (daysInAdvance < 0 || daysInAdvance > 365)
+                              ? "Please enter an integer between 0 and 365."
+                              : nullptr;
+    if (problem) {
+        platform_.messages.warning(problem);
         daysEdit_->setFocus();
-        return false;
-    }
-    daysInAdvance = *days;
-    if (daysInAdvance < 0 || daysInAdvance > 365) {
-        platform_.messages.warning("Please enter an integer between 0 and 365.");
-        daysEdit_->setFocus();
+        daysEdit_->selectAll();
         return false;
     }
     infoOnly = infoOnlyCheck_->isChecked() ? 1 : 0;
@@ -114,13 +172,8 @@ bool CPersonDlg::DoDataExchange(bool save) {
 
 bool CPersonDlg::OnInitDialog() {
     setWindowIcon(applicationIcon());
-    // The base initialisation writes the values into the controls; the lists are still empty
-    // then, so their handlers change nothing.
     initialized_ = false;
     dateChangedByUser_ = false;
-    const int givenIcon = icon;
-    const int givenType = type;
-    const int givenLeapling = leapling;
     DoDataExchange(false);
     UpdateCaption();
     spin_->setRange(0, 999);
@@ -136,21 +189,26 @@ bool CPersonDlg::OnInitDialog() {
     infoOnlyCheck_->setText(toQt(text("Don't ever remind me about this")));
     dontPrintCheck_->setText(toQt(text("Don't print this")));
 
-    const QSignalBlocker blockType(typeList_);
-    const QSignalBlocker blockIcon(iconList_);
-    for (const char* t : {"Birthday", "Annual Event", "Birthday (unknown age)",
-                          "Annual Event (with start date)"})
-        typeList_->addItem(toQt(text(t)));
-    for (const char* t : {"February 28", "March 1"})
-        leaplingList_->addItem(toQt(text(t)));
-    for (int i = 0; i < kChoosableIcons; ++i)
-        iconList_->addItem(iconPicture(i), QString());
+    {
+        // Filling and preselecting the lists are not the user's picks.
+        const QSignalBlocker blockType(typeList_), blockIcon(iconList_), blockLeap(leaplingList_);
+        typeList_->clear();
+        for (const char* t : {"Birthday", "Annual Event", "Birthday (unknown age)",
+                              "Annual Event (with start date)"})
+            typeList_->addItem(toQt(text(t)));
+        // In this order and never sorted: the position is the stored rule, and a translation
+        // that sorts the other way round must not swap it.
+        leaplingList_->clear();
+        for (const char* t : {"February 28", "March 1"})
+            leaplingList_->addItem(toQt(text(t)));
+        iconList_->clear();
+        for (int i = 0; i < kChoosableIcons; ++i)
+            iconList_->addItem(iconPicture(i), QString());
 
-    // A value outside a list's range leaves that list without a selection.
-    iconList_->setCurrentIndex(givenIcon >= 0 && givenIcon < kChoosableIcons ? givenIcon : -1);
-    typeList_->setCurrentIndex(givenType >= 0 && givenType < 4 ? givenType : -1);
-    leaplingList_->setCurrentIndex(givenLeapling >= 0 && givenLeapling < 2 ? givenLeapling : -1);
-    icon = givenIcon;
+        selectPosition(iconList_, icon);
+        selectPosition(typeList_, type);
+        selectPosition(leaplingList_, leapling);
+    }
     type = typeList_->currentIndex();
 
     initialized_ = true;
@@ -174,6 +232,14 @@ void CPersonDlg::OnNameChange() {
     refreshSample();
 }
 
+void CPersonDlg::OnDateChange() {
+    if (!initialized_)
+        return;
+    dateChangedByUser_ = true;
+    DoDataExchange(true);
+    ShowLeapling();
+}
+
 void CPersonDlg::refreshSample() {
     if (!initialized_)
         return;
@@ -184,20 +250,21 @@ void CPersonDlg::refreshSample() {
         const char* name;
         const char* date;
     };
-    static constexpr Labels kLabels[] = {
-        {"Name:", "Birthday:"}, {"Event:", "Date:"}, {"Name:", "Birthday:"},
-        {"Event:", "First date:"}};
+    static constexpr Labels kLabels[] = {{"Name:", "Birthday:"},
+                                         {"Event:", "Date:"},
+                                         {"Name:", "Birthday:"},
+                                         {"Event:", "First date:"}};
     if (type < 0 || type > 3)
         return;
     nameLabel_->setText(toQt(text(kLabels[type].name)));
     dateLabel_->setText(toQt(text(kLabels[type].date)));
-    static const TextTable noTexts;
-    const std::string previous = fromQt(sampleLabel_->text());
-    sampleLabel_->setText(toQt(SampleReminder(texts ? *texts : noTexts, platform_.locale, type, nameText, daysText,
-                                              toDate(datePicker_->date()), previous)));
+    sampleLabel_->setText(toQt(SampleReminder(texts ? *texts : noTexts(), platform_.locale, type,
+                                              nameText, daysText, toDate(datePicker_->date()))));
 }
 
 void CPersonDlg::ShowLeapling() {
+    // The picker's date: for a record whose date it only stands in for, it still carries the
+    // record's day and month, and a 29 February without a year needs the rule all the same.
     const QDate shown = datePicker_->date();
     const bool visible = shown.day() == 29 && shown.month() == 2;
     leaplingList_->setVisible(visible);

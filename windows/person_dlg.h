@@ -24,25 +24,33 @@ class CPersonDlg : public KivoDialog {
 public:
     explicit CPersonDlg(Platform& platform);
 
+    // The editor's date for a record's day, month and year: valid only for a real calendar date
+    // in years 100 to 9999 (what the picker and a date-time value can hold), so that it converts
+    // back to the same three numbers. Year 0 ("no year") and day or month 0 give an invalid date.
+    static QDate editorDateFor(int day, int month, int year);
+    // What the picker shows for a record whose date it cannot show: its day and month in today's
+    // year (29 February in the next leap year from today's year on), or today when the day and
+    // month are no date.
+    static QDate shownDateFor(int day, int month, QDate today);
+
     // The values the caller sets before opening and reads back after OK.
     std::string name;
-    QDate date;          // invalid when the record has no real calendar date
-    int icon = 0;        // changes only when the user picks an icon
+    QDate date;   // invalid when the record has no date the picker can show exactly
+    int icon = 0; // changes only when the user picks an icon
     int daysInAdvance = 0;
     int infoOnly = 0;
     std::string email;
     int dontPrint = 0;
     int type = 0;
-    int leapling = 1;    // a new record starts with "March 1"
-    // What the picker shows when `date` is invalid: the record's day and month in the current
-    // year where it has them, else today. Set by the caller; today when left invalid.
+    int leapling = 1; // a new record starts with "March 1"
+    // What the picker shows while `date` is invalid (see shownDateFor); today when left invalid.
     QDate shownWhenInvalid;
 
     const TextTable* texts = nullptr;
     const AppSettings* settings = nullptr;
 
-    // True once the user changed the date in the picker; a record whose date the picker could
-    // not show keeps its stored date unless this is set.
+    // True once the user changed the date in the picker. While `date` is invalid and this is
+    // false, OK leaves `date` invalid, so the caller keeps the record's stored day, month and year.
     bool dateChangedByUser() const { return dateChangedByUser_; }
 
     // Copies between the value members and the controls, in the fixed order; reading validates
@@ -58,12 +66,14 @@ protected:
 
 private:
     std::string text(const char* builtIn) const;
+    QDate today() const;
     void OnNameChange();
+    void OnDateChange();
 
     Platform& platform_;
     bool initialized_ = false;
+    bool dateShown_ = false; // the picker was given `date` itself
     bool dateChangedByUser_ = false;
-    bool settingDate_ = false;
     QLineEdit* nameEdit_ = nullptr;
     QLineEdit* emailEdit_ = nullptr;
     QDateEdit* datePicker_ = nullptr;

@@ -1,1 +1,427 @@
-// Tests of the person editor come with it.
+// The person editor: what it shows, the days validation, the live caption and sample, the
+// leapling row, out-of-range values, translated texts, and dates the picker cannot show.
+#include "windows/person_dlg.h"
+
+#include "platform/dialog_builder.h"
+#include "support/fake_platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+using test::FakePlatform;
+using test::ymd;
+
+std::string str(const QString& s) {
+    return s.toStdString();
+}
+
+// The editor as the setup window prepares it for a record, with the clock on Sunday 7 June 2026.
+struct PersonEditor : ::testing::Test {
+    FakePlatform fake;
+    TextTable texts;
+    AppSettings settings;
+
+    std::unique_ptr<CPersonDlg> prepare(int day = 12, int month = 6, int year = 2026) {
+        auto dlg = std::make_unique<CPersonDlg>(fake.platform);
+        dlg->name = "Anna";
+        dlg->email = "anna@example.org";
+        dlg->date = CPersonDlg::editorDateFor(day, month, year);
+        dlg->shownWhenInvalid = CPersonDlg::shownDateFor(day, month, QDate(2026, 6, 7));
+        dlg->icon = 4;
+        dlg->daysInAdvance = 7;
+        dlg->type = 0;
+        dlg->infoOnly = 0;
+        dlg->dontPrint = 1;
+        dlg->leapling = 0;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        return dlg;
+    }
+
+    template <class T> static T* at(const CPersonDlg& dlg, int id) {
+        T* control = controlById<T>(dlg, id);
+        EXPECT_NE(control, nullptr) << "control " << id;
+        return control;
+    }
+    static std::string label(const CPersonDlg& dlg, int id) {
+        return str(at<QLabel>(dlg, id)->text());
+    }
+    static std::string sample(const CPersonDlg& dlg) { return label(dlg, 1039); }
+    static QLineEdit* nameEdit(const CPersonDlg& dlg) { return at<QLineEdit>(dlg, 1001); }
+    static QLineEdit* daysEdit(const CPersonDlg& dlg) { return at<QLineEdit>(dlg, 1019); }
+    static QDateEdit* picker(const CPersonDlg& dlg) { return at<QDateEdit>(dlg, 1017); }
+    static bool leaplingShown(const CPersonDlg& dlg) {
+        const bool list = !at<QComboBox>(dlg, 1052)->isHidden();
+        EXPECT_EQ(list, !at<QLabel>(dlg, 1033)->isHidden());
+        return list;
+    }
+    static std::vector<std::string> items(const QComboBox* list) {
+        std::vector<std::string> out;
+        for (int i = 0; i < list->count(); ++i)
+            out.push_back(str(list->itemText(i)));
+        return out;
+    }
+    // Shows the dialog and presses OK, as the user would; returns whether it closed with OK.
+    static bool pressOk(CPersonDlg& dlg) {
+        dlg.show();
+        at<QPushButton>(dlg, 1)->click();
+        return !dlg.isVisible() && dlg.result() == IDOK;
+    }
+    const std::vector<std::string>& warnings() const { return fake.messages.warnings; }
+};
+
+TEST_F(PersonEditor, ShowsTheGivenValuesWithTheirSample) {
+    auto dlg = prepare();
+    dlg->initialize();
+    EXPECT_EQ(str(nameEdit(*dlg)->text()), "Anna");
+    EXPECT_EQ(str(at<QLineEdit>(*dlg, 1032)->text()), "anna@example.org");
+    EXPECT_EQ(picker(*dlg)->date(), QDate(2026, 6, 12));
+    EXPECT_EQ(str(daysEdit(*dlg)->text()), "7");
+    EXPECT_FALSE(at<QCheckBox>(*dlg, 1003)->isChecked());
+    EXPECT_TRUE(at<QCheckBox>(*dlg, 1037)->isChecked());
+    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->count(), 32);
+    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->currentIndex(), 4);
+    EXPECT_EQ(items(at<QComboBox>(*dlg, 1038)),
+              (std::vector<std::string>{"Birthday", "Annual Event", "Birthday (unknown age)",
+                                        "Annual Event (with start date)"}));
+    EXPECT_EQ(at<QComboBox>(*dlg, 1038)->currentIndex(), 0);
+    EXPECT_EQ(items(at<QComboBox>(*dlg, 1052)),
+              (std::vector<std::string>{"February 28", "March 1"}));
+    EXPECT_EQ(at<QComboBox>(*dlg, 1052)->currentIndex(), 0);
+    EXPECT_FALSE(leaplingShown(*dlg));
+
+    EXPECT_EQ(str(dlg->windowTitle()), "Anna - properties");
+    EXPECT_EQ(label(*dlg, 1031), "Name:");
+    EXPECT_EQ(label(*dlg, 1030), "Birthday:");
+    EXPECT_EQ(str(at<QGroupBox>(*dlg, 1049)->title()), "Sample reminder:");
+    EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 7 days)");
+    EXPECT_EQ(at<SpinButton>(*dlg, 1002)->lower(), 0);
+    EXPECT_EQ(at<SpinButton>(*dlg, 1002)->upper(), 999);
+    EXPECT_TRUE(warnings().empty());
+    EXPECT_FALSE(dlg->dateChangedByUser());
+}
+
+TEST_F(PersonEditor, OkHandsBackWhatTheUserChanged) {
+    auto dlg = prepare();
+    dlg->initialize();
+    nameEdit(*dlg)->setText("Bea");
+    at<QLineEdit>(*dlg, 1032)->setText("bea@example.org");
+    picker(*dlg)->setDate(QDate(2026, 8, 1));
+    at<QComboBox>(*dlg, 1027)->setCurrentIndex(9);
+    daysEdit(*dlg)->setText("30");
+    at<QComboBox>(*dlg, 1038)->setCurrentIndex(2);
+    at<QCheckBox>(*dlg, 1003)->setChecked(true);
+    at<QCheckBox>(*dlg, 1037)->setChecked(false);
+    ASSERT_TRUE(pressOk(*dlg));
+    EXPECT_EQ(dlg->name, "Bea");
+    EXPECT_EQ(dlg->email, "bea@example.org");
+    EXPECT_EQ(dlg->date, QDate(2026, 8, 1));
+    EXPECT_TRUE(dlg->dateChangedByUser());
+    EXPECT_EQ(dlg->icon, 9);
+    EXPECT_EQ(dlg->daysInAdvance, 30);
+    EXPECT_EQ(dlg->type, 2);
+    EXPECT_EQ(dlg->infoOnly, 1);
+    EXPECT_EQ(dlg->dontPrint, 0);
+    EXPECT_EQ(dlg->leapling, 0);
+    EXPECT_TRUE(warnings().empty());
+}
+
+TEST_F(PersonEditor, CancelEndsWithoutValidating) {
+    auto dlg = prepare();
+    dlg->initialize();
+    daysEdit(*dlg)->setText("abc");
+    const std::size_t shown = warnings().size();
+    dlg->show();
+    at<QPushButton>(*dlg, 2)->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), IDCANCEL);
+    EXPECT_EQ(warnings().size(), shown);
+}
+
+TEST_F(PersonEditor, DaysOutsideZeroTo365WarnAndOkStaysOpen) {
+    auto dlg = prepare();
+    dlg->initialize();
+    // The arrows go up to 999, past what is accepted.
+    daysEdit(*dlg)->setText("399");
+    fake.messages.warnings.clear();
+    QTest::keyClick(daysEdit(*dlg), Qt::Key_Up);
+    EXPECT_EQ(str(daysEdit(*dlg)->text()), "400");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"Please enter an integer between 0 and 365."});
+    EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 400 days)");
+    EXPECT_FALSE(pressOk(*dlg));
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(warnings().size(), 2u);
+
+    daysEdit(*dlg)->setText("998");
+    at<SpinButton>(*dlg, 1002)->stepBy(5);
+    EXPECT_EQ(str(daysEdit(*dlg)->text()), "999");
+
+    fake.messages.warnings.clear();
+    daysEdit(*dlg)->setText("abc");
+    EXPECT_FALSE(pressOk(*dlg));
+    EXPECT_EQ(warnings().back(), "Please enter an integer.");
+    daysEdit(*dlg)->setText("-1");
+    EXPECT_FALSE(pressOk(*dlg));
+    EXPECT_EQ(warnings().back(), "Please enter an integer between 0 and 365.");
+
+    for (const char* bound : {"0", "365"}) {
+        auto edge = prepare();
+        edge->initialize();
+        fake.messages.warnings.clear();
+        daysEdit(*edge)->setText(bound);
+        EXPECT_TRUE(pressOk(*edge)) << bound;
+        EXPECT_EQ(edge->daysInAdvance, std::stoi(bound));
+        EXPECT_TRUE(warnings().empty()) << bound;
+    }
+}
+
+TEST_F(PersonEditor, AFailedReadStopsAtTheDaysField) {
+    auto dlg = prepare();
+    dlg->initialize();
+    at<QLineEdit>(*dlg, 1032)->setText("new@example.org");
+    at<QCheckBox>(*dlg, 1003)->setChecked(true);
+    nameEdit(*dlg)->setText("Bea");
+    daysEdit(*dlg)->setText("400");
+    EXPECT_FALSE(pressOk(*dlg));
+    EXPECT_EQ(dlg->name, "Bea"); // read before the days
+    EXPECT_EQ(dlg->email, "anna@example.org");
+    EXPECT_EQ(dlg->infoOnly, 0);
+}
+
+TEST_F(PersonEditor, CaptionAndSampleFollowEachKeystrokeOfTheName) {
+    auto dlg = prepare();
+    dlg->name = "";
+    dlg->initialize();
+    EXPECT_EQ(str(dlg->windowTitle()), "No name");
+    EXPECT_EQ(sample(*dlg), " will be XX on Friday 01/01/11 (in 7 days)");
+    std::string typed;
+    for (const char c : std::string("anna")) {
+        QTest::keyClick(nameEdit(*dlg), c);
+        typed += c;
+        EXPECT_EQ(str(dlg->windowTitle()), typed + " - properties");
+        EXPECT_EQ(dlg->name, typed);
+    }
+    EXPECT_EQ(sample(*dlg), "anna will be XX on Friday 01/01/11 (in 7 days)");
+    nameEdit(*dlg)->clear();
+    EXPECT_EQ(str(dlg->windowTitle()), "No name");
+
+    // Each keystroke reads with validation, so a bad days value is reported again.
+    daysEdit(*dlg)->setText("400");
+    const std::size_t before = warnings().size();
+    QTest::keyClick(nameEdit(*dlg), 'b');
+    EXPECT_GT(warnings().size(), before);
+    EXPECT_EQ(str(dlg->windowTitle()), "b - properties");
+}
+
+TEST_F(PersonEditor, LabelsAndSampleFollowTheType) {
+    auto dlg = prepare();
+    dlg->initialize();
+    struct Expected {
+        const char* nameLabel;
+        const char* dateLabel;
+        const char* sample;
+    };
+    const Expected expected[] = {
+        {"Name:", "Birthday:", "Anna will be XX on Friday 01/01/11 (in 7 days)"},
+        {"Event:", "Date:", "Anna on Friday 01/01/11 (in 7 days)"},
+        {"Name:", "Birthday:", "Anna has a birthday on Friday 01/01/11 (in 7 days)"},
+        {"Event:", "First date:", "XXxx Anna on Friday 01/01/11 (in 7 days)"},
+    };
+    for (int t : {3, 1, 2, 0}) {
+        at<QComboBox>(*dlg, 1038)->setCurrentIndex(t);
+        EXPECT_EQ(dlg->type, t);
+        EXPECT_EQ(label(*dlg, 1031), expected[t].nameLabel) << t;
+        EXPECT_EQ(label(*dlg, 1030), expected[t].dateLabel) << t;
+        EXPECT_EQ(sample(*dlg), expected[t].sample) << t;
+    }
+}
+
+TEST_F(PersonEditor, SampleTakesLeadingDigitsAndThePickedWeekdayAtTheNextRefresh) {
+    auto dlg = prepare();
+    dlg->initialize();
+    daysEdit(*dlg)->setText("12abc");
+    EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 12 days)");
+    daysEdit(*dlg)->setText("3");
+    picker(*dlg)->setDate(QDate(2026, 6, 7));
+    EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 3 days)");
+    QTest::keyClick(nameEdit(*dlg), 'x');
+    EXPECT_EQ(sample(*dlg), "Annax will be XX on Sunday 01/01/11 (in 3 days)");
+}
+
+TEST_F(PersonEditor, LeaplingRowOnlyFor29FebruaryAndReadEvenWhenHidden) {
+    CPersonDlg fresh(fake.platform);
+    EXPECT_EQ(fresh.leapling, 1);
+    fresh.initialize();
+    EXPECT_EQ(at<QComboBox>(fresh, 1052)->currentIndex(), 1);
+
+    auto dlg = prepare();
+    dlg->initialize();
+    picker(*dlg)->setDate(QDate(2028, 2, 29));
+    EXPECT_TRUE(leaplingShown(*dlg));
+    at<QComboBox>(*dlg, 1052)->setCurrentIndex(1);
+    picker(*dlg)->setDate(QDate(2028, 3, 1));
+    EXPECT_FALSE(leaplingShown(*dlg));
+    ASSERT_TRUE(pressOk(*dlg));
+    EXPECT_EQ(dlg->leapling, 1);
+
+    auto leapDay = prepare(29, 2, 1996);
+    leapDay->initialize();
+    EXPECT_TRUE(leaplingShown(*leapDay));
+}
+
+TEST_F(PersonEditor, OutOfRangeIconAndTypeLeaveTheListsUnselected) {
+    auto dlg = prepare();
+    dlg->icon = -1;
+    dlg->type = 7;
+    dlg->leapling = 5;
+    dlg->initialize();
+    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->currentIndex(), -1);
+    EXPECT_EQ(at<QComboBox>(*dlg, 1038)->currentIndex(), -1);
+    EXPECT_EQ(at<QComboBox>(*dlg, 1052)->currentIndex(), -1);
+    EXPECT_EQ(dlg->type, -1);
+    EXPECT_EQ(sample(*dlg), "Static");
+    EXPECT_EQ(label(*dlg, 1030), "Birth date:");
+    QTest::keyClick(nameEdit(*dlg), 'x');
+    EXPECT_EQ(sample(*dlg), "Static");
+    ASSERT_TRUE(pressOk(*dlg));
+    EXPECT_EQ(dlg->icon, -1);
+    EXPECT_EQ(dlg->type, -1);
+    EXPECT_EQ(dlg->leapling, -1);
+
+    auto picked = prepare();
+    picked->icon = 32;
+    picked->initialize();
+    EXPECT_EQ(at<QComboBox>(*picked, 1027)->currentIndex(), -1);
+    at<QComboBox>(*picked, 1027)->setCurrentIndex(9);
+    ASSERT_TRUE(pressOk(*picked));
+    EXPECT_EQ(picked->icon, 9);
+}
+
+TEST_F(PersonEditor, EveryTextComesFromTheTextTable) {
+    texts = {{"name:", "Nom :"},
+             {"- PROPERTIES", "- Eigenschaften"},
+             {"Birthday", "Geburtstag"},
+             {"Birthday:", "Geburtstag:"},
+             {"%s will be %s on %s %s (%s)", "%s wird %s am %s %s (%s)"},
+             {"in %i days", "in %i Tagen"},
+             {"Sample reminder:", "Beispiel:"},
+             {"Don't print this", "Nicht drucken"},
+             {"No name", "Ohne Namen"},
+             {"OK", "Fertig"},
+             // Sorted, these would swap places; the position must keep its meaning.
+             {"February 28", "Zz 28. Februar"},
+             {"March 1", "Aa 1. Maerz"}};
+    auto dlg = prepare();
+    dlg->initialize();
+    EXPECT_EQ(str(dlg->windowTitle()), "Anna - Eigenschaften");
+    EXPECT_EQ(label(*dlg, 1031), "Nom :");
+    EXPECT_EQ(label(*dlg, 1030), "Geburtstag:");
+    EXPECT_EQ(str(at<QGroupBox>(*dlg, 1049)->title()), "Beispiel:");
+    EXPECT_EQ(str(at<QCheckBox>(*dlg, 1037)->text()), "Nicht drucken");
+    EXPECT_EQ(str(at<QComboBox>(*dlg, 1038)->itemText(0)), "Geburtstag");
+    EXPECT_EQ(sample(*dlg), "Anna wird XX am Friday 01/01/11 (in 7 Tagen)");
+    EXPECT_EQ(str(at<QPushButton>(*dlg, 1)->text()), "OK"); // the buttons keep their own texts
+    EXPECT_EQ(items(at<QComboBox>(*dlg, 1052)),
+              (std::vector<std::string>{"Zz 28. Februar", "Aa 1. Maerz"}));
+    nameEdit(*dlg)->clear();
+    EXPECT_EQ(str(dlg->windowTitle()), "Ohne Namen");
+    ASSERT_TRUE(pressOk(*dlg));
+    EXPECT_EQ(dlg->leapling, 0);
+}
+
+TEST_F(PersonEditor, UnshowableDateIsKeptWhenOnlyOtherFieldsChange) {
+    fake.clock.date = ymd(2031, 1, 15);
+    struct Case {
+        int day, month, year;
+        bool useCallerShown;
+        QDate shown;
+        bool leapRow;
+    };
+    const Case cases[] = {
+        {12, 6, 0, true, QDate(2026, 6, 12), false},     // a record without a year
+        {29, 2, 0, true, QDate(2028, 2, 29), true},      // a leap day without a year
+        {0, 0, 1990, true, QDate(2026, 6, 7), false},    // no day and month: today
+        {31, 4, 2000, false, QDate(2031, 1, 15), false}, // nothing from the caller: the clock
+    };
+    for (const Case& c : cases) {
+        auto dlg = prepare(c.day, c.month, c.year);
+        ASSERT_FALSE(dlg->date.isValid());
+        if (!c.useCallerShown)
+            dlg->shownWhenInvalid = QDate();
+        dlg->initialize();
+        EXPECT_EQ(picker(*dlg)->date(), c.shown) << c.day << "." << c.month << "." << c.year;
+        EXPECT_EQ(leaplingShown(*dlg), c.leapRow);
+        EXPECT_FALSE(dlg->dateChangedByUser());
+        at<QLineEdit>(*dlg, 1032)->setText("new@example.org");
+        nameEdit(*dlg)->setText("Anna B");
+        ASSERT_TRUE(pressOk(*dlg));
+        EXPECT_FALSE(dlg->date.isValid());
+        EXPECT_FALSE(dlg->dateChangedByUser());
+        EXPECT_EQ(dlg->email, "new@example.org");
+        EXPECT_EQ(dlg->leapling, 0);
+    }
+}
+
+TEST_F(PersonEditor, PickingADateReplacesAnUnshowableOne) {
+    auto dlg = prepare(12, 6, 0);
+    dlg->initialize();
+    picker(*dlg)->setDate(QDate(2026, 7, 1));
+    EXPECT_TRUE(dlg->dateChangedByUser());
+    ASSERT_TRUE(pressOk(*dlg));
+    EXPECT_EQ(dlg->date, QDate(2026, 7, 1));
+}
+
+TEST_F(PersonEditor, OldDatesComeBackUnchanged) {
+    for (const QDate old : {QDate(1650, 3, 10), QDate(100, 1, 1), QDate(9999, 12, 31)}) {
+        auto dlg = prepare(old.day(), old.month(), old.year());
+        dlg->initialize();
+        EXPECT_EQ(picker(*dlg)->date(), old);
+        ASSERT_TRUE(pressOk(*dlg));
+        EXPECT_EQ(dlg->date, old);
+    }
+}
+
+TEST(PersonEditorDates, EditorDateOnlyForRealCalendarDatesInRange) {
+    EXPECT_EQ(CPersonDlg::editorDateFor(29, 2, 2024), QDate(2024, 2, 29));
+    EXPECT_EQ(CPersonDlg::editorDateFor(29, 2, 2000), QDate(2000, 2, 29));
+    EXPECT_EQ(CPersonDlg::editorDateFor(1, 1, 100), QDate(100, 1, 1));
+    EXPECT_EQ(CPersonDlg::editorDateFor(31, 12, 9999), QDate(9999, 12, 31));
+    for (const auto& [d, m, y] : std::vector<std::tuple<int, int, int>>{{29, 2, 2023},
+                                                                        {29, 2, 1900},
+                                                                        {31, 4, 2020},
+                                                                        {12, 6, 0},
+                                                                        {12, 6, 99},
+                                                                        {1, 1, 10000},
+                                                                        {0, 6, 2020},
+                                                                        {12, 0, 2020},
+                                                                        {12, 13, 2020},
+                                                                        {-1, 6, 2020},
+                                                                        {12, 6, -5},
+                                                                        {-1, -1, -1}})
+        EXPECT_FALSE(CPersonDlg::editorDateFor(d, m, y).isValid()) << d << "." << m << "." << y;
+}
+
+TEST(PersonEditorDates, ShownDateIsTheDayInTodaysYearOrToday) {
+    const QDate today(2026, 6, 7);
+    EXPECT_EQ(CPersonDlg::shownDateFor(12, 6, today), QDate(2026, 6, 12));
+    EXPECT_EQ(CPersonDlg::shownDateFor(1, 1, today), QDate(2026, 1, 1));
+    EXPECT_EQ(CPersonDlg::shownDateFor(29, 2, today), QDate(2028, 2, 29));
+    EXPECT_EQ(CPersonDlg::shownDateFor(29, 2, QDate(2028, 12, 31)), QDate(2028, 2, 29));
+    EXPECT_EQ(CPersonDlg::shownDateFor(29, 2, QDate(2097, 1, 1)), QDate(2104, 2, 29)); // not 2100
+    EXPECT_EQ(CPersonDlg::shownDateFor(0, 0, today), today);
+    EXPECT_EQ(CPersonDlg::shownDateFor(31, 4, today), today);
+    EXPECT_EQ(CPersonDlg::shownDateFor(-1, -1, today), today);
+}
+
+} // namespace
+} // namespace kivo

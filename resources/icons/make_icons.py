@@ -634,25 +634,32 @@ APP_PICTURE = 4
 
 
 def parse(subject, text):
+    """The rows of one map, and what is wrong with them (nothing, normally)."""
     rows = text.strip("\n").split("\n")
+    problems = []
     if len(rows) != SIZE or any(len(r) != SIZE for r in rows):
         sizes = [len(r) for r in rows]
-        raise SystemExit(f"{subject}: expected {SIZE} rows of {SIZE}, got {len(rows)} rows {sizes}")
-    for r in rows:
-        for ch in r:
-            if ch not in PALETTE:
-                raise SystemExit(f"{subject}: unknown colour {ch!r}")
+        problems.append(f"{subject}: expected {SIZE} rows of {SIZE}, got {len(rows)}: {sizes}")
+    unknown = sorted({ch for r in rows for ch in r if ch not in PALETTE})
+    if unknown:
+        problems.append(f"{subject}: colours missing from PALETTE: {unknown}")
+    return rows, problems
+
+
+def picture(index):
+    rows, problems = parse(*PICTURES[index])
+    if problems:
+        raise SystemExit("\n".join(problems))
     return rows
 
 
 def strip_rows():
-    problems = []
+    problems = [] if len(PICTURES) == 33 else [f"the strip needs 33 pictures, not {len(PICTURES)}"]
     pictures = []
-    for s, t in PICTURES:
-        try:
-            pictures.append(parse(s, t))
-        except SystemExit as e:
-            problems.append(str(e))
+    for subject, text in PICTURES:
+        rows, wrong = parse(subject, text)
+        pictures.append(rows)
+        problems += wrong
     if problems:
         raise SystemExit("\n".join(problems))
     return ["".join(p[y] for p in pictures) for y in range(SIZE)]
@@ -797,7 +804,7 @@ def contact_sheet(path, rows, extra):
 def main(argv):
     here = Path(__file__).resolve().parent
     strip = strip_rows()
-    app16 = parse(*PICTURES[APP_PICTURE])
+    app16 = picture(APP_PICTURE)
     outputs = {
         "icon_strip.xpm": xpm("icon_strip", strip, "kivo's record icons, 33 pictures side by side"),
         "kivo.xpm": xpm("kivo", app16, "kivo's application icon, 16 px"),

@@ -188,12 +188,14 @@ TEST_F(PersonEditor, DaysOutsideZeroTo365WarnAndOkStaysOpen) {
 TEST_F(PersonEditor, AFailedReadStopsAtTheDaysField) {
     auto dlg = prepare();
     dlg->initialize();
+    daysEdit(*dlg)->setText("400");
     at<QLineEdit>(*dlg, 1032)->setText("new@example.org");
     at<QCheckBox>(*dlg, 1003)->setChecked(true);
-    nameEdit(*dlg)->setText("Bea");
-    daysEdit(*dlg)->setText("400");
+    picker(*dlg)->setDate(QDate(2026, 9, 1));
+    nameEdit(*dlg)->setText("Bea"); // reads again, and stops at the days again
     EXPECT_FALSE(pressOk(*dlg));
-    EXPECT_EQ(dlg->name, "Bea"); // read before the days
+    EXPECT_EQ(dlg->name, "Bea"); // name and date come before the days
+    EXPECT_EQ(dlg->date, QDate(2026, 9, 1));
     EXPECT_EQ(dlg->email, "anna@example.org");
     EXPECT_EQ(dlg->infoOnly, 0);
 }

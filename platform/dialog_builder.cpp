@@ -168,9 +168,12 @@ void SpinButton::setBuddy(QLineEdit* buddy) {
     if (!buddy_)
         return;
     buddy_->installEventFilter(this);
-    // Aligned to the right of its buddy, as the arrows of an edit box are.
+    // Aligned right: the arrows take the right end of their buddy, which narrows to make room,
+    // wherever the template put them.
     const QRect r = buddy_->geometry();
-    setGeometry(r.right() + 1, r.top(), width() > 0 ? width() : 16, r.height());
+    const int w = width() > 0 ? width() : 16;
+    buddy_->setGeometry(r.x(), r.y(), std::max(0, r.width() - w), r.height());
+    setGeometry(r.x() + r.width() - w, r.y(), w, r.height());
 }
 
 void SpinButton::setRange(int lower, int upper) {

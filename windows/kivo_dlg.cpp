@@ -1,34 +1,290 @@
-// The setup window. For now it only offers its caption and the Close button.
+// The setup window: its layout, captions and options, and the person list with its columns.
 #include "windows/kivo_dlg.h"
 
+#include "controls/list_ctrl_ex.h"
+#include "core/number_text.h"
+#include "engine/date_text.h"
 #include "platform/desktop_platform.h"
+#include "platform/dialog_builder.h"
 #include "resources/icons.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <cstdint>
+#include <vector>
 
 namespace kivo {
 
+namespace {
+
+struct ColumnSpec {
+    const char* heading;
+    int width; // pixels at 96 dots per inch
+};
+
+constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
+    {"Name", 200},  {"Next", 75}, {"Ahead", 50}, {"Age now", 65}, {"Days", 40},
+    {"Remind", 55}, {"Type", 45}, {"Print", 50}, {"Icon", 50},
+};
+
+// Text ignoring case for the words, date for "Next", whole numbers for the counts.
+const std::vector<std::uint8_t> kColumnSortKinds = {1, 3, 2, 2, 2, 1, 1, 1, 2};
+
+int yearOf(Date date) {
+    return static_cast<int>(date.year());
+}
+
+// The age a dated record has reached by `today`. The record's birthday this year is the day its
+// occurrence is counted on (a 29 February on 28 February or 1 March), so that the age goes up on
+// the very day whose "Days" reads 0.
+int ageReached(const PersonRecord& record, Date today) {
+    const int thisYear = yearOf(today);
+    const Date birthday = countedDate(record, thisYear);
+    const bool reached = !IsBeforeToday(today, birthday); // birthday is today or earlier
+    return thisYear - record.year - (reached ? 0 : 1);
+}
+
+} // namespace
+
 CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
-    auto* layout = new QVBoxLayout(this);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QStringLiteral("1"));
-    close->setDefault(true);
-    layout->addWidget(close);
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    buildDialog(*this, kSetupDialog, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+        if (c.id != 1009)
+            return nullptr;
+        auto* list = new CListCtrlEx(parent);
+        list->SetSortAscendingStyle((c.style & StyleSortAscending) != 0);
+        return list;
+    });
+    listCtrl_ = controlById<CListCtrlEx>(*this, 1009);
+    alwaysOnTopCheck_ = controlById<QCheckBox>(*this, 1003);
+    onceADayCheck_ = controlById<QCheckBox>(*this, 1000);
+    printLargeCheck_ = controlById<QCheckBox>(*this, 1004);
+    largeReminderCheck_ = controlById<QCheckBox>(*this, 1005);
+    daysAheadEdit_ = controlById<QLineEdit>(*this, 1028);
+    iconBox_ = controlById<QComboBox>(*this, 1026);
+    spin_ = controlById<SpinButton>(*this, 1002);
+    itemCount_ = controlById<QLabel>(*this, 1040);
+    printRange_ = controlById<QComboBox>(*this, 1051);
+    pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
+    webLink_ = controlById<QLabel>(*this, 1029);
+    connectControls();
+}
+
+// One line per (control, event, handler). The record commands, export, import and printing
+// connect their buttons here as they come.
+void CKivoDlg::connectControls() {
+    connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
 }
 
 std::string CKivoDlg::text(const char* builtIn) const {
     return texts ? lookUpText(*texts, builtIn) : std::string(builtIn);
 }
 
+QString CKivoDlg::qtext(const char* builtIn) const {
+    return toQt(text(builtIn));
+}
+
 bool CKivoDlg::OnInitDialog() {
     setWindowIcon(applicationIcon());
+
+    // Until the link control exists, the address is shown as it is.
+    webLink_->setText(QString::fromLatin1(kMakerWebAddress));
     modified = false;
-    setWindowTitle(toQt(text("Velmik Fennaro Setup")));
-    if (auto* close = findChild<QPushButton*>(QStringLiteral("1")))
-        close->setText(toQt(text("Close")));
+
+    // The window counts days from the day it opens, which is not the run's day when the program
+    // was left running past midnight.
+    const Date now = platform_.clock.currentDate();
+    if (!now.ok() || yearOf(now) < 1900) {
+        platform_.messages.error("The current date could not be read.");
+        EndDialog(IDCANCEL);
+        return true;
+    }
+    today = now;
+
+    insertColumns();
+    listCtrl_->SetImageList(iconStrip());
+    listCtrl_->SetRowHighlightMode(2);
+    setCaptions();
+    spin_->setRange(1, 365);
+
+    listCtrl_->setDateFormat(settings->dateFormat);
+    fillList();
+
+    controlById<QPushButton>(*this, 1050)->setText(qtext("Print:"));
+    for (const char* range : {"This year", "Next year", "This month", "Next month"})
+        printRange_->addItem(qtext(range));
+    printRange_->setCurrentIndex(0);
+
+    for (int i = 0; i < kChoosableIcons; ++i)
+        iconBox_->addItem(iconPicture(i), QString());
+    iconBox_->setCurrentIndex(5);
+
+    listCtrl_->SetColumnSortKinds(kColumnSortKinds);
+    listCtrl_->EnableHeaderSort(true);
+    // A stored 0 names no column: the rows stay in name order. A column the list lacks is not
+    // sorted either, and the next close stores 0.
+    const long long stored = settings->sortColumn;
+    const long long column = (stored < 0 ? -stored : stored) - 1;
+    if (stored != 0 && column < ColumnCount)
+        listCtrl_->SortByColumn(static_cast<int>(column), stored > 0);
+
+    loadOptions();
     return true;
+}
+
+void CKivoDlg::insertColumns() {
+    for (int c = 0; c < ColumnCount; ++c)
+        listCtrl_->InsertColumn(c, qtext(kColumns[c].heading), Qt::AlignLeft,
+                                mulDiv(kColumns[c].width, platform_.screenDpi, 96));
+}
+
+void CKivoDlg::setCaptions() {
+    const auto set = [this](int id, const char* builtIn) {
+        QWidget* control = controlById<QWidget>(*this, id);
+        if (auto* group = qobject_cast<QGroupBox*>(control))
+            group->setTitle(qtext(builtIn));
+        else if (auto* button = qobject_cast<QAbstractButton*>(control))
+            button->setText(qtext(builtIn));
+        else if (auto* label = qobject_cast<QLabel*>(control))
+            label->setText(qtext(builtIn));
+    };
+    set(1, "Close");
+    set(1008, "Options");
+    set(1000, "Only display once a day");
+    set(1004, "Print out birthdays in large font");
+    set(1003, "Reminder window always on top");
+    set(1042, "Default for new records");
+    set(1043, "Days to look ahead:");
+    set(1044, "Icon:");
+    set(1024, "New...");
+    set(1033, "Export...");
+    set(1037, "Print This Year");
+    set(1036, "Print Next Year");
+    set(1034, "Import...");
+    set(1054, "Show past reminders for");
+    set(1055, "days");
+    set(1005, "Large reminder window");
+    setWindowTitle(qtext("Velmik Fennaro Setup"));
+}
+
+void CKivoDlg::loadOptions() {
+    onceADayCheck_->setChecked(settings->onceADay);
+    alwaysOnTopCheck_->setChecked(settings->alwaysOnTop);
+    // An icon the box does not hold leaves it without a selection.
+    const int icon = settings->defaultIcon;
+    iconBox_->setCurrentIndex(icon >= 0 && icon < iconBox_->count() ? icon : -1);
+    printLargeCheck_->setChecked(settings->printLarge);
+    largeReminderCheck_->setChecked(settings->largeReminder);
+    daysAheadEdit_->setText(QString::number(settings->daysAhead));
+    pastDaysEdit_->setText(QString::number(settings->pastDays));
+}
+
+void CKivoDlg::applyOptions() {
+    settings->alwaysOnTop = alwaysOnTopCheck_->isChecked();
+    settings->onceADay = onceADayCheck_->isChecked();
+    settings->printLarge = printLargeCheck_->isChecked();
+    settings->largeReminder = largeReminderCheck_->isChecked();
+    // Taken as typed: the spin's range only bounds its arrows.
+    settings->daysAhead = atoiLike(fromQt(daysAheadEdit_->text()));
+    settings->pastDays = atoiLike(fromQt(pastDaysEdit_->text()));
+    settings->defaultIcon = iconBox_->currentIndex();
+    const int column = listCtrl_->activeSortColumn();
+    settings->sortColumn = listCtrl_->activeSortAscending() ? column + 1 : -(column + 1);
+}
+
+void CKivoDlg::OnOK() {
+    applyOptions();
+    accept();
+}
+
+void CKivoDlg::closeEvent(QCloseEvent* event) {
+    applyOptions();
+    KivoDialog::closeEvent(event);
+}
+
+CKivoDlg::CellWords CKivoDlg::cellWords() const {
+    return {qtext("Yes"), qtext("No"), qtext("B'day"), qtext("Event"), qtext("Date")};
+}
+
+void CKivoDlg::fillList() {
+    // The texts cannot change while the window is open, so one lookup serves every row.
+    const CellWords words = cellWords();
+    // With drawing off the list appends the rows and puts them in name order once at the end,
+    // so the row numbers below stay valid until drawing comes back on.
+    listCtrl_->SetRedraw(false);
+    listCtrl_->DeleteAllItems();
+    if (records) {
+        for (PersonRecord& record : *records) {
+            const int row =
+                listCtrl_->InsertItem(listCtrl_->GetItemCount(), toQt(record.name), record.icon);
+            if (row >= 0)
+                fillRow(row, record, words);
+        }
+    }
+    listCtrl_->SetRedraw(true);
+    showItemCount();
+}
+
+void CKivoDlg::fillRow(int row, PersonRecord& record) {
+    fillRow(row, record, cellWords());
+}
+
+void CKivoDlg::fillRow(int row, PersonRecord& r, const CellWords& words) {
+    // A record without a real day and month (a malformed import, say) has no next date, age or
+    // day count: those cells stay empty and the rest of the row is shown as usual.
+    const bool dated = hasUsableDate(r) && r.nextYear >= 1900;
+
+    listCtrl_->SetItemText(
+        row, ColNext, dated ? toQt(formatDate(settings->dateFormat, ShownDate(r))) : QString());
+    listCtrl_->SetItemText(row, ColAhead, QString::number(r.daysInAdvance));
+
+    // Without a year there is no age, and no day count is shown either.
+    QString ageText;
+    QString daysText;
+    if (dated && r.year != 0) {
+        ageText = QString::number(ageReached(r, today));
+        daysText = QString::number(r.daysUntil);
+    } else if (dated) {
+        ageText = daysText = QStringLiteral("-");
+    }
+    listCtrl_->SetItemText(row, ColDays, daysText);
+    listCtrl_->SetItemData(row, reinterpret_cast<quintptr>(&r));
+    listCtrl_->SetItemText(row, ColRemind, r.infoOnly ? words.no : words.yes);
+
+    // Events and dates have no age, dated or not; an undated record shows no age at all.
+    const QString noAge = dated ? QStringLiteral("-") : QString();
+    switch (r.type) {
+    case Birthday:
+        listCtrl_->SetItemText(row, ColType, words.birthday);
+        listCtrl_->SetItemText(row, ColAgeNow, ageText);
+        break;
+    case AnnualEvent:
+        listCtrl_->SetItemText(row, ColType, words.event);
+        listCtrl_->SetItemText(row, ColAgeNow, noAge);
+        break;
+    case BirthdayUnknownAge:
+        listCtrl_->SetItemText(row, ColType, words.date);
+        listCtrl_->SetItemText(row, ColAgeNow, noAge);
+        break;
+    case AnnualEventWithStart:
+        listCtrl_->SetItemText(row, ColType, words.event);
+        listCtrl_->SetItemText(row, ColAgeNow, ageText);
+        break;
+    default:
+        break; // an unknown type leaves both cells as they were
+    }
+    listCtrl_->SetItemText(row, ColPrint, r.dontPrint ? words.no : words.yes);
+    listCtrl_->SetItemText(row, ColIcon, QString::number(r.icon));
+}
+
+void CKivoDlg::showItemCount() {
+    // One pass over the pattern, so a translation holding "%2" is shown as it is.
+    itemCount_->setText(
+        QStringLiteral("%1: %2").arg(qtext("Items"), QString::number(listCtrl_->GetItemCount())));
 }
 
 } // namespace kivo

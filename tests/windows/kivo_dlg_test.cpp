@@ -1,1 +1,543 @@
-// Tests of the setup window come with it.
+// The setup window: layout and captions, options in and out, the person list's cells, order and
+// sorting, and the item count.
+#include "windows/kivo_dlg.h"
+
+#include "controls/list_ctrl_ex.h"
+#include "platform/dialog_builder.h"
+#include "support/fake_platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace kivo {
+namespace {
+
+using test::FakePlatform;
+using test::ymd;
+
+PersonRecord record(std::string name, int day, int month, int year, int type = Birthday) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day;
+    r.month = month;
+    r.year = year;
+    r.type = type;
+    r.icon = 4;
+    r.daysInAdvance = 7;
+    return r;
+}
+
+// A setup window over its own records and settings, opened on the clock's day with a
+// dd/MM/yyyy date format.
+struct SetupFixture : ::testing::Test {
+    FakePlatform fake;
+    RecordList records;
+    TextTable texts;
+    AppSettings settings;
+
+    SetupFixture() {
+        settings.dateFormat = "%d/%m/%Y";
+        fake.clock.date = ymd(2025, 3, 6);
+    }
+
+    // Stored as the program loads it: computed against the day the window opens.
+    PersonRecord& add(PersonRecord r) {
+        PersonRecord& stored = records.append(std::move(r));
+        ComputeOccurrence(stored, fake.clock.date);
+        return stored;
+    }
+
+    std::unique_ptr<CKivoDlg> open() {
+        auto dlg = std::make_unique<CKivoDlg>(fake.platform);
+        dlg->records = &records;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        dlg->dataFolder = "/data/";
+        EXPECT_TRUE(dlg->initialize());
+        return dlg;
+    }
+
+    // Shown on the screen, for what a person does with the mouse and keyboard.
+    std::unique_ptr<CKivoDlg> openShown() {
+        auto dlg = open();
+        dlg->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        return dlg;
+    }
+
+    template <class T> static T* control(const CKivoDlg& dlg, int id) {
+        T* found = controlById<T>(dlg, id);
+        EXPECT_NE(found, nullptr) << "control " << id;
+        return found;
+    }
+
+    // The nine cells of the record's row, found by its item data.
+    static std::vector<std::string> cells(const CKivoDlg& dlg, const PersonRecord& r) {
+        const CListCtrlEx* list = dlg.listCtrl();
+        const int row = list->FindItemByData(reinterpret_cast<quintptr>(&r));
+        std::vector<std::string> out;
+        if (row < 0)
+            return out;
+        for (int c = 0; c < CKivoDlg::ColumnCount; ++c)
+            out.push_back(list->GetItemText(row, c).toStdString());
+        return out;
+    }
+
+    static std::string cell(const CKivoDlg& dlg, const PersonRecord& r, int column) {
+        const std::vector<std::string> row = cells(dlg, r);
+        return row.empty() ? "<no row>" : row[column];
+    }
+
+    static std::vector<std::string> column(const CKivoDlg& dlg, int c) {
+        std::vector<std::string> out;
+        for (int row = 0; row < dlg.listCtrl()->GetItemCount(); ++row)
+            out.push_back(dlg.listCtrl()->GetItemText(row, c).toStdString());
+        return out;
+    }
+
+    static void clickHeading(CKivoDlg& dlg, int c) {
+        QHeaderView* header = dlg.listCtrl()->headerCtrl();
+        const QPoint at(header->sectionViewportPosition(c) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    static void type(QLineEdit* edit, const QString& text) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+};
+
+TEST_F(SetupFixture, BuiltFromItsTemplateWithEveryControl) {
+    auto dlg = open();
+    const DialogUnits units = dialogUnitsFor(dlg->font());
+    EXPECT_EQ(dlg->size(), QSize(units.x(642), units.y(303)));
+    for (const ControlTemplate& c : kSetupDialog.controls) {
+        if (c.id < 0)
+            continue;
+        QWidget* w = control<QWidget>(*dlg, c.id);
+        if (!w)
+            continue;
+        // The arrows sit against their buddy, wherever the template puts them.
+        if (c.kind != ControlKind::Spin) {
+            EXPECT_EQ(w->pos(), QPoint(units.x(c.x), units.y(c.y))) << "control " << c.id;
+        }
+        EXPECT_EQ(w->isHidden(), (c.style & StyleHidden) != 0) << "control " << c.id;
+    }
+    EXPECT_NE(dlg->listCtrl(), nullptr);
+    EXPECT_EQ(dlg->listCtrl(), dlg->findChild<CListCtrlEx*>("1009"));
+    EXPECT_EQ(dlg->listCtrl()->rowHighlightMode(), 2);
+    EXPECT_TRUE(control<QPushButton>(*dlg, 1)->isDefault());
+    EXPECT_FALSE(dlg->windowIcon().isNull());
+    EXPECT_FALSE(dlg->modified);
+}
+
+TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
+    parseTextTable({"# German, in part", "options=Optionen", "Close=Schliessen", "NAME=Vorname",
+                    "Velmik Fennaro Setup=Einrichtung",
+                    "Print:=Drucken:", "Next month=Naechster Monat",
+                    "Days to look ahead:=Tage voraus:", "Large reminder window=Grosses Fenster"},
+                   texts);
+    auto dlg = open();
+    EXPECT_EQ(dlg->windowTitle().toStdString(), "Einrichtung");
+    EXPECT_EQ(control<QPushButton>(*dlg, 1)->text().toStdString(), "Schliessen");
+    EXPECT_EQ(control<QGroupBox>(*dlg, 1008)->title().toStdString(), "Optionen");
+    EXPECT_EQ(control<QLabel>(*dlg, 1043)->text().toStdString(), "Tage voraus:");
+    EXPECT_EQ(control<QCheckBox>(*dlg, 1005)->text().toStdString(), "Grosses Fenster");
+    EXPECT_EQ(control<QPushButton>(*dlg, 1050)->text().toStdString(), "Drucken:");
+    EXPECT_EQ(control<QComboBox>(*dlg, 1051)->itemText(3).toStdString(), "Naechster Monat");
+    const QAbstractItemModel* model = dlg->listCtrl()->model();
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString().toStdString(), "Vorname");
+    EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString().toStdString(), "Age now");
+
+    // Untranslated captions are the program's own words, not the template's.
+    EXPECT_EQ(control<QPushButton>(*dlg, 1024)->text().toStdString(), "New...");
+    EXPECT_EQ(control<QGroupBox>(*dlg, 1042)->title().toStdString(), "Default for new records");
+    EXPECT_EQ(control<QPushButton>(*dlg, 1037)->text().toStdString(), "Print This Year");
+    EXPECT_EQ(control<QLabel>(*dlg, 1055)->text().toStdString(), "days");
+    EXPECT_EQ(control<QLabel>(*dlg, 1029)->text().toStdString(), CKivoDlg::kMakerWebAddress);
+}
+
+TEST_F(SetupFixture, SpinPrintRangeAndIconBoxAreSetUp) {
+    auto dlg = open();
+    auto* spin = control<SpinButton>(*dlg, 1002);
+    auto* days = control<QLineEdit>(*dlg, 1028);
+    EXPECT_EQ(spin->buddy(), days);
+    EXPECT_EQ(spin->lower(), 1);
+    EXPECT_EQ(spin->upper(), 365);
+    days->setText("365");
+    spin->stepBy(1);
+    EXPECT_EQ(days->text().toStdString(), "365");
+
+    auto* range = control<QComboBox>(*dlg, 1051);
+    ASSERT_EQ(range->count(), 4);
+    EXPECT_EQ(range->itemText(0).toStdString(), "This year");
+    EXPECT_EQ(range->itemText(1).toStdString(), "Next year");
+    EXPECT_EQ(range->itemText(2).toStdString(), "This month");
+    EXPECT_EQ(range->currentIndex(), 0);
+
+    auto* icons = control<QComboBox>(*dlg, 1026);
+    ASSERT_EQ(icons->count(), 32);
+    for (int i = 0; i < icons->count(); ++i) {
+        EXPECT_TRUE(icons->itemText(i).isEmpty());
+        EXPECT_FALSE(icons->itemIcon(i).isNull()) << "entry " << i;
+    }
+}
+
+TEST_F(SetupFixture, OptionsAreLoadedFromTheSettings) {
+    settings.onceADay = true;
+    settings.alwaysOnTop = false;
+    settings.printLarge = true;
+    settings.largeReminder = false;
+    settings.daysAhead = 14;
+    settings.pastDays = 3;
+    settings.defaultIcon = 17;
+    auto dlg = open();
+    EXPECT_TRUE(control<QCheckBox>(*dlg, 1000)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*dlg, 1003)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(*dlg, 1004)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*dlg, 1005)->isChecked());
+    EXPECT_EQ(control<QLineEdit>(*dlg, 1028)->text().toStdString(), "14");
+    EXPECT_EQ(control<QLineEdit>(*dlg, 1053)->text().toStdString(), "3");
+    EXPECT_EQ(control<QComboBox>(*dlg, 1026)->currentIndex(), 17);
+}
+
+// What the user changes in every option control, and what the settings should then hold.
+struct ChangedOptions {
+    static void make(CKivoDlg& dlg) {
+        control<QCheckBox>(dlg, 1000)->setChecked(true);
+        control<QCheckBox>(dlg, 1003)->setChecked(true);
+        control<QCheckBox>(dlg, 1004)->setChecked(true);
+        control<QCheckBox>(dlg, 1005)->setChecked(true);
+        SetupFixture::type(control<QLineEdit>(dlg, 1028), "999");
+        SetupFixture::type(control<QLineEdit>(dlg, 1053), "0");
+        control<QComboBox>(dlg, 1026)->setCurrentIndex(31);
+    }
+    static void expectStored(const AppSettings& s) {
+        EXPECT_TRUE(s.onceADay);
+        EXPECT_TRUE(s.alwaysOnTop);
+        EXPECT_TRUE(s.printLarge);
+        EXPECT_TRUE(s.largeReminder);
+        EXPECT_EQ(s.daysAhead, 999);
+        EXPECT_EQ(s.pastDays, 0);
+        EXPECT_EQ(s.defaultIcon, 31);
+    }
+    template <class T> static T* control(const CKivoDlg& dlg, int id) {
+        return SetupFixture::control<T>(dlg, id);
+    }
+};
+
+TEST_F(SetupFixture, CloseTakesTheTypedOptionsOverAsTyped) {
+    settings.daysAhead = 10;
+    settings.pastDays = 2;
+    add(record("Anna", 7, 3, 1980));
+    auto dlg = openShown();
+    ChangedOptions::make(*dlg);
+    control<QPushButton>(*dlg, 1)->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), IDOK);
+    ChangedOptions::expectStored(settings);
+    EXPECT_FALSE(dlg->modified); // options alone do not rewrite the records file
+}
+
+TEST_F(SetupFixture, TitleBarCloseTakesTheOptionsOver) {
+    auto dlg = openShown();
+    ChangedOptions::make(*dlg);
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), IDCANCEL);
+    ChangedOptions::expectStored(settings);
+}
+
+TEST_F(SetupFixture, EscapeDropsTheChangedOptions) {
+    settings.daysAhead = 10;
+    settings.pastDays = 2;
+    settings.defaultIcon = 5;
+    settings.sortColumn = 3;
+    auto dlg = openShown();
+    ChangedOptions::make(*dlg);
+    clickHeading(*dlg, 4);
+    QTest::keyClick(control<QLineEdit>(*dlg, 1028), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), IDCANCEL);
+    EXPECT_FALSE(settings.onceADay);
+    EXPECT_FALSE(settings.largeReminder);
+    EXPECT_EQ(settings.daysAhead, 10);
+    EXPECT_EQ(settings.pastDays, 2);
+    EXPECT_EQ(settings.defaultIcon, 5);
+    EXPECT_EQ(settings.sortColumn, 3);
+}
+
+TEST_F(SetupFixture, EnterInTheDaysBoxClosesAndAnEmptyBoxGivesZero) {
+    settings.daysAhead = 10;
+    auto dlg = openShown();
+    control<QLineEdit>(*dlg, 1053)->clear();
+    type(control<QLineEdit>(*dlg, 1028), "0");
+    QTest::keyClick(control<QLineEdit>(*dlg, 1028), Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(settings.daysAhead, 0);
+    EXPECT_EQ(settings.pastDays, 0);
+}
+
+TEST_F(SetupFixture, AnIconOutsideTheBoxLeavesNoSelectionAndStoresMinusOne) {
+    settings.defaultIcon = 40;
+    auto dlg = open();
+    EXPECT_EQ(control<QComboBox>(*dlg, 1026)->currentIndex(), -1);
+    dlg->applyOptions();
+    EXPECT_EQ(settings.defaultIcon, -1);
+}
+
+TEST_F(SetupFixture, BirthdayCellsCountABirthdayTodayAsReached) {
+    PersonRecord& anna = add(record("Anna", 7, 3, 1980));
+    anna.daysInAdvance = 12;
+    anna.icon = 9;
+    fake.clock.date = ymd(2025, 3, 7);
+    ComputeOccurrence(anna, fake.clock.date);
+    auto onTheDay = open();
+    EXPECT_EQ(cells(*onTheDay, anna), (std::vector<std::string>{"Anna", "07/03/2025", "12", "45",
+                                                                "0", "Yes", "B'day", "Yes", "9"}));
+    EXPECT_EQ(onTheDay->today, ymd(2025, 3, 7));
+
+    fake.clock.date = ymd(2025, 3, 6);
+    ComputeOccurrence(anna, fake.clock.date);
+    auto dayBefore = open();
+    EXPECT_EQ(cell(*dayBefore, anna, CKivoDlg::ColAgeNow), "44");
+    EXPECT_EQ(cell(*dayBefore, anna, CKivoDlg::ColDays), "1");
+
+    fake.clock.date = ymd(2025, 3, 8);
+    ComputeOccurrence(anna, fake.clock.date);
+    auto dayAfter = open();
+    EXPECT_EQ(cell(*dayAfter, anna, CKivoDlg::ColNext), "07/03/2026");
+    EXPECT_EQ(cell(*dayAfter, anna, CKivoDlg::ColAgeNow), "45");
+    EXPECT_EQ(cell(*dayAfter, anna, CKivoDlg::ColDays), "364");
+}
+
+TEST_F(SetupFixture, AgeAndDaysFollowTheTypeAndTheYear) {
+    PersonRecord& noYear = add(record("No year", 10, 3, 0, Birthday));
+    PersonRecord& event = add(record("Club", 10, 3, 1990, AnnualEvent));
+    PersonRecord& date = add(record("Unknown age", 10, 3, 1990, BirthdayUnknownAge));
+    PersonRecord& started = add(record("Wedding", 10, 3, 2001, AnnualEventWithStart));
+    PersonRecord& odd = add(record("Odd type", 10, 3, 2001, 7));
+    auto dlg = open();
+    const int age = CKivoDlg::ColAgeNow, days = CKivoDlg::ColDays, kind = CKivoDlg::ColType;
+    EXPECT_EQ(cell(*dlg, noYear, age), "-");
+    EXPECT_EQ(cell(*dlg, noYear, days), "-");
+    EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColNext), "10/03/2025");
+    EXPECT_EQ(cell(*dlg, event, kind), "Event");
+    EXPECT_EQ(cell(*dlg, event, age), "-");
+    EXPECT_EQ(cell(*dlg, event, days), "4");
+    EXPECT_EQ(cell(*dlg, date, kind), "Date");
+    EXPECT_EQ(cell(*dlg, date, age), "-");
+    EXPECT_EQ(cell(*dlg, started, kind), "Event");
+    EXPECT_EQ(cell(*dlg, started, age), "23");
+    EXPECT_EQ(cell(*dlg, odd, kind), "");
+    EXPECT_EQ(cell(*dlg, odd, age), "");
+    EXPECT_EQ(cell(*dlg, odd, days), "4");
+}
+
+TEST_F(SetupFixture, FlagsAndWordsAreLookedUp) {
+    parseTextTable({"yes=Ja", "No=Nein", "B'day=Geb.", "Event=Termin"}, texts);
+    PersonRecord quiet = record("Quiet", 1, 5, 1970);
+    quiet.infoOnly = true;
+    PersonRecord& q = add(quiet);
+    PersonRecord unprinted = record("Unprinted", 1, 5, 0, AnnualEvent);
+    unprinted.dontPrint = true;
+    PersonRecord& u = add(unprinted);
+    auto dlg = open();
+    EXPECT_EQ(cell(*dlg, q, CKivoDlg::ColRemind), "Nein");
+    EXPECT_EQ(cell(*dlg, q, CKivoDlg::ColPrint), "Ja");
+    EXPECT_EQ(cell(*dlg, q, CKivoDlg::ColType), "Geb.");
+    EXPECT_EQ(cell(*dlg, u, CKivoDlg::ColRemind), "Ja");
+    EXPECT_EQ(cell(*dlg, u, CKivoDlg::ColPrint), "Nein");
+    EXPECT_EQ(cell(*dlg, u, CKivoDlg::ColType), "Termin");
+}
+
+// A 29 February counts on 28 February or 1 March; the age goes up on the day that counts, the day
+// whose "Days" reads 0.
+TEST_F(SetupFixture, LeaplingAgeGoesUpOnTheDayItIsCounted) {
+    PersonRecord march = record("March leapling", 29, 2, 2000);
+    march.leapling = 1;
+    PersonRecord feb = record("February leapling", 29, 2, 2000);
+    feb.leapling = 0;
+    PersonRecord& m = add(march);
+    PersonRecord& f = add(feb);
+    const auto at = [&](Date day) {
+        fake.clock.date = day;
+        ComputeOccurrence(m, day);
+        ComputeOccurrence(f, day);
+        return open();
+    };
+    auto first = at(ymd(2025, 3, 1));
+    EXPECT_EQ(cell(*first, m, CKivoDlg::ColDays), "0");
+    EXPECT_EQ(cell(*first, m, CKivoDlg::ColAgeNow), "25");
+    EXPECT_EQ(cell(*first, f, CKivoDlg::ColAgeNow), "25");
+
+    auto before = at(ymd(2025, 2, 28));
+    EXPECT_EQ(cell(*before, m, CKivoDlg::ColAgeNow), "24");
+    EXPECT_EQ(cell(*before, f, CKivoDlg::ColDays), "0");
+    EXPECT_EQ(cell(*before, f, CKivoDlg::ColAgeNow), "25");
+
+    auto leapYear = at(ymd(2024, 2, 28));
+    EXPECT_EQ(cell(*leapYear, f, CKivoDlg::ColDays), "0");
+    EXPECT_EQ(cell(*leapYear, f, CKivoDlg::ColAgeNow), "24");
+    EXPECT_EQ(cell(*leapYear, m, CKivoDlg::ColAgeNow), "23");
+}
+
+TEST_F(SetupFixture, RecordsWithoutARealDateAreListedWithEmptyDateCells) {
+    PersonRecord& noDay = add(record("No day", 0, 3, 1980));
+    PersonRecord& badMonth = add(record("Bad month", 12, 13, 1980, AnnualEvent));
+    PersonRecord& fromEditor = add(record("No date", -1, -1, -1));
+    PersonRecord uncomputed = record("Not computed", 5, 5, 1980);
+    PersonRecord& notComputed = records.append(std::move(uncomputed)); // derived fields still -1
+    PersonRecord& fine = add(record("Fine", 10, 3, 1980));
+    settings.sortColumn = 2; // by "Next", where the empty cells take part
+    auto dlg = open();
+    EXPECT_EQ(dlg->listCtrl()->GetItemCount(), 5);
+    EXPECT_EQ(cells(*dlg, noDay),
+              (std::vector<std::string>{"No day", "", "7", "", "", "Yes", "B'day", "Yes", "4"}));
+    EXPECT_EQ(cells(*dlg, badMonth),
+              (std::vector<std::string>{"Bad month", "", "7", "", "", "Yes", "Event", "Yes", "4"}));
+    EXPECT_EQ(cell(*dlg, fromEditor, CKivoDlg::ColNext), "");
+    EXPECT_EQ(cell(*dlg, fromEditor, CKivoDlg::ColAgeNow), "");
+    EXPECT_EQ(cell(*dlg, notComputed, CKivoDlg::ColDays), "");
+    EXPECT_EQ(cell(*dlg, fine, CKivoDlg::ColAgeNow), "44");
+    EXPECT_EQ(column(*dlg, CKivoDlg::ColNext).back(), "10/03/2025");
+}
+
+TEST_F(SetupFixture, RowsComeInNameOrderWhateverTheRecordOrder) {
+    add(record("zoe", 1, 1, 1990));
+    add(record("Adam", 2, 2, 1990));
+    add(record("bea", 3, 3, 1990));
+    add(record("Carl", 4, 4, 1990));
+    auto dlg = open();
+    EXPECT_EQ(column(*dlg, CKivoDlg::ColName),
+              (std::vector<std::string>{"Adam", "bea", "Carl", "zoe"}));
+    for (int row = 0; row < dlg->listCtrl()->GetItemCount(); ++row) {
+        const auto* r = reinterpret_cast<const PersonRecord*>(dlg->listCtrl()->GetItemData(row));
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(dlg->listCtrl()->GetItemText(row, 0).toStdString(), r->name);
+        EXPECT_EQ(dlg->listCtrl()->GetItemImage(row), r->icon);
+    }
+    EXPECT_EQ(control<QLabel>(*dlg, 1040)->text().toStdString(), "Items: 4");
+}
+
+TEST_F(SetupFixture, HeadingClicksSortAndReverseAndCloseStoresTheSort) {
+    add(record("Anna", 20, 3, 1980)); // 14 days
+    add(record("Bert", 7, 3, 1980));  // 1 day
+    add(record("Cleo", 1, 3, 1980));  // 360 days
+    add(record("Dora", 6, 3, 1980));  // today
+    auto dlg = openShown();
+    clickHeading(*dlg, CKivoDlg::ColDays);
+    EXPECT_EQ(column(*dlg, CKivoDlg::ColDays), (std::vector<std::string>{"0", "1", "14", "360"}));
+    clickHeading(*dlg, CKivoDlg::ColDays);
+    EXPECT_EQ(column(*dlg, CKivoDlg::ColName),
+              (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
+    for (int row = 0; row < dlg->listCtrl()->GetItemCount(); ++row) {
+        const auto* r = reinterpret_cast<const PersonRecord*>(dlg->listCtrl()->GetItemData(row));
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(dlg->listCtrl()->GetItemText(row, 0).toStdString(), r->name);
+        EXPECT_EQ(dlg->listCtrl()->GetItemText(row, CKivoDlg::ColDays).toInt(), r->daysUntil);
+    }
+    control<QPushButton>(*dlg, 1)->click();
+    EXPECT_EQ(settings.sortColumn, -5);
+
+    auto again = open();
+    EXPECT_EQ(column(*again, CKivoDlg::ColName),
+              (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
+    EXPECT_EQ(again->listCtrl()->activeSortColumn(), CKivoDlg::ColDays);
+    EXPECT_FALSE(again->listCtrl()->activeSortAscending());
+}
+
+TEST_F(SetupFixture, StoredDateSortReadsDatesInTheShownFormat) {
+    settings.dateFormat = "%m/%d/%Y";
+    settings.sortColumn = 2;
+    add(record("New year", 1, 1, 1990)); // 01/01/2026
+    add(record("Spring", 10, 3, 1990));  // 03/10/2025
+    add(record("Winter", 31, 12, 1990)); // 12/31/2025
+    auto dlg = open();
+    EXPECT_EQ(column(*dlg, CKivoDlg::ColNext),
+              (std::vector<std::string>{"03/10/2025", "12/31/2025", "01/01/2026"}));
+    dlg->applyOptions();
+    EXPECT_EQ(settings.sortColumn, 2);
+}
+
+TEST_F(SetupFixture, StoredSortWithoutAColumnLeavesNameOrder) {
+    add(record("Bert", 1, 1, 1990));
+    add(record("Anna", 2, 2, 1990));
+    for (const int stored : {0, 10, -10, INT_MIN}) {
+        settings.sortColumn = stored;
+        auto dlg = open();
+        EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Anna", "Bert"})) << stored;
+        EXPECT_EQ(dlg->listCtrl()->activeSortColumn(), -1) << stored;
+        dlg->applyOptions();
+        EXPECT_EQ(settings.sortColumn, 0) << stored;
+    }
+}
+
+TEST_F(SetupFixture, RefillPutsRowsInNameOrderButKeepsTheSortToStore) {
+    add(record("Anna", 20, 3, 1980));
+    add(record("Bert", 7, 3, 1980));
+    settings.sortColumn = -5;
+    auto dlg = open();
+    EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Anna", "Bert"}));
+    add(record("Aaron", 8, 3, 1980));
+    dlg->fillList();
+    EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Aaron", "Anna", "Bert"}));
+    EXPECT_EQ(control<QLabel>(*dlg, 1040)->text().toStdString(), "Items: 3");
+    dlg->applyOptions();
+    EXPECT_EQ(settings.sortColumn, -5);
+}
+
+TEST_F(SetupFixture, FillRowRewritesOneRowFromItsRecord) {
+    PersonRecord& anna = add(record("Anna", 20, 3, 1980));
+    auto dlg = open();
+    anna.infoOnly = true;
+    anna.type = AnnualEvent;
+    anna.icon = 12;
+    const int row = dlg->listCtrl()->FindItemByData(reinterpret_cast<quintptr>(&anna));
+    dlg->fillRow(row, anna);
+    EXPECT_EQ(cells(*dlg, anna), (std::vector<std::string>{"Anna", "20/03/2025", "7", "-", "14",
+                                                           "No", "Event", "Yes", "12"}));
+}
+
+TEST_F(SetupFixture, ItemCountShowsTheLookedUpWord) {
+    auto empty = open();
+    EXPECT_EQ(control<QLabel>(*empty, 1040)->text().toStdString(), "Items: 0");
+    parseTextTable({"items=Eintraege %2"}, texts);
+    add(record("Anna", 1, 1, 1990));
+    auto one = open();
+    EXPECT_EQ(control<QLabel>(*one, 1040)->text().toStdString(), "Eintraege %2: 1");
+}
+
+TEST_F(SetupFixture, ColumnWidthsFollowTheScreenResolution) {
+    auto normal = open();
+    EXPECT_EQ(normal->listCtrl()->headerCtrl()->sectionSize(CKivoDlg::ColName), 200);
+    EXPECT_EQ(normal->listCtrl()->headerCtrl()->sectionSize(CKivoDlg::ColDays), 40);
+    fake.platform.screenDpi = 144;
+    auto high = open();
+    EXPECT_EQ(high->listCtrl()->headerCtrl()->sectionSize(CKivoDlg::ColName), 300);
+    EXPECT_EQ(high->listCtrl()->headerCtrl()->sectionSize(CKivoDlg::ColAgeNow), 98); // 97.5 up
+    EXPECT_EQ(high->listCtrl()->GetColumnCount(), CKivoDlg::ColumnCount);
+}
+
+TEST_F(SetupFixture, AnUnreadableDateEndsTheWindowWithAnError) {
+    fake.clock.date = ymd(1850, 6, 1);
+    auto dlg = std::make_unique<CKivoDlg>(fake.platform);
+    dlg->records = &records;
+    dlg->texts = &texts;
+    dlg->settings = &settings;
+    EXPECT_FALSE(dlg->initialize());
+    EXPECT_EQ(fake.messages.errors.size(), 1u);
+    EXPECT_EQ(settings.sortColumn, 0);
+}
+
+} // namespace
+} // namespace kivo

@@ -1,0 +1,192 @@
+// The setup window over many records: opening it (fill, stored sort, first paint) and a sort by
+// a click on the "Next" heading.
+#include "controls/list_ctrl_ex.h"
+#include "resources/icons.h"
+#include "windows/kivo_dlg.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPixmap>
+
+#include <sys/resource.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+using kivo::Date;
+
+const Date kToday{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
+
+// Just enough of a platform for the setup window: a fixed clock and nothing else that acts.
+class FixedClock : public kivo::Clock {
+public:
+    Date currentDate() const override { return kToday; }
+    std::int64_t currentTime() const override { return 1780790400; }
+};
+class NoFolders : public kivo::FolderProvider {
+public:
+    std::string workingFolder() const override { return "./"; }
+    std::string userDataFolder() const override { return "./"; }
+    void makeFolder(const std::string&) const override {}
+    bool newShell() const override { return true; }
+};
+class PlainLocale : public kivo::LocaleInfo {
+public:
+    std::string shortDatePattern() const override { return "dd/MM/yyyy"; }
+    std::string dayName(int d) const override { return english.dayName(d); }
+    std::string monthName(int m) const override { return english.monthName(m); }
+
+private:
+    kivo::EnglishLocaleNames english;
+};
+class NoShell : public kivo::Shell {
+public:
+    void open(const std::string&) override {}
+    void run(const std::string&, const std::string&) override {}
+};
+class NoMessages : public kivo::MessageBoxes {
+public:
+    void information(const std::string&) override {}
+    void warning(const std::string&) override {}
+    void error(const std::string&) override {}
+};
+
+struct BenchPlatform {
+    FixedClock clock;
+    NoFolders folders;
+    PlainLocale locale;
+    kivo::MemorySettingsStore store;
+    NoShell shell;
+    NoMessages messages;
+    kivo::Platform platform{clock, folders, locale, store, shell, messages, 96};
+};
+
+// Records as a large real list has them: many names, every type, some without a year.
+kivo::RecordList& recordsOf(std::size_t count) {
+    static std::map<std::size_t, std::unique_ptr<kivo::RecordList>> made;
+    auto& slot = made[count];
+    if (!slot) {
+        slot = std::make_unique<kivo::RecordList>();
+        slot->reserve(count);
+        std::mt19937 rng(20260607);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        static const char* const first[] = {"Anna",  "bert", "Cleo", "Dora", "emil",
+                                            "Fritz", "Gina", "Hugo", "Ida",  "jonas"};
+        for (std::size_t i = 0; i < count; ++i) {
+            kivo::PersonRecord r;
+            r.name = std::string(first[pick(0, 9)]) + " " + std::to_string(pick(0, 999999));
+            r.month = pick(1, 12);
+            r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
+            r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
+            r.icon = pick(0, 31);
+            r.daysInAdvance = pick(0, 30);
+            r.type = pick(0, 3);
+            r.infoOnly = pick(0, 19) == 0;
+            r.dontPrint = pick(0, 9) == 0;
+            r.leapling = pick(0, 1);
+            kivo::PersonRecord& stored = slot->append(std::move(r));
+            kivo::ComputeOccurrence(stored, kToday);
+        }
+    }
+    return *slot;
+}
+
+struct OpenWindow {
+    BenchPlatform fake;
+    kivo::TextTable texts;
+    kivo::AppSettings settings;
+    std::unique_ptr<kivo::CKivoDlg> dlg;
+
+    OpenWindow(kivo::RecordList& records, int sortColumn) {
+        settings.dateFormat = "%d/%m/%Y";
+        settings.sortColumn = sortColumn;
+        dlg = std::make_unique<kivo::CKivoDlg>(fake.platform);
+        dlg->records = &records;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+    }
+};
+
+double peakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// Opening as the user sees it: the window is built, filled, sorted by the stored column ("Next"
+// descending, the dearest kind) and painted once. Closing is not measured.
+void OpenSetupWindow(benchmark::State& state) {
+    auto& records = recordsOf(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        OpenWindow window(records, -2);
+        if (!window.dlg->initialize()) {
+            state.SkipWithError("the window ended itself");
+            return;
+        }
+        const QPixmap painted = window.dlg->grab();
+        benchmark::DoNotOptimize(painted.cacheKey());
+        state.PauseTiming();
+        window.dlg.reset();
+        state.ResumeTiming();
+    }
+    state.counters["records"] = static_cast<double>(records.size());
+    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+}
+
+BENCHMARK(OpenSetupWindow)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A left click on the "Next" heading of the open window, and the repaint that follows; each
+// click reverses the previous order, so every iteration really moves the rows.
+void SortByNextHeading(benchmark::State& state) {
+    auto& records = recordsOf(static_cast<std::size_t>(state.range(0)));
+    OpenWindow window(records, 1);
+    if (!window.dlg->initialize()) {
+        state.SkipWithError("the window ended itself");
+        return;
+    }
+    window.dlg->show();
+    QApplication::processEvents();
+    kivo::CHeaderCtrlEx* header = window.dlg->listCtrl()->headerCtrl();
+    const QPointF at(header->sectionViewportPosition(kivo::CKivoDlg::ColNext) + 5,
+                     header->height() / 2);
+    const QPointF global = header->viewport()->mapToGlobal(at);
+    for (auto _ : state) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(header->viewport(), &press);
+        QApplication::sendEvent(header->viewport(), &release);
+        QApplication::processEvents();
+    }
+    // The first click sorts ascending and every further one reverses: an odd count of clicks
+    // ends ascending. Anything else means some click did not sort.
+    const kivo::CListCtrlEx* list = window.dlg->listCtrl();
+    if (list->activeSortColumn() != kivo::CKivoDlg::ColNext ||
+        list->activeSortAscending() != (state.iterations() % 2 == 1))
+        state.SkipWithError("a click did not sort by Next");
+    state.counters["records"] = static_cast<double>(records.size());
+    window.dlg->hide();
+}
+
+BENCHMARK(SortByNextHeading)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    kivo::initResources();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

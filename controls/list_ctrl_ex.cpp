@@ -3,8 +3,6 @@
 
 #include "controls/list_row_model.h"
 
-#include <QApplication>
-#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -299,7 +297,8 @@ CListCtrlEx::RowGeometry CListCtrlEx::rowGeometry(int top, int height) const {
 
 // The row is drawn whole on every call, from the list's own selection and focus. In mode 2 the
 // highlight starts at the label (the image keeps the window colour around it) and runs to the
-// right edge of the viewport, past the last column.
+// right edge of the viewport, past the last column. The item view repaints its whole viewport
+// when the focus comes or goes, so the highlight follows the focus without more ado here.
 void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     if (highlightMode_ <= 0) {
@@ -356,19 +355,6 @@ void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         painter->drawRect(highlight.adjusted(0, 0, -1, -1));
     }
     painter->restore();
-}
-
-void CListCtrlEx::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
-    repaintSelectedRows();
-}
-
-void CListCtrlEx::focusOutEvent(QFocusEvent* event) {
-    QTreeView::focusOutEvent(event);
-    const QWidget* next = QApplication::focusWidget();
-    if (next != nullptr && isAncestorOf(next))
-        return; // focus went to a child of ours (an editor): the highlight stays
-    repaintSelectedRows();
 }
 
 // A right click selects the row under the cursor first, as the platform's list does, so that a
@@ -439,19 +425,6 @@ int CListCtrlEx::rowAtY(int y) const {
 
 bool CListCtrlEx::isRowSelected(int row) const {
     return selectionModel()->isSelected(model_->index(row, 0));
-}
-
-void CListCtrlEx::repaintSelectedRows() {
-    const int first = rowAtY(0);
-    if (first < 0)
-        return;
-    int last = rowAtY(viewport()->height() - 1);
-    if (last < 0)
-        last = GetItemCount() - 1;
-    const int focusRow = currentIndex().isValid() ? currentIndex().row() : -1;
-    for (int row = first; row <= last; ++row)
-        if (row == focusRow || (!showSelectionAlways_ && isRowSelected(row)))
-            updateRowStrip(row);
 }
 
 void CListCtrlEx::updateRowStrip(int row) {

@@ -60,6 +60,7 @@ public:
     // its order of day, month and year. Until it is set the locale's short date order applies.
     void setDateFormat(const QString& format);
     void setDateFormat(const std::string& format);
+    void setDateFormat(const char* format) { setDateFormat(QString::fromLocal8Bit(format)); }
 
     // Shows the selection also while the list lacks the focus. Off by default.
     void SetShowSelectionAlways(bool show);
@@ -118,8 +119,6 @@ signals:
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -138,8 +137,6 @@ private:
     RowGeometry rowGeometry(int top, int height) const;
     int rowAtY(int y) const;
     bool isRowSelected(int row) const;
-    // Invalidates the visible rows that are focused or selected over their full width.
-    void repaintSelectedRows();
     void updateRowStrip(int row);
     const QPixmap& blendedImage(int image, const QColor& highlight) const;
 

@@ -85,7 +85,7 @@ TEST(CListCtrlExSort, DateColumnsFollowTheDateFormat) {
     list.setDateFormat(std::string("%d/%m/%Y"));
     list.SortByColumn(0, true);
     EXPECT_EQ(columnTexts(list, 0), QStringList({"04/03/2025", "03/04/2025"}));
-    list.setDateFormat(std::string("%m/%d/%Y"));
+    list.setDateFormat("%m/%d/%Y");
     list.SortByColumn(0, true);
     EXPECT_EQ(columnTexts(list, 0), QStringList({"03/04/2025", "04/03/2025"}));
 }

@@ -202,7 +202,10 @@ void CKivoDlg::OnOK() {
 }
 
 void CKivoDlg::closeEvent(QCloseEvent* event) {
-    applyOptions();
+    // Only a window on the screen has a title bar; a window that ended while opening never
+    // loaded its options.
+    if (isVisible())
+        applyOptions();
     KivoDialog::closeEvent(event);
 }
 

@@ -534,9 +534,11 @@ TEST_F(SetupFixture, AnUnreadableDateEndsTheWindowWithAnError) {
     dlg->records = &records;
     dlg->texts = &texts;
     dlg->settings = &settings;
+    settings.daysAhead = 10;
     EXPECT_FALSE(dlg->initialize());
     EXPECT_EQ(fake.messages.errors.size(), 1u);
-    EXPECT_EQ(settings.sortColumn, 0);
+    dlg->close();
+    EXPECT_EQ(settings.daysAhead, 10);
 }
 
 } // namespace

@@ -34,11 +34,18 @@ int mulDiv(int a, int b, int c) {
 }
 
 QFont dialogFont() {
-    QFont font(QStringLiteral("Tahoma"));
+    // Where there is no Tahoma, DejaVu Sans Condensed has the same dialog base units at 8 pt
+    // (6 by 13 pixels at 96 dpi), so the windows keep their designed proportions.
+    QFont font;
     font.setPointSize(8);
-    // Asking for the one family is cheaper than listing them all, which matters at log-on.
-    if (QFontInfo(font).family() != font.family())
-        font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    for (const QString& family :
+         {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed")}) {
+        font.setFamily(family);
+        // Asking for one family is cheaper than listing them all.
+        if (QFontInfo(font).family() == family)
+            return font;
+    }
+    font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     return font;
 }
 

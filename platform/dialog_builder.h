@@ -18,7 +18,7 @@ namespace kivo {
 // a * b / c rounded half away from zero, as the system's MulDiv.
 int mulDiv(int a, int b, int c);
 
-// The dialog font: Tahoma 8 pt, or the system's sans serif where there is no Tahoma.
+// The dialog font: Tahoma 8 pt, else DejaVu Sans Condensed 8 pt, else the system's sans serif.
 QFont dialogFont();
 
 // Dialog base units of a font: its average character width and its height in pixels.

@@ -1,4 +1,5 @@
-// The setup window: its layout, captions and options, and the person list with its columns.
+// The setup window: its layout, captions and options, the person list with its columns, and the
+// record commands New, Edit and Delete.
 #include "windows/kivo_dlg.h"
 
 #include "controls/list_ctrl_ex.h"
@@ -7,15 +8,24 @@
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
 #include "resources/icons.h"
+#include "windows/person_dlg.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextEdit>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kivo {
@@ -49,6 +59,35 @@ int ageReached(const PersonRecord& record, Date today) {
     return thisYear - record.year - (reached ? 0 : 1);
 }
 
+QDate toQDate(Date d) {
+    if (!d.ok())
+        return QDate();
+    return QDate(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                 static_cast<int>(static_cast<unsigned>(d.day())));
+}
+
+// The editor's date into a record; an invalid date gives -1 each, which no list or reminder
+// takes for a date.
+void takeDate(PersonRecord& record, const QDate& date) {
+    const bool valid = date.isValid();
+    record.day = valid ? date.day() : -1;
+    record.month = valid ? date.month() : -1;
+    record.year = valid ? date.year() : -1;
+}
+
+// A control in which the Delete key edits text, or a part of one (a spin box's or combo box's
+// own line edit).
+bool isTextField(const QWidget* widget) {
+    for (const QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
+        if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+            qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w))
+            return true;
+        if (const auto* combo = qobject_cast<const QComboBox*>(w); combo && combo->isEditable())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
@@ -71,12 +110,28 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     printRange_ = controlById<QComboBox>(*this, 1051);
     pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
     webLink_ = controlById<QLabel>(*this, 1029);
+    runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
+    chooseFromMenu = [](QMenu& menu) {
+        const QAction* chosen = menu.exec(QCursor::pos());
+        return chosen ? chosen->data().toInt() : 0;
+    };
     connectControls();
 }
 
-// One line per (control, event, handler). The record commands, export, import and printing
-// connect their buttons here as they come.
+CKivoDlg::~CKivoDlg() {
+    qApp->removeEventFilter(this);
+}
+
+// One line per (control, event, handler). Export, import and printing connect their buttons here
+// as they come.
 void CKivoDlg::connectControls() {
+    connect(listCtrl_, &CListCtrlEx::rowDoubleClicked, this, [this] {
+        if (const int row = listCtrl_->GetFirstSelected(); row >= 0)
+            editRecord(row);
+    });
+    connect(listCtrl_, &CListCtrlEx::rowRightClicked, this, [this] { showRecordMenu(); });
+    connect(controlById<QPushButton>(*this, 1024), &QPushButton::clicked, this,
+            [this] { newRecord(); });
     connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
 }
 
@@ -207,6 +262,185 @@ void CKivoDlg::closeEvent(QCloseEvent* event) {
     if (isVisible())
         applyOptions();
     KivoDialog::closeEvent(event);
+}
+
+void CKivoDlg::showEvent(QShowEvent* event) {
+    qApp->installEventFilter(this);
+    KivoDialog::showEvent(event);
+}
+
+void CKivoDlg::hideEvent(QHideEvent* event) {
+    qApp->removeEventFilter(this);
+    KivoDialog::hideEvent(event);
+}
+
+bool CKivoDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (isDeleteKeyForTheList(watched, event)) {
+        if (const int row = listCtrl_->GetFirstSelected(); row >= 0) {
+            deleteRecord(row);
+            return true;
+        }
+    }
+    return KivoDialog::eventFilter(watched, event);
+}
+
+// The Delete key pressed in this window, outside a text field: there it deletes characters, and a
+// keystroke meant for text must never destroy a record.
+bool CKivoDlg::isDeleteKeyForTheList(QObject* watched, QEvent* event) const {
+    if (event->type() != QEvent::KeyPress ||
+        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Delete)
+        return false;
+    const auto* target = qobject_cast<const QWidget*>(watched);
+    if (!target || target->window() != this)
+        return false;
+    return !isTextField(target) && !isTextField(focusWidget());
+}
+
+PersonRecord* CKivoDlg::recordAt(int row) const {
+    if (row < 0 || row >= listCtrl_->GetItemCount())
+        return nullptr;
+    return reinterpret_cast<PersonRecord*>(listCtrl_->GetItemData(row));
+}
+
+// What New and Edit hand the editor besides the record's own values.
+void CKivoDlg::prepareEditor(CPersonDlg& dlg) const {
+    dlg.texts = texts;
+    dlg.settings = settings;
+}
+
+void CKivoDlg::newRecord() {
+    CPersonDlg dlg(platform_);
+    prepareEditor(dlg);
+    // The defaults as they are on the screen now, not as they were stored.
+    dlg.name.clear();
+    dlg.email.clear();
+    dlg.icon = iconBox_->currentIndex();
+    dlg.daysInAdvance = atoiLike(fromQt(daysAheadEdit_->text()));
+    const Date now = platform_.clock.currentDate();
+    dlg.date = toQDate(now.ok() ? now : today);
+    dlg.type = Birthday;
+    dlg.infoOnly = 0;
+    dlg.dontPrint = 0;
+    if (runEditor(dlg) != IDOK)
+        return;
+
+    auto record = std::make_unique<PersonRecord>();
+    record->name = dlg.name;
+    record->email = dlg.email;
+    takeDate(*record, dlg.date);
+    record->icon = dlg.icon;
+    record->daysInAdvance = dlg.daysInAdvance;
+    record->type = dlg.type;
+    record->leapling = dlg.leapling;
+    record->infoOnly = dlg.infoOnly == 1;
+    record->dontPrint = dlg.dontPrint == 1;
+    record->skipYear = -1;
+    PersonRecord& stored = records->append(std::move(record));
+    ComputeOccurrence(stored, today);
+    modified = true;
+    fillList();
+}
+
+void CKivoDlg::editRecord(int row) {
+    PersonRecord* record = recordAt(row);
+    if (!record)
+        return;
+    CPersonDlg dlg(platform_);
+    prepareEditor(dlg);
+    dlg.name = record->name;
+    dlg.email = record->email;
+    dlg.icon = record->icon;
+    dlg.daysInAdvance = record->daysInAdvance;
+    dlg.type = record->type;
+    dlg.infoOnly = record->infoOnly ? 1 : 0;
+    dlg.dontPrint = record->dontPrint ? 1 : 0;
+    dlg.leapling = record->leapling;
+    dlg.date = CPersonDlg::editorDateFor(record->day, record->month, record->year);
+    dlg.shownWhenInvalid = CPersonDlg::shownDateFor(record->day, record->month, toQDate(today));
+    if (runEditor(dlg) != IDOK)
+        return;
+
+    const std::string oldName = record->name;
+    record->name = dlg.name;
+    record->email = dlg.email;
+    record->icon = dlg.icon;
+    record->daysInAdvance = dlg.daysInAdvance;
+    // A date the editor could not show (no year, say) and the user left alone is kept as stored:
+    // editing the e-mail address must not replace a birthday with the day of the edit.
+    if (dlg.date.isValid() || dlg.dateChangedByUser())
+        takeDate(*record, dlg.date);
+    record->type = dlg.type;
+    record->infoOnly = dlg.infoOnly == 1;
+    record->dontPrint = dlg.dontPrint == 1;
+    record->leapling = dlg.leapling;
+    record->skipYear = -1; // any edit ends a "not again until next year"
+
+    const quintptr data = reinterpret_cast<quintptr>(record);
+    // The row is found again: nothing should have moved it while the editor was open, but its
+    // number is not the record's identity.
+    row = listCtrl_->FindItemByData(data);
+    ComputeOccurrence(*record, today);
+    if (row >= 0) {
+        listCtrl_->SetItemText(row, ColName, toQt(record->name));
+        fillRow(row, *record);
+        listCtrl_->SetItemImage(row, record->icon);
+    }
+    if (record->name != oldName || row < 0) {
+        // A new name can move the row in the name order.
+        fillList();
+        row = listCtrl_->FindItemByData(data);
+        if (row >= 0) {
+            listCtrl_->EnsureVisible(row);
+            listCtrl_->SetSelected(row);
+        }
+    }
+    modified = true;
+}
+
+void CKivoDlg::deleteRecord(int row) {
+    PersonRecord* record = recordAt(row);
+    if (!record)
+        return;
+    records->remove(record);
+    listCtrl_->DeleteItem(row);
+    showItemCount();
+    const int count = listCtrl_->GetItemCount();
+    if (count > 0) {
+        const int next = row < count ? row : row - 1;
+        listCtrl_->EnsureVisible(next);
+        listCtrl_->SetSelected(next);
+    } else {
+        listCtrl_->SetSelected(-1);
+    }
+    modified = true;
+}
+
+void CKivoDlg::showRecordMenu() {
+    // The command acts on the row selected now, whatever the menu does to the selection.
+    const int row = listCtrl_->GetFirstSelected();
+    if (row < 0)
+        return;
+    QMenu menu(this);
+    for (const auto& [id, builtIn] :
+         {std::pair{ID_NEW, "New"}, std::pair{ID_EDIT, "Edit"}, std::pair{ID_DELETE, "Delete"}})
+        menu.addAction(qtext(builtIn))->setData(id);
+    runRecordCommand(chooseFromMenu(menu), row);
+}
+
+void CKivoDlg::runRecordCommand(int command, int row) {
+    switch (command) {
+    case ID_NEW:
+        newRecord();
+        break;
+    case ID_EDIT:
+        editRecord(row);
+        break;
+    case ID_DELETE:
+        deleteRecord(row);
+        break;
+    default:
+        break; // the menu was dismissed
+    }
 }
 
 CKivoDlg::CellWords CKivoDlg::cellWords() const {

@@ -10,17 +10,23 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <string>
 
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
+class QEvent;
+class QHideEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QShowEvent;
 
 namespace kivo {
 
 class CListCtrlEx;
+class CPersonDlg;
 class SpinButton;
 
 class CKivoDlg : public KivoDialog {
@@ -39,10 +45,16 @@ public:
         ColumnCount
     };
 
+    // Command ids of the list's context menu.
+    static constexpr int ID_NEW = 32774;
+    static constexpr int ID_EDIT = 32772;
+    static constexpr int ID_DELETE = 32773;
+
     // The address the web link shows.
     static constexpr const char* kMakerWebAddress = "https://www.velmik.example/fennaro/";
 
     explicit CKivoDlg(Platform& platform);
+    ~CKivoDlg() override;
 
     // Set by the creator before the window opens; the window owns none of them.
     RecordList* records = nullptr;
@@ -57,6 +69,22 @@ public:
     // The window's own reference day, taken when it opens; every day count it makes is relative
     // to it.
     Date today{};
+
+    // Runs the person editor for New and Edit and returns its result; by default modally, nested
+    // in this window. Tests replace it.
+    std::function<int(CPersonDlg&)> runEditor;
+    // Chooses a command from the list's context menu; by default the menu is shown at the mouse
+    // cursor. Tests replace it. Returns the chosen command id, or 0.
+    std::function<int(QMenu&)> chooseFromMenu;
+
+    // The record commands. A row is a row of the list; a row without a record does nothing.
+    void newRecord();
+    void editRecord(int row);
+    void deleteRecord(int row);
+    // The context menu for the selected row; nothing without one.
+    void showRecordMenu();
+    // Runs a command of the context menu on a row.
+    void runRecordCommand(int command, int row);
 
     // Rebuilds every row from `records`, in ascending name order, and shows the count.
     void fillList();
@@ -75,6 +103,11 @@ protected:
     bool OnInitDialog() override;
     // The title-bar close takes the options over as Close does; Escape does not come here.
     void closeEvent(QCloseEvent* event) override;
+    // The Delete key is watched application-wide while the window is on the screen, so that it
+    // reaches the record list whichever control has the focus.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The fixed cell words, looked up once for a whole fill.
@@ -90,6 +123,9 @@ private:
     void insertColumns();
     void setCaptions();
     void loadOptions();
+    PersonRecord* recordAt(int row) const;
+    void prepareEditor(CPersonDlg& dlg) const;
+    bool isDeleteKeyForTheList(QObject* watched, QEvent* event) const;
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;

@@ -1,0 +1,563 @@
+// The setup window's record commands: New, Edit and Delete through the button, a double click,
+// the context menu and the Delete key, with what they hand the editor and what they take back.
+#include "windows/kivo_dlg.h"
+
+#include "controls/list_ctrl_ex.h"
+#include "platform/dialog_builder.h"
+#include "support/fake_platform.h"
+#include "support/scripted_user.h"
+#include "windows/person_dlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kivo {
+namespace {
+
+using test::FakePlatform;
+using test::ScriptedUser;
+using test::ymd;
+
+PersonRecord record(std::string name, int day, int month, int year) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day;
+    r.month = month;
+    r.year = year;
+    r.icon = 4;
+    r.daysInAdvance = 7;
+    return r;
+}
+
+// The values the setup window put into the editor before it ran.
+struct Handed {
+    std::string name, email;
+    QDate date, shownWhenInvalid;
+    int icon, daysInAdvance, type, infoOnly, dontPrint, leapling;
+
+    static Handed from(const CPersonDlg& d) {
+        return {d.name,          d.email, d.date,     d.shownWhenInvalid, d.icon,
+                d.daysInAdvance, d.type,  d.infoOnly, d.dontPrint,        d.leapling};
+    }
+};
+
+template <class T> T* control(const QWidget& window, int id) {
+    T* found = controlById<T>(window, id);
+    EXPECT_NE(found, nullptr) << "control " << id;
+    return found;
+}
+
+void retype(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+// A setup window opened on Thursday 6 March 2025 over its own records and settings.
+struct RecordCommands : ::testing::Test {
+    FakePlatform fake;
+    RecordList records;
+    TextTable texts;
+    AppSettings settings;
+    std::vector<Handed> handed; // one entry per editor run
+
+    RecordCommands() {
+        settings.dateFormat = "%d/%m/%Y";
+        settings.daysAhead = 10;
+        settings.defaultIcon = 5;
+        fake.clock.date = ymd(2025, 3, 6);
+    }
+
+    PersonRecord& add(PersonRecord r) {
+        PersonRecord& stored = records.append(std::move(r));
+        ComputeOccurrence(stored, fake.clock.date);
+        return stored;
+    }
+
+    std::unique_ptr<CKivoDlg> open() {
+        auto dlg = std::make_unique<CKivoDlg>(fake.platform);
+        dlg->records = &records;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        EXPECT_TRUE(dlg->initialize());
+        return dlg;
+    }
+
+    std::unique_ptr<CKivoDlg> openShown() {
+        auto dlg = open();
+        dlg->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        return dlg;
+    }
+
+    // The real editor, answered in place of the user: `act` changes its controls, then the
+    // button `button` (1 OK, 2 Cancel) is pressed.
+    std::function<int(CPersonDlg&)> editorAnswering(std::function<void(CPersonDlg&)> act,
+                                                    int button = IDOK) {
+        return [this, act, button](CPersonDlg& dlg) {
+            handed.push_back(Handed::from(dlg));
+            EXPECT_TRUE(dlg.initialize());
+            if (act)
+                act(dlg);
+            control<QPushButton>(dlg, button)->click();
+            return dlg.result();
+        };
+    }
+
+    static int rowOf(const CKivoDlg& dlg, const PersonRecord& r) {
+        return dlg.listCtrl()->FindItemByData(reinterpret_cast<quintptr>(&r));
+    }
+    static std::string cell(const CKivoDlg& dlg, const PersonRecord& r, int column) {
+        const int row = rowOf(dlg, r);
+        return row < 0 ? "<no row>" : dlg.listCtrl()->GetItemText(row, column).toStdString();
+    }
+    static std::vector<std::string> names(const CKivoDlg& dlg) {
+        std::vector<std::string> out;
+        for (int row = 0; row < dlg.listCtrl()->GetItemCount(); ++row)
+            out.push_back(dlg.listCtrl()->GetItemText(row, 0).toStdString());
+        return out;
+    }
+    std::vector<std::string> recordNames() const {
+        std::vector<std::string> out;
+        for (const PersonRecord& r : records)
+            out.push_back(r.name);
+        return out;
+    }
+    static std::string itemCount(const CKivoDlg& dlg) {
+        return control<QLabel>(dlg, 1040)->text().toStdString();
+    }
+    static QPoint rowCentre(const CKivoDlg& dlg, int row) {
+        return dlg.listCtrl()->GetItemRect(row, CListCtrlEx::ItemPart::Label).center();
+    }
+    static bool rowVisible(const CKivoDlg& dlg, int row) {
+        const QRect bounds = dlg.listCtrl()->GetItemRect(row, CListCtrlEx::ItemPart::Bounds);
+        return bounds.isValid() && dlg.listCtrl()->viewport()->rect().contains(bounds.center());
+    }
+};
+
+TEST_F(RecordCommands, NewTakesTheDefaultsOnScreenAndAppendsTheRecord) {
+    add(record("Bert", 1, 5, 1970));
+    add(record("Anna", 2, 6, 1980));
+    auto dlg = open();
+    // Changed on the screen but not stored: the new record follows the screen.
+    retype(control<QLineEdit>(*dlg, 1028), "21");
+    control<QComboBox>(*dlg, 1026)->setCurrentIndex(12);
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        EXPECT_EQ(control<QComboBox>(editor, 1027)->currentIndex(), 12);
+        EXPECT_EQ(control<QLineEdit>(editor, 1019)->text().toStdString(), "21");
+        EXPECT_EQ(control<QDateEdit>(editor, 1017)->date(), QDate(2025, 3, 6));
+        control<QLineEdit>(editor, 1001)->setText("Carl");
+        control<QLineEdit>(editor, 1032)->setText("carl@example.org");
+    });
+    dlg->listCtrl()->SetSelected(0);
+    control<QPushButton>(*dlg, 1024)->click();
+
+    ASSERT_EQ(handed.size(), 1u);
+    const Handed& h = handed[0];
+    EXPECT_EQ(h.name, "");
+    EXPECT_EQ(h.email, "");
+    EXPECT_EQ(h.icon, 12);
+    EXPECT_EQ(h.daysInAdvance, 21);
+    EXPECT_EQ(h.date, QDate(2025, 3, 6));
+    EXPECT_EQ(h.type, 0);
+    EXPECT_EQ(h.infoOnly, 0);
+    EXPECT_EQ(h.dontPrint, 0);
+    EXPECT_EQ(h.leapling, 1); // the editor's own default, "March 1"
+
+    ASSERT_EQ(recordNames(), (std::vector<std::string>{"Bert", "Anna", "Carl"}));
+    const PersonRecord& carl = records[2];
+    EXPECT_EQ(carl.email, "carl@example.org");
+    EXPECT_EQ(carl.day, 6);
+    EXPECT_EQ(carl.month, 3);
+    EXPECT_EQ(carl.year, 2025);
+    EXPECT_EQ(carl.icon, 12);
+    EXPECT_EQ(carl.daysInAdvance, 21);
+    EXPECT_EQ(carl.type, Birthday);
+    EXPECT_EQ(carl.skipYear, -1);
+    EXPECT_EQ(carl.leapling, 1);
+    EXPECT_FALSE(carl.infoOnly);
+    EXPECT_FALSE(carl.dontPrint);
+    EXPECT_EQ(carl.daysUntil, 0);
+    EXPECT_EQ(carl.nextYear, 2025);
+    EXPECT_TRUE(dlg->modified);
+
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Bert", "Carl"}));
+    EXPECT_EQ(cell(*dlg, carl, CKivoDlg::ColNext), "06/03/2025");
+    EXPECT_EQ(cell(*dlg, carl, CKivoDlg::ColAhead), "21");
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), -1);
+    EXPECT_EQ(itemCount(*dlg), "Items: 3");
+    EXPECT_EQ(settings.daysAhead, 10);
+    EXPECT_EQ(settings.defaultIcon, 5);
+}
+
+TEST_F(RecordCommands, NewCancelledAddsNothingAndFlagsComeBackAsChosen) {
+    add(record("Anna", 2, 6, 1980));
+    auto dlg = open();
+    dlg->runEditor = editorAnswering(
+        [](CPersonDlg& editor) { control<QLineEdit>(editor, 1001)->setText("Never"); }, IDCANCEL);
+    dlg->newRecord();
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_FALSE(dlg->modified);
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna"}));
+
+    // No default icon on the screen: the record gets none either.
+    control<QComboBox>(*dlg, 1026)->setCurrentIndex(-1);
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        control<QLineEdit>(editor, 1001)->setText("Club");
+        control<QComboBox>(editor, 1038)->setCurrentIndex(AnnualEventWithStart);
+        control<QCheckBox>(editor, 1003)->setChecked(true);
+        control<QCheckBox>(editor, 1037)->setChecked(true);
+        control<QComboBox>(editor, 1052)->setCurrentIndex(0);
+    });
+    dlg->newRecord();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(handed.back().icon, -1);
+    const PersonRecord& club = records[1];
+    EXPECT_EQ(club.name, "Club");
+    EXPECT_EQ(club.icon, -1);
+    EXPECT_EQ(club.type, AnnualEventWithStart);
+    EXPECT_TRUE(club.infoOnly);
+    EXPECT_TRUE(club.dontPrint);
+    EXPECT_EQ(club.leapling, 0);
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(RecordCommands, NewButtonOpensTheRealEditor) {
+    auto dlg = open();
+    ScriptedUser user;
+    user.then([](QWidget* editor) {
+        QTest::keyClicks(control<QLineEdit>(*editor, 1001), "Dora");
+        test::clickButton(editor, IDOK);
+    });
+    control<QPushButton>(*dlg, 1024)->click();
+    EXPECT_TRUE(user.done());
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{"No name"}));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].name, "Dora");
+    EXPECT_EQ(records[0].daysInAdvance, 10);
+    EXPECT_EQ(records[0].icon, 5);
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Dora"}));
+    EXPECT_TRUE(dlg->modified);
+}
+
+// The real editor, reached by a double click; the renamed row moves to the top of many rows and
+// is scrolled into view.
+TEST_F(RecordCommands, RenameMovesTheRowAndKeepsItSelectedAndVisible) {
+    for (int i = 0; i < 40; ++i)
+        add(record("Name " + std::to_string(10 + i), 1 + i % 28, 1 + i % 12, 1980));
+    PersonRecord& zoe = add(record("Zoe", 20, 3, 1990));
+    auto dlg = openShown();
+    const int last = dlg->listCtrl()->GetItemCount() - 1;
+    ASSERT_EQ(rowOf(*dlg, zoe), last);
+    dlg->listCtrl()->EnsureVisible(last);
+    ASSERT_FALSE(rowVisible(*dlg, 0)); // the test needs a list that scrolls
+
+    {
+        ScriptedUser user;
+        user.then([](QWidget* editor) {
+            retype(control<QLineEdit>(*editor, 1001), "Adam");
+            test::clickButton(editor, IDOK);
+        });
+        QTest::mouseDClick(dlg->listCtrl()->viewport(), Qt::LeftButton, {}, rowCentre(*dlg, last));
+        EXPECT_TRUE(user.done());
+        EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{"Zoe - properties"}));
+    }
+    EXPECT_EQ(zoe.name, "Adam");
+    EXPECT_EQ(records.indexOf(&zoe), 40); // its place in the file stays
+    EXPECT_EQ(rowOf(*dlg, zoe), 0);
+    EXPECT_EQ(names(*dlg).front(), "Adam");
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), 0);
+    EXPECT_TRUE(rowVisible(*dlg, 0));
+    EXPECT_EQ(dlg->listCtrl()->GetItemCount(), 41);
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(RecordCommands, EditCancelledChangesNothing) {
+    PersonRecord anna = record("Anna", 20, 3, 1980);
+    anna.skipYear = 2025;
+    anna.email = "anna@example.org";
+    PersonRecord& a = add(anna);
+    auto dlg = open();
+    dlg->runEditor = editorAnswering(
+        [](CPersonDlg& editor) {
+            control<QLineEdit>(editor, 1001)->setText("Changed");
+            control<QLineEdit>(editor, 1032)->setText("other@example.org");
+            control<QDateEdit>(editor, 1017)->setDate(QDate(2001, 1, 1));
+        },
+        IDCANCEL);
+    dlg->editRecord(rowOf(*dlg, a));
+    EXPECT_EQ(handed.size(), 1u);
+    EXPECT_EQ(a.name, "Anna");
+    EXPECT_EQ(a.email, "anna@example.org");
+    EXPECT_EQ(a.skipYear, 2025);
+    EXPECT_EQ(a.year, 1980);
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna"}));
+    EXPECT_FALSE(dlg->modified);
+}
+
+// Everything the record holds goes through the editor and back; only the skipped year is dropped.
+TEST_F(RecordCommands, EditWithoutChangesKeepsTheRecordButClearsTheSkippedYear) {
+    PersonRecord leap = record("Lea", 29, 2, 1996);
+    leap.email = "lea@example.org";
+    leap.icon = 9;
+    leap.daysInAdvance = 12;
+    leap.type = AnnualEventWithStart;
+    leap.infoOnly = true;
+    leap.dontPrint = true;
+    leap.leapling = 0;
+    leap.skipYear = 2025;
+    PersonRecord& r = add(leap);
+    add(record("Bert", 1, 5, 1970));
+    auto dlg = open();
+    dlg->listCtrl()->SetSelected(rowOf(*dlg, r));
+    dlg->runEditor = editorAnswering(nullptr);
+    dlg->editRecord(rowOf(*dlg, r));
+
+    ASSERT_EQ(handed.size(), 1u);
+    const Handed& h = handed[0];
+    EXPECT_EQ(h.name, "Lea");
+    EXPECT_EQ(h.email, "lea@example.org");
+    EXPECT_EQ(h.date, QDate(1996, 2, 29));
+    EXPECT_EQ(h.icon, 9);
+    EXPECT_EQ(h.daysInAdvance, 12);
+    EXPECT_EQ(h.type, AnnualEventWithStart);
+    EXPECT_EQ(h.infoOnly, 1);
+    EXPECT_EQ(h.dontPrint, 1);
+    EXPECT_EQ(h.leapling, 0);
+
+    EXPECT_EQ(r.name, "Lea");
+    EXPECT_EQ(r.email, "lea@example.org");
+    EXPECT_EQ(r.day, 29);
+    EXPECT_EQ(r.month, 2);
+    EXPECT_EQ(r.year, 1996);
+    EXPECT_EQ(r.icon, 9);
+    EXPECT_EQ(r.daysInAdvance, 12);
+    EXPECT_EQ(r.type, AnnualEventWithStart);
+    EXPECT_TRUE(r.infoOnly);
+    EXPECT_TRUE(r.dontPrint);
+    EXPECT_EQ(r.leapling, 0);
+    EXPECT_EQ(r.skipYear, -1);
+    EXPECT_TRUE(dlg->modified);
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), rowOf(*dlg, r));
+}
+
+TEST_F(RecordCommands, EditWithTheSameNameRewritesOnlyItsRow) {
+    PersonRecord& anna = add(record("Anna", 20, 3, 1980));
+    PersonRecord& bert = add(record("Bert", 1, 5, 1970));
+    auto dlg = open();
+    dlg->listCtrl()->SetSelected(rowOf(*dlg, anna));
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        control<QLineEdit>(editor, 1019)->setText("30");
+        control<QComboBox>(editor, 1027)->setCurrentIndex(17);
+        control<QComboBox>(editor, 1038)->setCurrentIndex(AnnualEvent);
+        control<QDateEdit>(editor, 1017)->setDate(QDate(1980, 3, 9));
+    });
+    dlg->editRecord(rowOf(*dlg, anna));
+    const int row = rowOf(*dlg, anna);
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColNext), "09/03/2025");
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColAhead), "30");
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColDays), "3");
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColType), "Event");
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColAgeNow), "-");
+    EXPECT_EQ(cell(*dlg, anna, CKivoDlg::ColIcon), "17");
+    EXPECT_EQ(dlg->listCtrl()->GetItemImage(row), 17);
+    EXPECT_EQ(anna.daysUntil, 3);
+    // No refill: the selection is where it was, and the other row untouched.
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), row);
+    EXPECT_EQ(cell(*dlg, bert, CKivoDlg::ColAhead), "7");
+}
+
+// A record without a year cannot be shown by the picker; editing its e-mail address must keep
+// its date instead of taking the day of the edit.
+TEST_F(RecordCommands, DatesThePickerCannotShowAreKeptUnlessTheUserChangesThem) {
+    PersonRecord& noYear = add(record("No year", 12, 6, 0));
+    PersonRecord& noDay = add(record("No day", 0, 3, 1980));
+    auto dlg = open();
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        EXPECT_EQ(control<QDateEdit>(editor, 1017)->date(), QDate(2025, 6, 12));
+        control<QLineEdit>(editor, 1032)->setText("new@example.org");
+    });
+    dlg->editRecord(rowOf(*dlg, noYear));
+    EXPECT_FALSE(handed.back().date.isValid());
+    EXPECT_EQ(handed.back().shownWhenInvalid, QDate(2025, 6, 12));
+    EXPECT_EQ(noYear.email, "new@example.org");
+    EXPECT_EQ(noYear.day, 12);
+    EXPECT_EQ(noYear.month, 6);
+    EXPECT_EQ(noYear.year, 0);
+    EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColNext), "12/06/2025");
+    EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColAgeNow), "-");
+    EXPECT_TRUE(dlg->modified);
+
+    dlg->runEditor =
+        editorAnswering([](CPersonDlg& editor) { control<QLineEdit>(editor, 1019)->setText("3"); });
+    dlg->editRecord(rowOf(*dlg, noDay));
+    EXPECT_EQ(noDay.day, 0);
+    EXPECT_EQ(noDay.month, 3);
+    EXPECT_EQ(noDay.year, 1980);
+    EXPECT_EQ(noDay.daysInAdvance, 3);
+
+    // A date the user picks is taken, year and all.
+    dlg->runEditor = editorAnswering(
+        [](CPersonDlg& editor) { control<QDateEdit>(editor, 1017)->setDate(QDate(2000, 8, 1)); });
+    dlg->editRecord(rowOf(*dlg, noYear));
+    EXPECT_EQ(noYear.day, 1);
+    EXPECT_EQ(noYear.month, 8);
+    EXPECT_EQ(noYear.year, 2000);
+    EXPECT_EQ(noYear.nextYear, 2025);
+    EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColNext), "01/08/2025");
+    EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColAgeNow), "24");
+}
+
+TEST_F(RecordCommands, DeletingTheLastRowSelectsTheNewLastRow) {
+    add(record("Carl", 1, 1, 1990));
+    add(record("Anna", 2, 2, 1990));
+    add(record("Bert", 3, 3, 1990));
+    auto dlg = open();
+    dlg->deleteRecord(2);
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"Anna", "Bert"}));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Bert"}));
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), 1);
+    EXPECT_EQ(itemCount(*dlg), "Items: 2");
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(RecordCommands, DeletingAMiddleRowKeepsTheRecordOrderAndSelectsTheNextRow) {
+    add(record("Carl", 1, 1, 1990));
+    add(record("Anna", 2, 2, 1990));
+    add(record("Bert", 3, 3, 1990));
+    add(record("Dora", 4, 4, 1990));
+    auto dlg = open();
+    dlg->deleteRecord(1); // Bert
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"Carl", "Anna", "Dora"}));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Carl", "Dora"}));
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), 1);
+    EXPECT_EQ(itemCount(*dlg), "Items: 3");
+}
+
+TEST_F(RecordCommands, DeletingTheOnlyRowLeavesAnEmptyList) {
+    add(record("Anna", 2, 2, 1990));
+    auto dlg = open();
+    dlg->listCtrl()->SetSelected(0);
+    dlg->deleteRecord(0);
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(dlg->listCtrl()->GetItemCount(), 0);
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), -1);
+    EXPECT_EQ(itemCount(*dlg), "Items: 0");
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(RecordCommands, RightClickOnARowOffersTheLookedUpCommandsAndNothingElsewhere) {
+    parseTextTable({"edit=Bearbeiten", "Delete=Loeschen"}, texts);
+    add(record("Anna", 2, 2, 1990));
+    add(record("Bert", 3, 3, 1990));
+    auto dlg = openShown();
+    std::vector<std::pair<int, std::string>> offered;
+    int menus = 0;
+    dlg->chooseFromMenu = [&](QMenu& menu) {
+        ++menus;
+        offered.clear();
+        for (const QAction* action : menu.actions())
+            offered.emplace_back(action->data().toInt(), action->text().toStdString());
+        return 0;
+    };
+    QTest::mouseClick(dlg->listCtrl()->viewport(), Qt::RightButton, {}, rowCentre(*dlg, 1));
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(offered, (std::vector<std::pair<int, std::string>>{
+                           {32774, "New"}, {32772, "Bearbeiten"}, {32773, "Loeschen"}}));
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), 1);
+    EXPECT_EQ(records.size(), 2u); // dismissed: nothing happens
+    EXPECT_FALSE(dlg->modified);
+
+    // Below the last row the click clears the selection, and no menu comes.
+    const QPoint below(rowCentre(*dlg, 1).x(), dlg->listCtrl()->viewport()->height() - 5);
+    QTest::mouseClick(dlg->listCtrl()->viewport(), Qt::RightButton, {}, below);
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), -1);
+    dlg->showRecordMenu();
+    EXPECT_EQ(menus, 1);
+}
+
+TEST_F(RecordCommands, MenuCommandsRunOnTheRowSelectedWhenTheMenuOpened) {
+    PersonRecord& anna = add(record("Anna", 2, 2, 1990));
+    PersonRecord& bert = add(record("Bert", 3, 3, 1990));
+    auto dlg = open();
+    dlg->runEditor = editorAnswering(nullptr, IDCANCEL);
+    // Each menu moves the selection to the other row before answering.
+    const auto choose = [&dlg](int command) {
+        return [&dlg, command](QMenu&) {
+            dlg->listCtrl()->SetSelected(1 - dlg->listCtrl()->GetFirstSelected());
+            return command;
+        };
+    };
+
+    dlg->listCtrl()->SetSelected(rowOf(*dlg, bert));
+    dlg->chooseFromMenu = choose(CKivoDlg::ID_EDIT);
+    dlg->showRecordMenu();
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(handed[0].name, "Bert");
+
+    dlg->chooseFromMenu = choose(CKivoDlg::ID_NEW);
+    dlg->showRecordMenu();
+    ASSERT_EQ(handed.size(), 2u);
+    EXPECT_EQ(handed[1].name, "");
+
+    dlg->listCtrl()->SetSelected(rowOf(*dlg, anna));
+    dlg->chooseFromMenu = choose(CKivoDlg::ID_DELETE);
+    dlg->showRecordMenu();
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"Bert"}));
+    EXPECT_TRUE(dlg->modified);
+}
+
+TEST_F(RecordCommands, DeleteKeyDeletesWhereverTheFocusIsOutsideText) {
+    for (const char* name : {"Anna", "Bert", "Carl", "Dora"})
+        add(record(name, 2, 2, 1990));
+    auto dlg = openShown();
+    CListCtrlEx* list = dlg->listCtrl();
+
+    // Without a selected row the key does nothing.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(records.size(), 4u);
+    EXPECT_FALSE(dlg->modified);
+
+    list->SetSelected(0);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Bert", "Carl", "Dora"}));
+    EXPECT_TRUE(dlg->modified);
+
+    for (int id : {1024, 1000}) {
+        QWidget* focused = control<QWidget>(*dlg, id);
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Delete);
+    }
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"Dora"}));
+    EXPECT_TRUE(dlg->isVisible()); // the key did not press the focused button either
+}
+
+TEST_F(RecordCommands, DeleteKeyInAnEditBoxEditsTheTextAndKeepsTheRecords) {
+    add(record("Anna", 2, 2, 1990));
+    add(record("Bert", 3, 3, 1990));
+    auto dlg = openShown();
+    dlg->listCtrl()->SetSelected(0);
+    for (int id : {1028, 1053}) {
+        auto* edit = control<QLineEdit>(*dlg, id);
+        edit->setText("14");
+        edit->setFocus();
+        edit->setCursorPosition(0);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        EXPECT_EQ(edit->text().toStdString(), "4") << "box " << id;
+    }
+    EXPECT_EQ(records.size(), 2u);
+    EXPECT_EQ(dlg->listCtrl()->GetItemCount(), 2);
+    EXPECT_EQ(dlg->listCtrl()->GetFirstSelected(), 0);
+    EXPECT_FALSE(dlg->modified);
+}
+
+} // namespace
+} // namespace kivo

@@ -6,6 +6,7 @@
 #include "support/scripted_user.h"
 #include "windows/reminder_dlg.h"
 
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -206,6 +207,42 @@ TEST_F(DailyRun, NothingDueEndsWithoutAnyWindow) {
     app.InitInstance("");
     EXPECT_TRUE(user.windowsSeen().empty());
     EXPECT_EQ(stored("lastrun"), "20260607");
+}
+
+TEST_F(DailyRun, RecordAddedInTheSetupWindowIsSavedAtTheEnd) {
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser user;
+    // New... opens the editor inside the setup window; Close follows once the editor is done.
+    user.then([](QWidget* setup) {
+        clickButton(setup, 1024);
+        clickButton(setup, 1);
+    });
+    user.then([](QWidget* editor) {
+        editor->findChild<QLineEdit*>("1001")->setText("Zed");
+        editor->findChild<QLineEdit*>("1032")->setText("zed@example.org");
+        clickButton(editor, 1);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("setup");
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kSetupTitle, "No name"}));
+    EXPECT_TRUE(user.done());
+    EXPECT_TRUE(app.lastRun().recordsWritten);
+
+    RecordList reread;
+    std::string mailPath;
+    ASSERT_TRUE(readRecordsFile(recordsPath(), reread, mailPath));
+    ASSERT_EQ(reread.size(), 3u);
+    EXPECT_EQ(reread[0].name, "Anna");
+    EXPECT_EQ(reread[1].name, "Far away");
+    const PersonRecord& zed = reread[2];
+    EXPECT_EQ(zed.name, "Zed");
+    EXPECT_EQ(zed.email, "zed@example.org");
+    EXPECT_EQ(zed.day, 7); // the day it was added
+    EXPECT_EQ(zed.month, 6);
+    EXPECT_EQ(zed.year, 2026);
+    EXPECT_EQ(zed.daysInAdvance, 14); // the defaults shown in the setup window
+    EXPECT_EQ(zed.icon, 1);
+    EXPECT_EQ(zed.skipYear, -1);
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 #include "text_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace kivo {
 
@@ -88,10 +91,10 @@ int hexValue(char c) {
     return -1;
 }
 
-// Undoes escapeText. A '%' without two hex digits behind it (a hand-edited file) stays as it is.
-std::string unescapeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+// Undoes escapeText into `out`. A '%' without two hex digits behind it (a hand-edited file) stays
+// as it is.
+void unescapeText(std::string_view text, std::string& out) {
+    out.clear();
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
             const int high = hexValue(text[i + 1]);
@@ -104,47 +107,166 @@ std::string unescapeText(std::string_view text) {
         }
         out += text[i];
     }
-    return out;
 }
 
-// Walks the fields of a record line. A field runs up to the next comma; when there is none the
-// field is empty and the position stays, so every later field is empty too.
-class FieldScanner {
+// Fields are a few bytes long, too short for a library search to pay for its start; these look at
+// eight bytes at a time instead.
+constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7Fu;
+
+// A word with the high bit set in exactly those bytes of `word` that equal `wanted`.
+inline std::uint64_t bytesEqual(std::uint64_t word, char wanted) {
+    const std::uint64_t x = word ^ (0x0101010101010101u * static_cast<unsigned char>(wanted));
+    // A byte of x is zero where `wanted` is; adding 0x7F to its low bits sets its high bit only
+    // when any bit was set, and no carry leaves a byte.
+    return ~(((x & kLow7Bits) + kLow7Bits) | x | kLow7Bits);
+}
+
+constexpr bool kWordsInOrder = std::endian::native == std::endian::little;
+
+// The first `wanted` byte in [p, end), or nullptr.
+const char* findByte(const char* p, const char* end, char wanted) {
+    if constexpr (kWordsInOrder) {
+        for (; end - p >= 8; p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if (const std::uint64_t hits = bytesEqual(word, wanted))
+                return p + std::countr_zero(hits) / 8;
+        }
+    }
+    for (; p != end; ++p)
+        if (*p == wanted)
+            return p;
+    return nullptr;
+}
+
+// Up to `wanted` commas in [p, end), in order, into `at`; returns how many there are.
+int findCommas(const char* p, const char* end, const char** at, int wanted) {
+    int found = 0;
+    if constexpr (kWordsInOrder) {
+        for (; end - p >= 8; p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            for (std::uint64_t hits = bytesEqual(word, ','); hits != 0; hits &= hits - 1) {
+                at[found++] = p + std::countr_zero(hits) / 8;
+                if (found == wanted)
+                    return found;
+            }
+        }
+    }
+    for (; p != end; ++p) {
+        if (*p == ',') {
+            at[found++] = p;
+            if (found == wanted)
+                return found;
+        }
+    }
+    return found;
+}
+
+// The fields of a record line. A field runs up to the next comma; when there is none the field is
+// empty and the scan stays where it is, so every later field is empty too. The commas are all
+// found in one pass first.
+class RecordLineFields {
 public:
-    explicit FieldScanner(std::string_view line) : line_(line) {}
-
-    std::string_view next() {
-        const std::size_t comma = line_.find(',', pos_);
-        if (comma == std::string_view::npos)
-            return {};
-        const std::string_view field = line_.substr(pos_, comma - pos_);
-        pos_ = comma + 1;
-        return field;
+    explicit RecordLineFields(std::string_view line)
+        : start_(line.data()), end_(line.data() + line.size()) {
+        // A name in double quotes runs up to the closing quote, and the scan goes on two
+        // characters after it (past the comma that should follow). Without a closing quote the
+        // name is empty and the scan stays just after the opening quote, as for any field whose
+        // end is missing.
+        quoted_ = start_ != end_ && *start_ == '"';
+        if (quoted_) {
+            ++start_;
+            if (const char* close = findByte(start_, end_, '"')) {
+                quotedName_ = std::string_view(start_, static_cast<std::size_t>(close - start_));
+                start_ = end_ - close > 2 ? close + 2 : end_;
+            }
+        }
+        first_ = quoted_ ? 0 : 1;
+        count_ = findCommas(start_, end_, commas_, kFieldsAfterName + first_);
     }
 
-    // A name in double quotes: up to the closing quote, then on two characters after it (past
-    // the comma that should follow). Without a closing quote the name is empty and the scan
-    // stays just after the opening quote, as for any field whose end is missing.
-    std::string_view quoted() {
-        const std::size_t close = line_.find('"', pos_ + 1);
-        pos_ += 1;
-        if (close == std::string_view::npos)
-            return {};
-        const std::string_view field = line_.substr(pos_, close - pos_);
-        pos_ = std::min(close + 2, line_.size());
-        return field;
+    std::string_view name() const { return quoted_ ? quotedName_ : field(0); }
+    // The k-th field after the name: 0 is BIRTHDATE, 8 is LEAPLING.
+    std::string_view after(int k) const { return field(first_ + k); }
+    // Whether nothing is left of the line once the k-th field after the name is read.
+    bool endsAfter(int k) const { return position(first_ + k + 1) >= end_; }
+    // What is left of the line once every field is read.
+    std::string_view rest() const {
+        const char* from = position(first_ + kFieldsAfterName);
+        return std::string_view(from, static_cast<std::size_t>(end_ - from));
     }
-
-    bool atEnd() const { return pos_ >= line_.size(); }
-    std::string_view rest() const { return atEnd() ? std::string_view() : line_.substr(pos_); }
 
 private:
-    std::string_view line_;
-    std::size_t pos_ = 0;
+    static constexpr int kFieldsAfterName = 9;
+
+    std::string_view field(int i) const {
+        if (i >= count_)
+            return {};
+        const char* from = i == 0 ? start_ : commas_[i - 1] + 1;
+        return std::string_view(from, static_cast<std::size_t>(commas_[i] - from));
+    }
+    // Where the scan stands once `fields` fields (counted from the first one found by commas)
+    // are read.
+    const char* position(int fields) const {
+        const int read = std::min(fields, count_);
+        return read == 0 ? start_ : commas_[read - 1] + 1;
+    }
+
+    const char* start_;
+    const char* end_;
+    bool quoted_ = false;
+    std::string_view quotedName_;
+    int first_ = 1;
+    int count_ = 0;
+    const char* commas_[kFieldsAfterName + 1];
 };
+
+// atoi for the fields the quick path below does not take. Kept out of line, so that the quick
+// path stays small enough to be inlined at every field.
+int generalNumber(std::string_view field);
+
+// A number field by atoi's rules. The usual field, a few digits with a minus sign at most, cannot
+// overflow and is read on the spot; anything else goes the general way.
+inline int fieldNumber(std::string_view field) {
+    constexpr std::size_t kSafeLength = 9; // nine digits always fit an int
+    if (field.size() > kSafeLength)
+        return generalNumber(field);
+    const char* p = field.data();
+    const char* end = p + field.size();
+    const bool negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    int value = 0;
+    for (; p != end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9)
+            return generalNumber(field);
+        value = value * 10 + static_cast<int>(digit);
+    }
+    return negative ? -value : value;
+}
+
+int generalNumber(std::string_view field) {
+    return atoiLike(field);
+}
 
 std::string_view leftPart(std::string_view text, std::size_t from, std::size_t count) {
     return from < text.size() ? text.substr(from, count) : std::string_view();
+}
+
+// One line of the file: a comment gives nothing, a mail command line sets `mailPath`, and any other
+// line is read into `record`. Returns whether it was a record line.
+bool readFileLine(std::string_view line, PersonRecord& record, std::string& mailPath,
+                  RecordFields which) {
+    if (!line.empty() && line[0] == '#')
+        return false;
+    if (startsWithMailPath(line)) {
+        mailPath.assign(line.substr(kMailPathKey.size()));
+        return false;
+    }
+    parseRecordLine(line, record, which);
+    return true;
 }
 
 std::string formatInt(int value) {
@@ -155,36 +277,44 @@ std::string formatInt(int value) {
 
 } // namespace
 
-PersonRecord parseRecordLine(std::string_view line) {
-    PersonRecord record;
-    FieldScanner fields(line);
-    const std::string_view name =
-        (!line.empty() && line[0] == '"') ? fields.quoted() : fields.next();
-    const std::string_view birthDate = fields.next();
-    record.icon = atoiLike(fields.next());
-    record.skipYear = atoiLike(fields.next());
-    record.daysInAdvance = atoiLike(fields.next());
-    record.type = atoiLike(fields.next());
-    record.infoOnly = fields.next() == "1";
-    const std::string_view email = fields.next();
-    record.dontPrint = fields.next() == "1";
-    // Lines written before LEAPLING existed end here; their 29 February counts on 1 March.
-    record.leapling = fields.atEnd() ? 1 : atoiLike(fields.next());
+void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields which) {
+    const RecordLineFields fields(line);
+    const std::string_view birthDate = fields.after(0);
+    record.day = fieldNumber(leftPart(birthDate, 0, 2));
+    record.month = fieldNumber(leftPart(birthDate, 2, 2));
+    record.skipYear = fieldNumber(fields.after(2));
+    record.daysInAdvance = fieldNumber(fields.after(3));
+    record.infoOnly = fields.after(5) == "1";
+    // Lines written before LEAPLING existed end after DONTPRINT; their 29 February counts on
+    // 1 March.
+    record.leapling = fields.endsAfter(7) ? 1 : fieldNumber(fields.after(8));
+    record.age = -1;
+    record.daysUntil = -1;
+    record.nextYear = -1;
+    if (which == RecordFields::DueTest)
+        return;
 
+    record.year =
+        fieldNumber(birthDate.size() > 4 ? birthDate.substr(birthDate.size() - 4) : birthDate);
+    record.icon = fieldNumber(fields.after(1));
+    record.type = fieldNumber(fields.after(4));
+    record.dontPrint = fields.after(7) == "1";
     // The marker must end the line: a plain line whose e-mail held commas can shift an
     // "escaped" into this place, but never to the very end, where only numbers are written.
+    const std::string_view name = fields.name();
+    const std::string_view email = fields.after(6);
     if (fields.rest() == kEscapedField) {
-        record.name = unescapeText(name);
-        record.email = unescapeText(email);
+        unescapeText(name, record.name);
+        unescapeText(email, record.email);
     } else {
-        record.name = name;
-        record.email = email;
+        record.name.assign(name);
+        record.email.assign(email);
     }
+}
 
-    record.day = atoiLike(leftPart(birthDate, 0, 2));
-    record.month = atoiLike(leftPart(birthDate, 2, 2));
-    record.year =
-        atoiLike(birthDate.size() > 4 ? birthDate.substr(birthDate.size() - 4) : birthDate);
+PersonRecord parseRecordLine(std::string_view line) {
+    PersonRecord record;
+    parseRecordLine(line, record, RecordFields::All);
     return record;
 }
 
@@ -234,13 +364,24 @@ std::string formatRecordLine(const PersonRecord& record) {
 void parseRecordsLines(const std::vector<std::string>& lines, RecordList& records,
                        std::string& mailPath) {
     for (const std::string& line : lines) {
-        if (!line.empty() && line[0] == '#')
-            continue;
-        if (startsWithMailPath(line)) {
-            mailPath = line.substr(kMailPathKey.size());
-            continue;
-        }
-        records.append(parseRecordLine(line));
+        auto record = std::make_unique<PersonRecord>();
+        if (readFileLine(line, *record, mailPath, RecordFields::All))
+            records.append(std::move(record));
+    }
+}
+
+bool RecordsFileReader::next(PersonRecord& record, std::string& mailPath, RecordFields which) {
+    for (std::string_view line; lines_.next(line);)
+        if (readFileLine(line, record, mailPath, which))
+            return true;
+    return false;
+}
+
+void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
+    auto record = std::make_unique<PersonRecord>();
+    while (next(*record, mailPath)) {
+        records.append(std::move(record));
+        record = std::make_unique<PersonRecord>();
     }
 }
 
@@ -255,10 +396,11 @@ std::string formatRecordsFile(const RecordList& records, const std::string& mail
 }
 
 bool readRecordsFile(const std::string& path, RecordList& records, std::string& mailPath) {
-    std::vector<std::string> lines;
-    const TextReadStatus status = readTextFile(path, lines);
-    parseRecordsLines(lines, records, mailPath);
-    return status == TextReadStatus::Ok;
+    RecordsFileReader reader;
+    if (reader.open(path) != TextReadStatus::Ok)
+        return false;
+    reader.appendRest(records, mailPath);
+    return reader.status() == TextReadStatus::Ok;
 }
 
 bool writeRecordsFile(const std::string& path, const RecordList& records,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "person_record.h"
+#include "text_file.h"
 
 #include <string>
 #include <string_view>
@@ -18,6 +19,16 @@ inline constexpr const char* kRecordsHeader =
 // the file format (missing fields read as empty, numbers by atoi rules).
 PersonRecord parseRecordLine(std::string_view line);
 
+// How much of a record line is read: everything, or only what decides whether a record is due
+// (day, month, skip year, days of advance warning, "information only" and the leapling rule), for
+// a pass that looks at nothing else. The derived fields are always reset to "not computed"; with
+// DueTest the others (name, year, icon, type, e-mail, "don't print") are left as they were.
+enum class RecordFields { All, DueTest };
+
+// Reads a record line into an existing record, reusing the storage of its texts.
+void parseRecordLine(std::string_view line, PersonRecord& record,
+                     RecordFields which = RecordFields::All);
+
 // Writes one record line, without the line end. A name or e-mail that the plain line cannot
 // carry is written in an escaped form that parseRecordLine undoes.
 std::string formatRecordLine(const PersonRecord& record);
@@ -29,6 +40,30 @@ void parseRecordsLines(const std::vector<std::string>& lines, RecordList& record
 
 // The whole file as bytes: header, mail command line when `mailPath` is not empty, records.
 std::string formatRecordsFile(const RecordList& records, const std::string& mailPath);
+
+// Reads a records file record by record, so that a pass over it needs no list of records and no
+// copy of its lines.
+class RecordsFileReader {
+public:
+    // Opens the file: Ok, or CannotOpen.
+    TextReadStatus open(const std::string& path) { return lines_.open(path); }
+    // Reads the next record line into `record`, skipping comments; mail command lines met on the
+    // way set `mailPath`. False after the last line.
+    bool next(PersonRecord& record, std::string& mailPath, RecordFields which = RecordFields::All);
+    // Appends every record from here to the end to `records`.
+    void appendRest(RecordList& records, std::string& mailPath);
+    // How the reading ended, once next() has returned false: Ok, or ReadError when a read failed
+    // part-way (the records of the lines before the failure were all given).
+    TextReadStatus status() const { return lines_.status(); }
+    // Reads on to the end without parsing, only to learn status().
+    TextReadStatus finish() { return lines_.finish(); }
+    // Starts again at the first line; false when no file is open or it cannot be read again.
+    bool rewind() { return lines_.rewind(); }
+    void close() { lines_.close(); }
+
+private:
+    TextFileLines lines_;
+};
 
 // Reads `path`, appending to `records` (which is not emptied first). Returns false when the file
 // cannot be opened or reading fails part-way; the records read so far stay.

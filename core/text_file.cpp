@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <random>
 #include <system_error>
 
@@ -98,59 +97,124 @@ std::FILE* createTemporary(const fs::path& target, fs::path& temporary, int& err
 
 std::vector<std::string> splitTextLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    const std::size_t end = std::min(bytes.find(kCtrlZ), bytes.size());
-    std::size_t start = 0;
-    while (start < end) {
-        const std::size_t lf = bytes.find('\n', start);
-        if (lf == std::string_view::npos || lf >= end) {
-            lines.emplace_back(bytes.substr(start, end - start));
-            break;
-        }
-        std::size_t length = lf - start;
-        if (length > 0 && bytes[lf - 1] == '\r')
-            --length;
-        lines.emplace_back(bytes.substr(start, length));
-        start = lf + 1;
-    }
+    TextLines walk(bytes.substr(0, bytes.find(kCtrlZ)));
+    for (std::string_view line; walk.next(line);)
+        lines.emplace_back(line);
     return lines;
 }
 
-TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& lines) {
+TextReadStatus TextFileLines::open(const std::string& path) {
+    close();
     // A folder opens as a file on some systems and not on others; it is never a text file.
     std::error_code ec;
     if (fs::is_directory(fs::path(path), ec))
         return TextReadStatus::CannotOpen;
-    FileCloser file(std::fopen(path.c_str(), "rb"));
-    if (!file.get())
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (!file_)
         return TextReadStatus::CannotOpen;
+    // The reading goes through our own buffer; a second one in the library would only copy.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    if (!buffer_) {
+        capacity_ = 64 * 1024;
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    }
+    atEnd_ = false;
+    return TextReadStatus::Ok;
+}
 
-    std::string bytes;
-    char buffer[64 * 1024];
-    bool failed = false;
+void TextFileLines::close() {
+    file_.reset();
+    begin_ = scanned_ = end_ = 0;
+    atEnd_ = true;
+    failed_ = false;
+}
+
+bool TextFileLines::rewind() {
+    if (!file_ || std::fseek(file_.get(), 0, SEEK_SET) != 0)
+        return false;
+    std::clearerr(file_.get());
+    begin_ = scanned_ = end_ = 0;
+    atEnd_ = false;
+    failed_ = false;
+    return true;
+}
+
+// Reads more of the file behind the line being looked for; false when nothing more came.
+bool TextFileLines::fill() {
+    if (atEnd_)
+        return false;
+    char* data = buffer_.get();
+    if (begin_ > 0) {
+        std::memmove(data, data + begin_, end_ - begin_);
+        end_ -= begin_;
+        scanned_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == capacity_) {
+        // A line longer than the buffer.
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        std::memcpy(larger.get(), data, end_);
+        buffer_ = std::move(larger);
+        capacity_ *= 2;
+        data = buffer_.get();
+    }
+    const std::size_t wanted = capacity_ - end_;
+    std::size_t n = std::fread(data + end_, 1, wanted, file_.get());
+    if (const void* ctrlZ = std::memchr(data + end_, kCtrlZ, n)) {
+        // The file ends here; nothing behind it is read, so no failure further on can count.
+        n = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - (data + end_));
+        atEnd_ = true;
+    } else if (n < wanted) {
+        atEnd_ = true;
+        failed_ = std::ferror(file_.get()) != 0;
+    }
+    end_ += n;
+    return n > 0;
+}
+
+bool TextFileLines::next(std::string_view& line) {
     for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-        const std::string_view chunk(buffer, n);
-        const std::size_t ctrlZ = chunk.find(kCtrlZ);
-        if (ctrlZ != std::string_view::npos) {
-            // The file ends here; whatever follows is never looked at.
-            bytes.append(chunk.substr(0, ctrlZ));
-            break;
+        const char* data = buffer_.get();
+        const void* lf =
+            scanned_ < end_ ? std::memchr(data + scanned_, '\n', end_ - scanned_) : nullptr;
+        if (lf) {
+            const char* start = data + begin_;
+            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+            begin_ += length + 1;
+            scanned_ = begin_;
+            if (length > 0 && start[length - 1] == '\r')
+                --length;
+            line = std::string_view(start, length);
+            return true;
         }
-        bytes.append(chunk);
-        if (n < sizeof buffer) {
-            failed = std::ferror(file.get()) != 0;
+        scanned_ = end_;
+        if (!fill())
             break;
-        }
     }
-    if (failed) {
-        // A line cut off by the failure would read as something that is not in the file.
-        const std::size_t lastLf = bytes.rfind('\n');
-        bytes.resize(lastLf == std::string::npos ? 0 : lastLf + 1);
-    }
-    std::vector<std::string> read = splitTextLines(bytes);
-    lines.insert(lines.end(), std::make_move_iterator(read.begin()),
-                 std::make_move_iterator(read.end()));
-    return failed ? TextReadStatus::ReadError : TextReadStatus::Ok;
+    // A last line without LF is a line too, and keeps a CR at its end, unless a failed read may
+    // have cut it off.
+    if (begin_ == end_ || failed_)
+        return false;
+    line = std::string_view(buffer_.get() + begin_, end_ - begin_);
+    begin_ = scanned_ = end_;
+    return true;
+}
+
+TextReadStatus TextFileLines::finish() {
+    do
+        begin_ = scanned_ = end_;
+    while (fill());
+    return status();
+}
+
+TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& lines) {
+    TextFileLines file;
+    const TextReadStatus opened = file.open(path);
+    if (opened != TextReadStatus::Ok)
+        return opened;
+    for (std::string_view line; file.next(line);)
+        lines.emplace_back(line);
+    return file.status();
 }
 
 bool readTextLines(const std::string& path, std::vector<std::string>& lines) {

@@ -51,14 +51,8 @@ void selectUpcoming(RecordList& records, DueSelection& selection) {
     std::vector<DueEntry> due;
     for (std::size_t i = records.size(); i-- > 0;) {
         PersonRecord& record = records[i];
-        if (!isEligible(record))
-            continue;
-        const int d = record.daysUntil;
-        if (d < 0 || d > kMaxUpcomingDistance || d > record.daysInAdvance)
-            continue;
-        if (record.nextYear == record.skipYear)
-            continue;
-        due.push_back({&record, DueKind::Upcoming, d, record.nextYear});
+        if (isUpcomingDue(record))
+            due.push_back({&record, DueKind::Upcoming, record.daysUntil, record.nextYear});
     }
     selection.anyUpcoming = !due.empty();
     appendSortedByKey(
@@ -152,6 +146,15 @@ Date ShownDate(const PersonRecord& record) {
     if (!hasUsableDate(record))
         return Date{};
     return countedDate(record, record.nextYear);
+}
+
+bool isUpcomingDue(const PersonRecord& record) {
+    if (!isEligible(record))
+        return false;
+    const int d = record.daysUntil;
+    if (d < 0 || d > kMaxUpcomingDistance || d > record.daysInAdvance)
+        return false;
+    return record.nextYear != record.skipYear;
 }
 
 DueSelection SelectDue(RecordList& records, Date /*today*/, int pastDays, Date now) {

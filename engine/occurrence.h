@@ -51,6 +51,11 @@ struct DueSelection {
     bool anyUpcoming = false;
 };
 
+// True when the record is due as an upcoming reminder: it is not for information only, has a
+// usable date, its next occurrence is at most its own days of advance warning (and a year) away,
+// and that year is not skipped. Reads the derived fields, so ComputeOccurrence must have run.
+bool isUpcomingDue(const PersonRecord& record);
+
 // The largest past window that is honoured; a longer one is cut to it (about a hundred years).
 inline constexpr int kMaxPastDays = 36600;
 

@@ -299,6 +299,37 @@ TEST(SelectDue, GivesTheSameLinesAsVisitingEveryDistanceAndDay) {
     }
 }
 
+// The start-up test of a single record must agree with the window's selection, record by record.
+TEST(IsUpcomingDue, HoldsForExactlyTheRecordsSelectDueListsAsUpcoming) {
+    const CivilDay days[] = {{2024, 2, 28},  {2024, 2, 29}, {2025, 2, 28}, {2025, 3, 1},
+                             {2023, 12, 31}, {2024, 1, 1},  {2100, 2, 28}, {2026, 6, 7}};
+    unsigned seed = 31;
+    for (const CivilDay& today : days) {
+        SCOPED_TRACE(testing::Message() << "today " << today);
+        RecordList records = randomRecords(400, seed++);
+        std::size_t i = 0;
+        for (PersonRecord& r : records) {
+            ComputeOccurrence(r, today.date());
+            if (i % 5 == 0)
+                r.skipYear = r.nextYear;
+            else if (i % 9 == 0)
+                r.skipYear = r.nextYear + 1;
+            ++i;
+        }
+        const DueSelection selection = SelectDue(records, today.date(), 3, today.date());
+        std::size_t upcoming = 0;
+        for (const PersonRecord& r : records) {
+            const bool listed = std::any_of(
+                selection.entries.begin(), selection.entries.end(),
+                [&r](const DueEntry& e) { return e.record == &r && e.kind == DueKind::Upcoming; });
+            EXPECT_EQ(isUpcomingDue(r), listed) << r.name;
+            upcoming += listed;
+        }
+        EXPECT_GT(upcoming, 0u);
+        EXPECT_EQ(selection.anyUpcoming, upcoming > 0);
+    }
+}
+
 TEST(SelectDue, PastWindowIsCutToTheLargestHonoured) {
     const CivilDay now{2026, 6, 1};
     const CivilDay last = now.stepped(-kMaxPastDays);

@@ -136,7 +136,7 @@ bool writeSettings(const AppSettings& settings, SettingsStore& store, const std:
     bool allWritten = true;
     for (const auto& [name, text] : values)
         allWritten = store.writeValue(name, text) && allWritten;
-    return allWritten;
+    return store.flush() && allWritten;
 }
 
 bool readPresets(const std::string& path, std::vector<std::string>& presets) {

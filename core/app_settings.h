@@ -33,6 +33,8 @@ public:
     // Creates the key if needed and opens it for writing; false when that is impossible.
     virtual bool createKey() = 0;
     virtual bool writeValue(const std::string& name, const std::string& text) = 0;
+    // Makes the values written so far permanent, once for all of them; false when that failed.
+    virtual bool flush() { return true; }
 };
 
 // A store in memory, for tests and for runs without a settings store.

@@ -96,7 +96,19 @@ bool QtSettingsStore::createKey() {
 }
 
 bool QtSettingsStore::writeValue(const std::string& name, const std::string& text) {
-    settings_->setValue(toQt(name), toQt(text));
+    const QString key = toQt(name);
+    const QString value = toQt(text);
+    // A value stored as this very text is left alone, so that a run that changes nothing (a
+    // second start on the same day) does not rewrite the file at all.
+    const QVariant stored = settings_->value(key);
+    if (stored.typeId() == QMetaType::QString && stored.toString() == value)
+        return true;
+    // Kept in memory until flush(): the file is rewritten once for all nine values, not once each.
+    settings_->setValue(key, value);
+    return settings_->status() == QSettings::NoError;
+}
+
+bool QtSettingsStore::flush() {
     settings_->sync();
     return settings_->status() == QSettings::NoError;
 }

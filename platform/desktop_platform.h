@@ -39,6 +39,7 @@ public:
     std::optional<std::string> readValue(const std::string& name) const override;
     bool createKey() override;
     bool writeValue(const std::string& name, const std::string& text) override;
+    bool flush() override;
 
 private:
     std::unique_ptr<QSettings> settings_;

@@ -142,6 +142,34 @@ TEST(Settings, UnwritableStoreWritesNothingButDefaultsStillApply) {
     EXPECT_TRUE(store.values().empty());
 }
 
+// A store that remembers when it was asked to make its values permanent, and can fail to.
+class FlushRecordingStore : public MemorySettingsStore {
+public:
+    bool flushWorks = true;
+    std::vector<std::size_t> writesAtFlush; // writeCount() at each flush
+    bool flush() override {
+        writesAtFlush.push_back(writeCount());
+        return flushWorks;
+    }
+};
+
+TEST(Settings, AllNineValuesAreMadePermanentOnceAfterTheLastWrite) {
+    FlushRecordingStore store;
+    AppSettings settings;
+    readSettings(settings, store, "20260306"); // first run: the defaults are written at once
+    EXPECT_EQ(store.writesAtFlush, (std::vector<std::size_t>{9}));
+    ASSERT_TRUE(writeSettings(settings, store, "20260307"));
+    EXPECT_EQ(store.writesAtFlush, (std::vector<std::size_t>{9, 18}));
+}
+
+TEST(Settings, FailureToMakeTheValuesPermanentIsReported) {
+    FlushRecordingStore store;
+    store.flushWorks = false;
+    AppSettings settings;
+    EXPECT_FALSE(writeSettings(settings, store, "20260306"));
+    EXPECT_EQ(store.writeCount(), 9u);
+}
+
 TEST(DayKey, IsZeroPaddedSoNoTwoDaysShareAKey) {
     EXPECT_EQ(dayKey(2026, 3, 6), "20260306");
     EXPECT_EQ(dayKey(2026, 12, 31), "20261231");

@@ -3,6 +3,7 @@
 
 #include "core/app_settings.h"
 #include "core/person_record.h"
+#include "core/records_file.h"
 #include "core/text_table.h"
 #include "engine/occurrence.h"
 #include "engine/reminder_text.h"
@@ -41,8 +42,14 @@ public:
     const RunReport& lastRun() const { return report_; }
 
 private:
-    void loadEverything();
-    bool readRecordsFromDataFolder();
+    void startUp();
+    bool findRecordsFile(RecordsFileReader& recordsFile, bool* anyUpcomingDue);
+    bool readThrough(const std::string& path, RecordsFileReader& recordsFile,
+                     bool* anyUpcomingDue) const;
+    bool endsWithoutAnyWindow(const std::string& commandLine, bool anyUpcomingDue);
+    bool onceADayHoldsBack() const;
+    std::string todayKey() const;
+    void loadRecordsAndTexts(RecordsFileReader& recordsFile);
     void runWindows(const std::string& commandLine);
     // Shows the reminder window; returns whether the user asked for the setup window.
     bool showReminderWindow(bool& recordsChanged);

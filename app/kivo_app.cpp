@@ -17,6 +17,7 @@ int monthOf(Date d) {
 int dayOf(Date d) {
     return static_cast<int>(static_cast<unsigned>(d.day()));
 }
+
 // Records that share a day, month and leapling share their next occurrence, so a pass over many
 // records computes it once per such date. Only what the due test reads is filled in: the next
 // year and the days until it.
@@ -65,11 +66,11 @@ bool CKivoApp::InitInstance(const std::string& commandLine) {
     report_ = RunReport{};
     startUp();
     RecordsFileReader recordsFile;
-    // 9. The records file. At log-on its records are tested for being due in the same pass, since
-    // that alone can decide that nothing is shown.
+    // 9. The records file. When nothing but the reminder window can open, its records are tested
+    // for being due in the same pass, since that alone then decides whether anything is shown.
     bool anyUpcomingDue = false;
-    const bool logOn = commandLine.empty() && !onceADayHoldsBack();
-    firstRun_ = !findRecordsFile(recordsFile, logOn ? &anyUpcomingDue : nullptr);
+    const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
+    firstRun_ = !findRecordsFile(recordsFile, dueDecides ? &anyUpcomingDue : nullptr);
     report_.firstRun = firstRun_;
     if (endsWithoutAnyWindow(commandLine, anyUpcomingDue)) {
         saveEverything(false);
@@ -121,13 +122,14 @@ bool CKivoApp::findRecordsFile(RecordsFileReader& recordsFile, bool* anyUpcoming
 // records are tested on the way, each read into the same record, until one is due.
 bool CKivoApp::readThrough(const std::string& path, RecordsFileReader& recordsFile,
                            bool* anyUpcomingDue) const {
+    if (anyUpcomingDue)
+        *anyUpcomingDue = false;
     if (recordsFile.open(path) != TextReadStatus::Ok)
         return false;
     if (anyUpcomingDue) {
         PersonRecord record;
         std::string mailPath; // the run's own is set when the list is built
         NextOccurrences nextOccurrences(today);
-        *anyUpcomingDue = false;
         while (!*anyUpcomingDue && recordsFile.next(record, mailPath, RecordFields::DueTest)) {
             nextOccurrences.fill(record);
             *anyUpcomingDue = isUpcomingDue(record);

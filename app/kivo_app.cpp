@@ -8,16 +8,6 @@
 namespace kivo {
 
 namespace {
-int yearOf(Date d) {
-    return static_cast<int>(d.year());
-}
-int monthOf(Date d) {
-    return static_cast<int>(static_cast<unsigned>(d.month()));
-}
-int dayOf(Date d) {
-    return static_cast<int>(static_cast<unsigned>(d.day()));
-}
-
 // Records that share a day, month and leapling share their next occurrence, so a pass over many
 // records computes it once per such date. Only what the due test reads is filled in: the next
 // year and the days until it.

@@ -16,16 +16,6 @@ using std::chrono::year;
 
 constexpr int kMaxUpcomingDistance = 365;
 
-int yearOf(Date date) {
-    return static_cast<int>(date.year());
-}
-int monthOf(Date date) {
-    return static_cast<int>(static_cast<unsigned>(date.month()));
-}
-int dayOf(Date date) {
-    return static_cast<int>(static_cast<unsigned>(date.day()));
-}
-
 bool isEligible(const PersonRecord& record) {
     return !record.infoOnly && hasUsableDate(record);
 }

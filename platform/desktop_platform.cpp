@@ -31,10 +31,22 @@ std::string withSeparator(const QString& folder) {
 }
 } // namespace
 
+QDate toQDate(Date date) {
+    if (!date.ok())
+        return QDate();
+    return QDate(yearOf(date), monthOf(date), dayOf(date));
+}
+
+Date fromQDate(const QDate& date) {
+    if (!date.isValid())
+        return Date{};
+    return Date{std::chrono::year{date.year()},
+                std::chrono::month{static_cast<unsigned>(date.month())},
+                std::chrono::day{static_cast<unsigned>(date.day())}};
+}
+
 Date SystemClock::currentDate() const {
-    const QDate d = QDate::currentDate();
-    return Date{std::chrono::year{d.year()}, std::chrono::month{static_cast<unsigned>(d.month())},
-                std::chrono::day{static_cast<unsigned>(d.day())}};
+    return fromQDate(QDate::currentDate());
 }
 
 std::int64_t SystemClock::currentTime() const {

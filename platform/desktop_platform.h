@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 
+#include <QDate>
 #include <QSettings>
 #include <memory>
 
@@ -76,6 +77,10 @@ private:
     DesktopMessageBoxes messages_;
     Platform platform_;
 };
+
+// Dates between the engine's calendar type and Qt's; an impossible date gives an invalid one.
+QDate toQDate(Date date);
+Date fromQDate(const QDate& date);
 
 // Text conversions at the boundary between core (bytes as stored) and Qt.
 QString toQt(const std::string& text);

@@ -45,10 +45,6 @@ constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
 // Text ignoring case for the words, date for "Next", whole numbers for the counts.
 const std::vector<std::uint8_t> kColumnSortKinds = {1, 3, 2, 2, 2, 1, 1, 1, 2};
 
-int yearOf(Date date) {
-    return static_cast<int>(date.year());
-}
-
 // The age a dated record has reached by `today`. The record's birthday this year is the day its
 // occurrence is counted on (a 29 February on 28 February or 1 March), so that the age goes up on
 // the very day whose "Days" reads 0.
@@ -57,13 +53,6 @@ int ageReached(const PersonRecord& record, Date today) {
     const Date birthday = countedDate(record, thisYear);
     const bool reached = !IsBeforeToday(today, birthday); // birthday is today or earlier
     return thisYear - record.year - (reached ? 0 : 1);
-}
-
-QDate toQDate(Date d) {
-    if (!d.ok())
-        return QDate();
-    return QDate(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
-                 static_cast<int>(static_cast<unsigned>(d.day())));
 }
 
 // The editor's date into a record; an invalid date gives -1 each, which no list or reminder

@@ -33,18 +33,6 @@ bool inPickerRange(const QDate& d) {
     return d.isValid() && d >= firstDate() && d <= lastDate();
 }
 
-Date toDate(const QDate& d) {
-    return Date{std::chrono::year{d.year()}, std::chrono::month{static_cast<unsigned>(d.month())},
-                std::chrono::day{static_cast<unsigned>(d.day())}};
-}
-
-QDate toQDate(Date d) {
-    if (!d.ok())
-        return QDate();
-    return QDate(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
-                 static_cast<int>(static_cast<unsigned>(d.day())));
-}
-
 // The whole text as an integer, as the framework reads an integer field: blanks around it and a
 // sign are allowed, anything else is not. nullopt when it is no integer.
 std::optional<int> wholeInteger(const QString& text) {
@@ -259,7 +247,7 @@ void CPersonDlg::refreshSample() {
     nameLabel_->setText(toQt(text(kLabels[type].name)));
     dateLabel_->setText(toQt(text(kLabels[type].date)));
     sampleLabel_->setText(toQt(SampleReminder(texts ? *texts : noTexts(), platform_.locale, type,
-                                              nameText, daysText, toDate(datePicker_->date()))));
+                                              nameText, daysText, fromQDate(datePicker_->date()))));
 }
 
 void CPersonDlg::ShowLeapling() {

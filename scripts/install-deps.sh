@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core fonts-dejavu-extra
+  fonts-dejavu-core fonts-dejavu-extra tzdata
 )
 # Extra packages a caller asks for (the run script adds Xvfb when there is no display).
 packages+=("$@")

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kivo {
 namespace {
 
@@ -26,19 +28,18 @@ MemorySettingsStore storeWithAllValues() {
     return store;
 }
 
+// The nine stored fields in the store's order (aot, onceaday, printlarge, largereminder, days,
+// icon, lastrun, sorted, past), to compare in one go.
+auto storedFields(const AppSettings& s) {
+    return std::tuple(s.alwaysOnTop, s.onceADay, s.printLarge, s.largeReminder, s.daysAhead,
+                      s.defaultIcon, s.lastRun, s.sortColumn, s.pastDays);
+}
+
 TEST(Settings, FirstRunSetsDefaultsAndStoresAllNineValuesAtOnce) {
     MemorySettingsStore store;
     AppSettings settings;
     readSettings(settings, store, "20260306");
-    EXPECT_FALSE(settings.alwaysOnTop);
-    EXPECT_FALSE(settings.onceADay);
-    EXPECT_FALSE(settings.printLarge);
-    EXPECT_FALSE(settings.largeReminder);
-    EXPECT_EQ(settings.daysAhead, 14);
-    EXPECT_EQ(settings.defaultIcon, 1);
-    EXPECT_EQ(settings.sortColumn, 1);
-    EXPECT_EQ(settings.pastDays, 0);
-    EXPECT_EQ(settings.lastRun, "");
+    EXPECT_EQ(storedFields(settings), std::tuple(false, false, false, false, 14, 1, "", 1, 0));
     EXPECT_TRUE(store.keyExists());
     EXPECT_EQ(store.values(), (Values{{"aot", "0"},
                                       {"onceaday", "0"},
@@ -55,15 +56,8 @@ TEST(Settings, ReadsEveryStoredValue) {
     MemorySettingsStore store = storeWithAllValues();
     AppSettings settings;
     readSettings(settings, store, "20260306");
-    EXPECT_TRUE(settings.alwaysOnTop);
-    EXPECT_FALSE(settings.onceADay);
-    EXPECT_TRUE(settings.printLarge);
-    EXPECT_FALSE(settings.largeReminder);
-    EXPECT_EQ(settings.daysAhead, 30);
-    EXPECT_EQ(settings.defaultIcon, 7);
-    EXPECT_EQ(settings.lastRun, "20260305");
-    EXPECT_EQ(settings.sortColumn, -3);
-    EXPECT_EQ(settings.pastDays, 2);
+    EXPECT_EQ(storedFields(settings),
+              std::tuple(true, false, true, false, 30, 7, "20260305", -3, 2));
     EXPECT_EQ(store.writeCount(), 0u); // reading an existing key writes nothing
 }
 

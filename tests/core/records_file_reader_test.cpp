@@ -4,6 +4,7 @@
 
 #include "core/number_text.h"
 #include "core/text_file.h"
+#include "record_checks.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 namespace kivo {
 namespace {
 
+using test::expectSameRecord;
 using test::TempFolder;
 using test::writeBytes;
 
@@ -105,25 +107,6 @@ std::vector<PersonRecord> read(std::string_view bytes, std::string& mailPath) {
 }
 
 } // namespace reference
-
-// Every field, the derived ones included.
-void expectSameRecord(const PersonRecord& a, const PersonRecord& b) {
-    EXPECT_EQ(a.name, b.name);
-    EXPECT_EQ(a.day, b.day);
-    EXPECT_EQ(a.month, b.month);
-    EXPECT_EQ(a.year, b.year);
-    EXPECT_EQ(a.icon, b.icon);
-    EXPECT_EQ(a.skipYear, b.skipYear);
-    EXPECT_EQ(a.daysInAdvance, b.daysInAdvance);
-    EXPECT_EQ(a.type, b.type);
-    EXPECT_EQ(a.infoOnly, b.infoOnly);
-    EXPECT_EQ(a.dontPrint, b.dontPrint);
-    EXPECT_EQ(a.email, b.email);
-    EXPECT_EQ(a.leapling, b.leapling);
-    EXPECT_EQ(a.age, b.age);
-    EXPECT_EQ(a.daysUntil, b.daysUntil);
-    EXPECT_EQ(a.nextYear, b.nextYear);
-}
 
 // Texts that need no escape and texts that do, numbers of every kind atoi meets.
 const std::vector<std::string> kTextPieces = {"Anna",

@@ -4,6 +4,7 @@
 
 #include "core/text_file.h"
 #include "file_size_limit.h"
+#include "record_checks.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 namespace kivo {
 namespace {
 
+using test::expectSameStoredFields;
 using test::readBytes;
 using test::TempFolder;
 using test::writeBytes;
@@ -37,22 +39,6 @@ PersonRecord makeRecord(std::string name, int day, int month, int year, int icon
     r.dontPrint = dontPrint;
     r.leapling = leapling;
     return r;
-}
-
-// Every stored field; the derived ones are not part of the file.
-void expectSameStoredFields(const PersonRecord& a, const PersonRecord& b) {
-    EXPECT_EQ(a.name, b.name);
-    EXPECT_EQ(a.day, b.day);
-    EXPECT_EQ(a.month, b.month);
-    EXPECT_EQ(a.year, b.year);
-    EXPECT_EQ(a.icon, b.icon);
-    EXPECT_EQ(a.skipYear, b.skipYear);
-    EXPECT_EQ(a.daysInAdvance, b.daysInAdvance);
-    EXPECT_EQ(a.type, b.type);
-    EXPECT_EQ(a.infoOnly, b.infoOnly);
-    EXPECT_EQ(a.email, b.email);
-    EXPECT_EQ(a.dontPrint, b.dontPrint);
-    EXPECT_EQ(a.leapling, b.leapling);
 }
 
 TEST(RecordsFileWriter, WritesTheFileByteForByte) {

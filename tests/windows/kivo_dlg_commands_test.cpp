@@ -2,16 +2,13 @@
 // the context menu and the Delete key, with what they hand the editor and what they take back.
 #include "windows/kivo_dlg.h"
 
-#include "controls/list_ctrl_ex.h"
-#include "platform/dialog_builder.h"
-#include "support/fake_platform.h"
 #include "support/scripted_user.h"
+#include "support/window_fixture.h"
 #include "windows/person_dlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -21,20 +18,10 @@
 namespace kivo {
 namespace {
 
-using test::FakePlatform;
+using test::control;
+using test::record;
+using test::retype;
 using test::ScriptedUser;
-using test::ymd;
-
-PersonRecord record(std::string name, int day, int month, int year) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.icon = 4;
-    r.daysInAdvance = 7;
-    return r;
-}
 
 // The values the setup window put into the editor before it ran.
 struct Handed {
@@ -48,53 +35,14 @@ struct Handed {
     }
 };
 
-template <class T> T* control(const QWidget& window, int id) {
-    T* found = controlById<T>(window, id);
-    EXPECT_NE(found, nullptr) << "control " << id;
-    return found;
-}
-
-void retype(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-}
-
-// A setup window opened on Thursday 6 March 2025 over its own records and settings.
-struct RecordCommands : ::testing::Test {
-    FakePlatform fake;
-    RecordList records;
-    TextTable texts;
-    AppSettings settings;
+// The setup window with defaults for new records of ten days and icon 5, and a record of what
+// it hands the editor.
+struct RecordCommands : test::SetupWindowFixture {
     std::vector<Handed> handed; // one entry per editor run
 
     RecordCommands() {
-        settings.dateFormat = "%d/%m/%Y";
         settings.daysAhead = 10;
         settings.defaultIcon = 5;
-        fake.clock.date = ymd(2025, 3, 6);
-    }
-
-    PersonRecord& add(PersonRecord r) {
-        PersonRecord& stored = records.append(std::move(r));
-        ComputeOccurrence(stored, fake.clock.date);
-        return stored;
-    }
-
-    std::unique_ptr<CKivoDlg> open() {
-        auto dlg = std::make_unique<CKivoDlg>(fake.platform);
-        dlg->records = &records;
-        dlg->texts = &texts;
-        dlg->settings = &settings;
-        EXPECT_TRUE(dlg->initialize());
-        return dlg;
-    }
-
-    std::unique_ptr<CKivoDlg> openShown() {
-        auto dlg = open();
-        dlg->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        return dlg;
     }
 
     // The real editor, answered in place of the user: `act` changes its controls, then the
@@ -111,27 +59,11 @@ struct RecordCommands : ::testing::Test {
         };
     }
 
-    static int rowOf(const CKivoDlg& dlg, const PersonRecord& r) {
-        return dlg.listCtrl()->FindItemByData(reinterpret_cast<quintptr>(&r));
-    }
-    static std::string cell(const CKivoDlg& dlg, const PersonRecord& r, int column) {
-        const int row = rowOf(dlg, r);
-        return row < 0 ? "<no row>" : dlg.listCtrl()->GetItemText(row, column).toStdString();
-    }
-    static std::vector<std::string> names(const CKivoDlg& dlg) {
-        std::vector<std::string> out;
-        for (int row = 0; row < dlg.listCtrl()->GetItemCount(); ++row)
-            out.push_back(dlg.listCtrl()->GetItemText(row, 0).toStdString());
-        return out;
-    }
     std::vector<std::string> recordNames() const {
         std::vector<std::string> out;
         for (const PersonRecord& r : records)
             out.push_back(r.name);
         return out;
-    }
-    static std::string itemCount(const CKivoDlg& dlg) {
-        return control<QLabel>(dlg, 1040)->text().toStdString();
     }
     static QPoint rowCentre(const CKivoDlg& dlg, int row) {
         return dlg.listCtrl()->GetItemRect(row, CListCtrlEx::ItemPart::Label).center();
@@ -280,10 +212,8 @@ TEST_F(RecordCommands, RenameMovesTheRowAndKeepsItSelectedAndVisible) {
 }
 
 TEST_F(RecordCommands, EditCancelledChangesNothing) {
-    PersonRecord anna = record("Anna", 20, 3, 1980);
-    anna.skipYear = 2025;
-    anna.email = "anna@example.org";
-    PersonRecord& a = add(anna);
+    PersonRecord& a =
+        add(record("Anna", 20, 3, 1980, {.email = "anna@example.org", .skipYear = 2025}));
     auto dlg = open();
     dlg->runEditor = editorAnswering(
         [](CPersonDlg& editor) {
@@ -304,16 +234,15 @@ TEST_F(RecordCommands, EditCancelledChangesNothing) {
 
 // Everything the record holds goes through the editor and back; only the skipped year is dropped.
 TEST_F(RecordCommands, EditWithoutChangesKeepsTheRecordButClearsTheSkippedYear) {
-    PersonRecord leap = record("Lea", 29, 2, 1996);
-    leap.email = "lea@example.org";
-    leap.icon = 9;
-    leap.daysInAdvance = 12;
-    leap.type = AnnualEventWithStart;
-    leap.infoOnly = true;
-    leap.dontPrint = true;
-    leap.leapling = 0;
-    leap.skipYear = 2025;
-    PersonRecord& r = add(leap);
+    PersonRecord& r = add(record("Lea", 29, 2, 1996,
+                                 {.type = AnnualEventWithStart,
+                                  .daysInAdvance = 12,
+                                  .icon = 9,
+                                  .email = "lea@example.org",
+                                  .skipYear = 2025,
+                                  .infoOnly = true,
+                                  .dontPrint = true,
+                                  .leapling = 0}));
     add(record("Bert", 1, 5, 1970));
     auto dlg = open();
     dlg->listCtrl()->SetSelected(rowOf(*dlg, r));

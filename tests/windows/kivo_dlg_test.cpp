@@ -2,9 +2,7 @@
 // sorting, and the item count.
 #include "windows/kivo_dlg.h"
 
-#include "controls/list_ctrl_ex.h"
-#include "platform/dialog_builder.h"
-#include "support/fake_platform.h"
+#include "support/window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,85 +18,18 @@
 namespace kivo {
 namespace {
 
-using test::FakePlatform;
+using test::control;
+using test::record;
+using test::retype;
 using test::ymd;
 
-PersonRecord record(std::string name, int day, int month, int year, int type = Birthday) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.type = type;
-    r.icon = 4;
-    r.daysInAdvance = 7;
-    return r;
-}
-
-// A setup window over its own records and settings, opened on the clock's day with a
-// dd/MM/yyyy date format.
-struct SetupFixture : ::testing::Test {
-    FakePlatform fake;
-    RecordList records;
-    TextTable texts;
-    AppSettings settings;
-
-    SetupFixture() {
-        settings.dateFormat = "%d/%m/%Y";
-        fake.clock.date = ymd(2025, 3, 6);
-    }
-
-    // Stored as the program loads it: computed against the day the window opens.
-    PersonRecord& add(PersonRecord r) {
-        PersonRecord& stored = records.append(std::move(r));
-        ComputeOccurrence(stored, fake.clock.date);
-        return stored;
-    }
-
-    std::unique_ptr<CKivoDlg> open() {
-        auto dlg = std::make_unique<CKivoDlg>(fake.platform);
-        dlg->records = &records;
-        dlg->texts = &texts;
-        dlg->settings = &settings;
-        dlg->dataFolder = "/data/";
-        EXPECT_TRUE(dlg->initialize());
-        return dlg;
-    }
-
-    // Shown on the screen, for what a person does with the mouse and keyboard.
-    std::unique_ptr<CKivoDlg> openShown() {
-        auto dlg = open();
-        dlg->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        return dlg;
-    }
-
-    template <class T> static T* control(const CKivoDlg& dlg, int id) {
-        T* found = controlById<T>(dlg, id);
-        EXPECT_NE(found, nullptr) << "control " << id;
-        return found;
-    }
-
-    // The nine cells of the record's row, found by its item data.
+// The setup window, with what its own tests read off the list and do to its headings.
+struct SetupFixture : test::SetupWindowFixture {
+    // The nine cells of the record's row, found by its item data; none when it has no row.
     static std::vector<std::string> cells(const CKivoDlg& dlg, const PersonRecord& r) {
-        const CListCtrlEx* list = dlg.listCtrl();
-        const int row = list->FindItemByData(reinterpret_cast<quintptr>(&r));
+        const int row = rowOf(dlg, r);
         std::vector<std::string> out;
-        if (row < 0)
-            return out;
-        for (int c = 0; c < CKivoDlg::ColumnCount; ++c)
-            out.push_back(list->GetItemText(row, c).toStdString());
-        return out;
-    }
-
-    static std::string cell(const CKivoDlg& dlg, const PersonRecord& r, int column) {
-        const std::vector<std::string> row = cells(dlg, r);
-        return row.empty() ? "<no row>" : row[column];
-    }
-
-    static std::vector<std::string> column(const CKivoDlg& dlg, int c) {
-        std::vector<std::string> out;
-        for (int row = 0; row < dlg.listCtrl()->GetItemCount(); ++row)
+        for (int c = 0; row >= 0 && c < CKivoDlg::ColumnCount; ++c)
             out.push_back(dlg.listCtrl()->GetItemText(row, c).toStdString());
         return out;
     }
@@ -107,12 +38,6 @@ struct SetupFixture : ::testing::Test {
         QHeaderView* header = dlg.listCtrl()->headerCtrl();
         const QPoint at(header->sectionViewportPosition(c) + 5, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    }
-
-    static void type(QLineEdit* edit, const QString& text) {
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
     }
 };
 
@@ -217,8 +142,8 @@ struct ChangedOptions {
         control<QCheckBox>(dlg, 1003)->setChecked(true);
         control<QCheckBox>(dlg, 1004)->setChecked(true);
         control<QCheckBox>(dlg, 1005)->setChecked(true);
-        SetupFixture::type(control<QLineEdit>(dlg, 1028), "999");
-        SetupFixture::type(control<QLineEdit>(dlg, 1053), "0");
+        retype(control<QLineEdit>(dlg, 1028), "999");
+        retype(control<QLineEdit>(dlg, 1053), "0");
         control<QComboBox>(dlg, 1026)->setCurrentIndex(31);
     }
     static void expectStored(const AppSettings& s) {
@@ -229,9 +154,6 @@ struct ChangedOptions {
         EXPECT_EQ(s.daysAhead, 999);
         EXPECT_EQ(s.pastDays, 0);
         EXPECT_EQ(s.defaultIcon, 31);
-    }
-    template <class T> static T* control(const CKivoDlg& dlg, int id) {
-        return SetupFixture::control<T>(dlg, id);
     }
 };
 
@@ -280,7 +202,7 @@ TEST_F(SetupFixture, EnterInTheDaysBoxClosesAndAnEmptyBoxGivesZero) {
     settings.daysAhead = 10;
     auto dlg = openShown();
     control<QLineEdit>(*dlg, 1053)->clear();
-    type(control<QLineEdit>(*dlg, 1028), "0");
+    retype(control<QLineEdit>(*dlg, 1028), "0");
     QTest::keyClick(control<QLineEdit>(*dlg, 1028), Qt::Key_Return);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(settings.daysAhead, 0);
@@ -296,9 +218,7 @@ TEST_F(SetupFixture, AnIconOutsideTheBoxLeavesNoSelectionAndStoresMinusOne) {
 }
 
 TEST_F(SetupFixture, BirthdayCellsCountABirthdayTodayAsReached) {
-    PersonRecord& anna = add(record("Anna", 7, 3, 1980));
-    anna.daysInAdvance = 12;
-    anna.icon = 9;
+    PersonRecord& anna = add(record("Anna", 7, 3, 1980, {.daysInAdvance = 12, .icon = 9}));
     fake.clock.date = ymd(2025, 3, 7);
     ComputeOccurrence(anna, fake.clock.date);
     auto onTheDay = open();
@@ -321,11 +241,11 @@ TEST_F(SetupFixture, BirthdayCellsCountABirthdayTodayAsReached) {
 }
 
 TEST_F(SetupFixture, AgeAndDaysFollowTheTypeAndTheYear) {
-    PersonRecord& noYear = add(record("No year", 10, 3, 0, Birthday));
-    PersonRecord& event = add(record("Club", 10, 3, 1990, AnnualEvent));
-    PersonRecord& date = add(record("Unknown age", 10, 3, 1990, BirthdayUnknownAge));
-    PersonRecord& started = add(record("Wedding", 10, 3, 2001, AnnualEventWithStart));
-    PersonRecord& odd = add(record("Odd type", 10, 3, 2001, 7));
+    PersonRecord& noYear = add(record("No year", 10, 3, 0, {.type = Birthday}));
+    PersonRecord& event = add(record("Club", 10, 3, 1990, {.type = AnnualEvent}));
+    PersonRecord& date = add(record("Unknown age", 10, 3, 1990, {.type = BirthdayUnknownAge}));
+    PersonRecord& started = add(record("Wedding", 10, 3, 2001, {.type = AnnualEventWithStart}));
+    PersonRecord& odd = add(record("Odd type", 10, 3, 2001, {.type = 7}));
     auto dlg = open();
     const int age = CKivoDlg::ColAgeNow, days = CKivoDlg::ColDays, kind = CKivoDlg::ColType;
     EXPECT_EQ(cell(*dlg, noYear, age), "-");
@@ -345,12 +265,8 @@ TEST_F(SetupFixture, AgeAndDaysFollowTheTypeAndTheYear) {
 
 TEST_F(SetupFixture, FlagsAndWordsAreLookedUp) {
     parseTextTable({"yes=Ja", "No=Nein", "B'day=Geb.", "Event=Termin"}, texts);
-    PersonRecord quiet = record("Quiet", 1, 5, 1970);
-    quiet.infoOnly = true;
-    PersonRecord& q = add(quiet);
-    PersonRecord unprinted = record("Unprinted", 1, 5, 0, AnnualEvent);
-    unprinted.dontPrint = true;
-    PersonRecord& u = add(unprinted);
+    PersonRecord& q = add(record("Quiet", 1, 5, 1970, {.infoOnly = true}));
+    PersonRecord& u = add(record("Unprinted", 1, 5, 0, {.type = AnnualEvent, .dontPrint = true}));
     auto dlg = open();
     EXPECT_EQ(cell(*dlg, q, CKivoDlg::ColRemind), "Nein");
     EXPECT_EQ(cell(*dlg, q, CKivoDlg::ColPrint), "Ja");
@@ -363,12 +279,8 @@ TEST_F(SetupFixture, FlagsAndWordsAreLookedUp) {
 // A 29 February counts on 28 February or 1 March; the age goes up on the day that counts, the day
 // whose "Days" reads 0.
 TEST_F(SetupFixture, LeaplingAgeGoesUpOnTheDayItIsCounted) {
-    PersonRecord march = record("March leapling", 29, 2, 2000);
-    march.leapling = 1;
-    PersonRecord feb = record("February leapling", 29, 2, 2000);
-    feb.leapling = 0;
-    PersonRecord& m = add(march);
-    PersonRecord& f = add(feb);
+    PersonRecord& m = add(record("March leapling", 29, 2, 2000, {.leapling = 1}));
+    PersonRecord& f = add(record("February leapling", 29, 2, 2000, {.leapling = 0}));
     const auto at = [&](Date day) {
         fake.clock.date = day;
         ComputeOccurrence(m, day);
@@ -393,10 +305,10 @@ TEST_F(SetupFixture, LeaplingAgeGoesUpOnTheDayItIsCounted) {
 
 TEST_F(SetupFixture, RecordsWithoutARealDateAreListedWithEmptyDateCells) {
     PersonRecord& noDay = add(record("No day", 0, 3, 1980));
-    PersonRecord& badMonth = add(record("Bad month", 12, 13, 1980, AnnualEvent));
+    PersonRecord& badMonth = add(record("Bad month", 12, 13, 1980, {.type = AnnualEvent}));
     PersonRecord& fromEditor = add(record("No date", -1, -1, -1));
-    PersonRecord uncomputed = record("Not computed", 5, 5, 1980);
-    PersonRecord& notComputed = records.append(std::move(uncomputed)); // derived fields still -1
+    // Appended without add(): the derived fields are still -1.
+    PersonRecord& notComputed = records.append(record("Not computed", 5, 5, 1980));
     PersonRecord& fine = add(record("Fine", 10, 3, 1980));
     settings.sortColumn = 2; // by "Next", where the empty cells take part
     auto dlg = open();
@@ -418,15 +330,14 @@ TEST_F(SetupFixture, RowsComeInNameOrderWhateverTheRecordOrder) {
     add(record("bea", 3, 3, 1990));
     add(record("Carl", 4, 4, 1990));
     auto dlg = open();
-    EXPECT_EQ(column(*dlg, CKivoDlg::ColName),
-              (std::vector<std::string>{"Adam", "bea", "Carl", "zoe"}));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Adam", "bea", "Carl", "zoe"}));
     for (int row = 0; row < dlg->listCtrl()->GetItemCount(); ++row) {
         const auto* r = reinterpret_cast<const PersonRecord*>(dlg->listCtrl()->GetItemData(row));
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(dlg->listCtrl()->GetItemText(row, 0).toStdString(), r->name);
         EXPECT_EQ(dlg->listCtrl()->GetItemImage(row), r->icon);
     }
-    EXPECT_EQ(control<QLabel>(*dlg, 1040)->text().toStdString(), "Items: 4");
+    EXPECT_EQ(itemCount(*dlg), "Items: 4");
 }
 
 TEST_F(SetupFixture, HeadingClicksSortAndReverseAndCloseStoresTheSort) {
@@ -438,8 +349,7 @@ TEST_F(SetupFixture, HeadingClicksSortAndReverseAndCloseStoresTheSort) {
     clickHeading(*dlg, CKivoDlg::ColDays);
     EXPECT_EQ(column(*dlg, CKivoDlg::ColDays), (std::vector<std::string>{"0", "1", "14", "360"}));
     clickHeading(*dlg, CKivoDlg::ColDays);
-    EXPECT_EQ(column(*dlg, CKivoDlg::ColName),
-              (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
     for (int row = 0; row < dlg->listCtrl()->GetItemCount(); ++row) {
         const auto* r = reinterpret_cast<const PersonRecord*>(dlg->listCtrl()->GetItemData(row));
         ASSERT_NE(r, nullptr);
@@ -450,8 +360,7 @@ TEST_F(SetupFixture, HeadingClicksSortAndReverseAndCloseStoresTheSort) {
     EXPECT_EQ(settings.sortColumn, -5);
 
     auto again = open();
-    EXPECT_EQ(column(*again, CKivoDlg::ColName),
-              (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
+    EXPECT_EQ(names(*again), (std::vector<std::string>{"Cleo", "Anna", "Bert", "Dora"}));
     EXPECT_EQ(again->listCtrl()->activeSortColumn(), CKivoDlg::ColDays);
     EXPECT_FALSE(again->listCtrl()->activeSortAscending());
 }
@@ -475,7 +384,7 @@ TEST_F(SetupFixture, StoredSortWithoutAColumnLeavesNameOrder) {
     for (const int stored : {0, 10, -10, INT_MIN}) {
         settings.sortColumn = stored;
         auto dlg = open();
-        EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Anna", "Bert"})) << stored;
+        EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Bert"})) << stored;
         EXPECT_EQ(dlg->listCtrl()->activeSortColumn(), -1) << stored;
         dlg->applyOptions();
         EXPECT_EQ(settings.sortColumn, 0) << stored;
@@ -487,11 +396,11 @@ TEST_F(SetupFixture, RefillPutsRowsInNameOrderButKeepsTheSortToStore) {
     add(record("Bert", 7, 3, 1980));
     settings.sortColumn = -5;
     auto dlg = open();
-    EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Anna", "Bert"}));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Bert"}));
     add(record("Aaron", 8, 3, 1980));
     dlg->fillList();
-    EXPECT_EQ(column(*dlg, 0), (std::vector<std::string>{"Aaron", "Anna", "Bert"}));
-    EXPECT_EQ(control<QLabel>(*dlg, 1040)->text().toStdString(), "Items: 3");
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Aaron", "Anna", "Bert"}));
+    EXPECT_EQ(itemCount(*dlg), "Items: 3");
     dlg->applyOptions();
     EXPECT_EQ(settings.sortColumn, -5);
 }
@@ -510,11 +419,11 @@ TEST_F(SetupFixture, FillRowRewritesOneRowFromItsRecord) {
 
 TEST_F(SetupFixture, ItemCountShowsTheLookedUpWord) {
     auto empty = open();
-    EXPECT_EQ(control<QLabel>(*empty, 1040)->text().toStdString(), "Items: 0");
+    EXPECT_EQ(itemCount(*empty), "Items: 0");
     parseTextTable({"items=Eintraege %2"}, texts);
     add(record("Anna", 1, 1, 1990));
     auto one = open();
-    EXPECT_EQ(control<QLabel>(*one, 1040)->text().toStdString(), "Eintraege %2: 1");
+    EXPECT_EQ(itemCount(*one), "Eintraege %2: 1");
 }
 
 TEST_F(SetupFixture, ColumnWidthsFollowTheScreenResolution) {
@@ -530,10 +439,7 @@ TEST_F(SetupFixture, ColumnWidthsFollowTheScreenResolution) {
 
 TEST_F(SetupFixture, AnUnreadableDateEndsTheWindowWithAnError) {
     fake.clock.date = ymd(1850, 6, 1);
-    auto dlg = std::make_unique<CKivoDlg>(fake.platform);
-    dlg->records = &records;
-    dlg->texts = &texts;
-    dlg->settings = &settings;
+    auto dlg = make();
     settings.daysAhead = 10;
     EXPECT_FALSE(dlg->initialize());
     EXPECT_EQ(fake.messages.errors.size(), 1u);

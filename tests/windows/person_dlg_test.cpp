@@ -2,8 +2,7 @@
 // leapling row, out-of-range values, translated texts, and dates the picker cannot show.
 #include "windows/person_dlg.h"
 
-#include "platform/dialog_builder.h"
-#include "support/fake_platform.h"
+#include "support/window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +17,7 @@
 namespace kivo {
 namespace {
 
+using test::control;
 using test::FakePlatform;
 using test::ymd;
 
@@ -48,21 +48,16 @@ struct PersonEditor : ::testing::Test {
         return dlg;
     }
 
-    template <class T> static T* at(const CPersonDlg& dlg, int id) {
-        T* control = controlById<T>(dlg, id);
-        EXPECT_NE(control, nullptr) << "control " << id;
-        return control;
-    }
     static std::string label(const CPersonDlg& dlg, int id) {
-        return str(at<QLabel>(dlg, id)->text());
+        return str(control<QLabel>(dlg, id)->text());
     }
     static std::string sample(const CPersonDlg& dlg) { return label(dlg, 1039); }
-    static QLineEdit* nameEdit(const CPersonDlg& dlg) { return at<QLineEdit>(dlg, 1001); }
-    static QLineEdit* daysEdit(const CPersonDlg& dlg) { return at<QLineEdit>(dlg, 1019); }
-    static QDateEdit* picker(const CPersonDlg& dlg) { return at<QDateEdit>(dlg, 1017); }
+    static QLineEdit* nameEdit(const CPersonDlg& dlg) { return control<QLineEdit>(dlg, 1001); }
+    static QLineEdit* daysEdit(const CPersonDlg& dlg) { return control<QLineEdit>(dlg, 1019); }
+    static QDateEdit* picker(const CPersonDlg& dlg) { return control<QDateEdit>(dlg, 1017); }
     static bool leaplingShown(const CPersonDlg& dlg) {
-        const bool list = !at<QComboBox>(dlg, 1052)->isHidden();
-        EXPECT_EQ(list, !at<QLabel>(dlg, 1033)->isHidden());
+        const bool list = !control<QComboBox>(dlg, 1052)->isHidden();
+        EXPECT_EQ(list, !control<QLabel>(dlg, 1033)->isHidden());
         return list;
     }
     static std::vector<std::string> items(const QComboBox* list) {
@@ -74,7 +69,7 @@ struct PersonEditor : ::testing::Test {
     // Shows the dialog and presses OK, as the user would; returns whether it closed with OK.
     static bool pressOk(CPersonDlg& dlg) {
         dlg.show();
-        at<QPushButton>(dlg, 1)->click();
+        control<QPushButton>(dlg, 1)->click();
         return !dlg.isVisible() && dlg.result() == IDOK;
     }
     const std::vector<std::string>& warnings() const { return fake.messages.warnings; }
@@ -84,29 +79,29 @@ TEST_F(PersonEditor, ShowsTheGivenValuesWithTheirSample) {
     auto dlg = prepare();
     dlg->initialize();
     EXPECT_EQ(str(nameEdit(*dlg)->text()), "Anna");
-    EXPECT_EQ(str(at<QLineEdit>(*dlg, 1032)->text()), "anna@example.org");
+    EXPECT_EQ(str(control<QLineEdit>(*dlg, 1032)->text()), "anna@example.org");
     EXPECT_EQ(picker(*dlg)->date(), QDate(2026, 6, 12));
     EXPECT_EQ(str(daysEdit(*dlg)->text()), "7");
-    EXPECT_FALSE(at<QCheckBox>(*dlg, 1003)->isChecked());
-    EXPECT_TRUE(at<QCheckBox>(*dlg, 1037)->isChecked());
-    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->count(), 32);
-    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->currentIndex(), 4);
-    EXPECT_EQ(items(at<QComboBox>(*dlg, 1038)),
+    EXPECT_FALSE(control<QCheckBox>(*dlg, 1003)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(*dlg, 1037)->isChecked());
+    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->count(), 32);
+    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->currentIndex(), 4);
+    EXPECT_EQ(items(control<QComboBox>(*dlg, 1038)),
               (std::vector<std::string>{"Birthday", "Annual Event", "Birthday (unknown age)",
                                         "Annual Event (with start date)"}));
-    EXPECT_EQ(at<QComboBox>(*dlg, 1038)->currentIndex(), 0);
-    EXPECT_EQ(items(at<QComboBox>(*dlg, 1052)),
+    EXPECT_EQ(control<QComboBox>(*dlg, 1038)->currentIndex(), 0);
+    EXPECT_EQ(items(control<QComboBox>(*dlg, 1052)),
               (std::vector<std::string>{"February 28", "March 1"}));
-    EXPECT_EQ(at<QComboBox>(*dlg, 1052)->currentIndex(), 0);
+    EXPECT_EQ(control<QComboBox>(*dlg, 1052)->currentIndex(), 0);
     EXPECT_FALSE(leaplingShown(*dlg));
 
     EXPECT_EQ(str(dlg->windowTitle()), "Anna - properties");
     EXPECT_EQ(label(*dlg, 1031), "Name:");
     EXPECT_EQ(label(*dlg, 1030), "Birthday:");
-    EXPECT_EQ(str(at<QGroupBox>(*dlg, 1049)->title()), "Sample reminder:");
+    EXPECT_EQ(str(control<QGroupBox>(*dlg, 1049)->title()), "Sample reminder:");
     EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 7 days)");
-    EXPECT_EQ(at<SpinButton>(*dlg, 1002)->lower(), 0);
-    EXPECT_EQ(at<SpinButton>(*dlg, 1002)->upper(), 999);
+    EXPECT_EQ(control<SpinButton>(*dlg, 1002)->lower(), 0);
+    EXPECT_EQ(control<SpinButton>(*dlg, 1002)->upper(), 999);
     EXPECT_TRUE(warnings().empty());
     EXPECT_FALSE(dlg->dateChangedByUser());
 }
@@ -115,13 +110,13 @@ TEST_F(PersonEditor, OkHandsBackWhatTheUserChanged) {
     auto dlg = prepare();
     dlg->initialize();
     nameEdit(*dlg)->setText("Bea");
-    at<QLineEdit>(*dlg, 1032)->setText("bea@example.org");
+    control<QLineEdit>(*dlg, 1032)->setText("bea@example.org");
     picker(*dlg)->setDate(QDate(2026, 8, 1));
-    at<QComboBox>(*dlg, 1027)->setCurrentIndex(9);
+    control<QComboBox>(*dlg, 1027)->setCurrentIndex(9);
     daysEdit(*dlg)->setText("30");
-    at<QComboBox>(*dlg, 1038)->setCurrentIndex(2);
-    at<QCheckBox>(*dlg, 1003)->setChecked(true);
-    at<QCheckBox>(*dlg, 1037)->setChecked(false);
+    control<QComboBox>(*dlg, 1038)->setCurrentIndex(2);
+    control<QCheckBox>(*dlg, 1003)->setChecked(true);
+    control<QCheckBox>(*dlg, 1037)->setChecked(false);
     ASSERT_TRUE(pressOk(*dlg));
     EXPECT_EQ(dlg->name, "Bea");
     EXPECT_EQ(dlg->email, "bea@example.org");
@@ -142,7 +137,7 @@ TEST_F(PersonEditor, CancelEndsWithoutValidating) {
     daysEdit(*dlg)->setText("abc");
     const std::size_t shown = warnings().size();
     dlg->show();
-    at<QPushButton>(*dlg, 2)->click();
+    control<QPushButton>(*dlg, 2)->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), IDCANCEL);
     EXPECT_EQ(warnings().size(), shown);
@@ -163,7 +158,7 @@ TEST_F(PersonEditor, DaysOutsideZeroTo365WarnAndOkStaysOpen) {
     EXPECT_EQ(warnings().size(), 2u);
 
     daysEdit(*dlg)->setText("998");
-    at<SpinButton>(*dlg, 1002)->stepBy(5);
+    control<SpinButton>(*dlg, 1002)->stepBy(5);
     EXPECT_EQ(str(daysEdit(*dlg)->text()), "999");
 
     fake.messages.warnings.clear();
@@ -189,8 +184,8 @@ TEST_F(PersonEditor, AFailedReadStopsAtTheDaysField) {
     auto dlg = prepare();
     dlg->initialize();
     daysEdit(*dlg)->setText("400");
-    at<QLineEdit>(*dlg, 1032)->setText("new@example.org");
-    at<QCheckBox>(*dlg, 1003)->setChecked(true);
+    control<QLineEdit>(*dlg, 1032)->setText("new@example.org");
+    control<QCheckBox>(*dlg, 1003)->setChecked(true);
     picker(*dlg)->setDate(QDate(2026, 9, 1));
     nameEdit(*dlg)->setText("Bea"); // reads again, and stops at the days again
     EXPECT_FALSE(pressOk(*dlg));
@@ -240,7 +235,7 @@ TEST_F(PersonEditor, LabelsAndSampleFollowTheType) {
         {"Event:", "First date:", "XXxx Anna on Friday 01/01/11 (in 7 days)"},
     };
     for (int t : {3, 1, 2, 0}) {
-        at<QComboBox>(*dlg, 1038)->setCurrentIndex(t);
+        control<QComboBox>(*dlg, 1038)->setCurrentIndex(t);
         EXPECT_EQ(dlg->type, t);
         EXPECT_EQ(label(*dlg, 1031), expected[t].nameLabel) << t;
         EXPECT_EQ(label(*dlg, 1030), expected[t].dateLabel) << t;
@@ -264,13 +259,13 @@ TEST_F(PersonEditor, LeaplingRowOnlyFor29FebruaryAndReadEvenWhenHidden) {
     CPersonDlg fresh(fake.platform);
     EXPECT_EQ(fresh.leapling, 1);
     fresh.initialize();
-    EXPECT_EQ(at<QComboBox>(fresh, 1052)->currentIndex(), 1);
+    EXPECT_EQ(control<QComboBox>(fresh, 1052)->currentIndex(), 1);
 
     auto dlg = prepare();
     dlg->initialize();
     picker(*dlg)->setDate(QDate(2028, 2, 29));
     EXPECT_TRUE(leaplingShown(*dlg));
-    at<QComboBox>(*dlg, 1052)->setCurrentIndex(1);
+    control<QComboBox>(*dlg, 1052)->setCurrentIndex(1);
     picker(*dlg)->setDate(QDate(2028, 3, 1));
     EXPECT_FALSE(leaplingShown(*dlg));
     ASSERT_TRUE(pressOk(*dlg));
@@ -287,9 +282,9 @@ TEST_F(PersonEditor, OutOfRangeIconAndTypeLeaveTheListsUnselected) {
     dlg->type = 7;
     dlg->leapling = 5;
     dlg->initialize();
-    EXPECT_EQ(at<QComboBox>(*dlg, 1027)->currentIndex(), -1);
-    EXPECT_EQ(at<QComboBox>(*dlg, 1038)->currentIndex(), -1);
-    EXPECT_EQ(at<QComboBox>(*dlg, 1052)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, 1038)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, 1052)->currentIndex(), -1);
     EXPECT_EQ(dlg->type, -1);
     EXPECT_EQ(sample(*dlg), "Static");
     EXPECT_EQ(label(*dlg, 1030), "Birth date:");
@@ -303,8 +298,8 @@ TEST_F(PersonEditor, OutOfRangeIconAndTypeLeaveTheListsUnselected) {
     auto picked = prepare();
     picked->icon = 32;
     picked->initialize();
-    EXPECT_EQ(at<QComboBox>(*picked, 1027)->currentIndex(), -1);
-    at<QComboBox>(*picked, 1027)->setCurrentIndex(9);
+    EXPECT_EQ(control<QComboBox>(*picked, 1027)->currentIndex(), -1);
+    control<QComboBox>(*picked, 1027)->setCurrentIndex(9);
     ASSERT_TRUE(pressOk(*picked));
     EXPECT_EQ(picked->icon, 9);
 }
@@ -328,12 +323,12 @@ TEST_F(PersonEditor, EveryTextComesFromTheTextTable) {
     EXPECT_EQ(str(dlg->windowTitle()), "Anna - Eigenschaften");
     EXPECT_EQ(label(*dlg, 1031), "Nom :");
     EXPECT_EQ(label(*dlg, 1030), "Geburtstag:");
-    EXPECT_EQ(str(at<QGroupBox>(*dlg, 1049)->title()), "Beispiel:");
-    EXPECT_EQ(str(at<QCheckBox>(*dlg, 1037)->text()), "Nicht drucken");
-    EXPECT_EQ(str(at<QComboBox>(*dlg, 1038)->itemText(0)), "Geburtstag");
+    EXPECT_EQ(str(control<QGroupBox>(*dlg, 1049)->title()), "Beispiel:");
+    EXPECT_EQ(str(control<QCheckBox>(*dlg, 1037)->text()), "Nicht drucken");
+    EXPECT_EQ(str(control<QComboBox>(*dlg, 1038)->itemText(0)), "Geburtstag");
     EXPECT_EQ(sample(*dlg), "Anna wird XX am Friday 01/01/11 (in 7 Tagen)");
-    EXPECT_EQ(str(at<QPushButton>(*dlg, 1)->text()), "OK"); // the buttons keep their own texts
-    EXPECT_EQ(items(at<QComboBox>(*dlg, 1052)),
+    EXPECT_EQ(str(control<QPushButton>(*dlg, 1)->text()), "OK"); // the buttons keep their own texts
+    EXPECT_EQ(items(control<QComboBox>(*dlg, 1052)),
               (std::vector<std::string>{"Zz 28. Februar", "Aa 1. Maerz"}));
     nameEdit(*dlg)->clear();
     EXPECT_EQ(str(dlg->windowTitle()), "Ohne Namen");
@@ -364,7 +359,7 @@ TEST_F(PersonEditor, UnshowableDateIsKeptWhenOnlyOtherFieldsChange) {
         EXPECT_EQ(picker(*dlg)->date(), c.shown) << c.day << "." << c.month << "." << c.year;
         EXPECT_EQ(leaplingShown(*dlg), c.leapRow);
         EXPECT_FALSE(dlg->dateChangedByUser());
-        at<QLineEdit>(*dlg, 1032)->setText("new@example.org");
+        control<QLineEdit>(*dlg, 1032)->setText("new@example.org");
         nameEdit(*dlg)->setText("Anna B");
         ASSERT_TRUE(pressOk(*dlg));
         EXPECT_FALSE(dlg->date.isValid());

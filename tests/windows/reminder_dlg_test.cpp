@@ -1,7 +1,7 @@
 // The reminder window: its lines and their order, the large layout, the line menu and e-mail.
 #include "windows/reminder_dlg.h"
 
-#include "support/fake_platform.h"
+#include "support/window_fixture.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -12,26 +12,13 @@ namespace kivo {
 namespace {
 
 using test::FakePlatform;
+using test::record;
 using test::ymd;
 
 class FixedRandom : public RandomSource {
 public:
     int next() override { return 0; }
 };
-
-PersonRecord record(std::string name, int day, int month, int year, int type, int advance,
-                    std::string email = {}) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.type = type;
-    r.daysInAdvance = advance;
-    r.email = std::move(email);
-    r.icon = 4;
-    return r;
-}
 
 // A reminder window over its own records, opened on 7 June 2026 with a dd/MM/yyyy date format.
 struct ReminderFixture : ::testing::Test {
@@ -75,11 +62,12 @@ struct ReminderFixture : ::testing::Test {
 
 TEST_F(ReminderFixture, ListsPastThenUpcomingLinesWordedAndInOrder) {
     settings.pastDays = 3;
-    add(record("anna", 12, 6, 1996, 0, 7));
-    add(record("Club dinner", 5, 6, 0, 1, 0));       // two days ago
-    add(record("Wedding anniversary", 8, 6, 2001, 3, 3)); // tomorrow
-    add(record("Far away", 1, 9, 1990, 0, 10));       // not within its window
-    add(record("Bea", 7, 6, 2000, 0, 0));             // today
+    add(record("anna", 12, 6, 1996));
+    add(record("Club dinner", 5, 6, 0, {.type = AnnualEvent, .daysInAdvance = 0})); // two days ago
+    add(record("Wedding anniversary", 8, 6, 2001,
+               {.type = AnnualEventWithStart, .daysInAdvance = 3})); // tomorrow
+    add(record("Far away", 1, 9, 1990, {.daysInAdvance = 10}));      // not within its window
+    add(record("Bea", 7, 6, 2000, {.daysInAdvance = 0}));            // today
 
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
@@ -94,8 +82,7 @@ TEST_F(ReminderFixture, ListsPastThenUpcomingLinesWordedAndInOrder) {
 }
 
 TEST_F(ReminderFixture, EachLineCarriesItsRecordAndIcon) {
-    PersonRecord& anna = add(record("Anna", 12, 6, 1996, 0, 7));
-    anna.icon = 17;
+    PersonRecord& anna = add(record("Anna", 12, 6, 1996, {.icon = 17}));
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     QTreeWidgetItem* line = dlg->listCtrl()->topLevelItem(0);
@@ -106,7 +93,7 @@ TEST_F(ReminderFixture, EachLineCarriesItsRecordAndIcon) {
 
 TEST_F(ReminderFixture, EndsBeforeBeingShownWhenNothingUpcomingIsDue) {
     settings.pastDays = 5;
-    add(record("Gone", 5, 6, 1990, 0, 10)); // only a past entry
+    add(record("Gone", 5, 6, 1990, {.daysInAdvance = 10})); // only a past entry
     auto dlg = open();
     EXPECT_FALSE(dlg->initialize());
     EXPECT_EQ(dlg->earlyResult(), IDCANCEL);
@@ -115,7 +102,7 @@ TEST_F(ReminderFixture, EndsBeforeBeingShownWhenNothingUpcomingIsDue) {
 }
 
 TEST_F(ReminderFixture, TextsComeFromTheTextTable) {
-    add(record("Anna", 12, 6, 1996, 0, 7));
+    add(record("Anna", 12, 6, 1996));
     texts.push_back({"ok", "Fertig"});
     texts.push_back({"Setup...", "Einstellungen..."});
     auto dlg = open();
@@ -126,7 +113,7 @@ TEST_F(ReminderFixture, TextsComeFromTheTextTable) {
 }
 
 TEST_F(ReminderFixture, AlwaysOnTopOnlyWhenSet) {
-    add(record("Anna", 12, 6, 1996, 0, 7));
+    add(record("Anna", 12, 6, 1996));
     auto plain = open();
     ASSERT_TRUE(plain->initialize());
     EXPECT_FALSE(plain->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -137,7 +124,7 @@ TEST_F(ReminderFixture, AlwaysOnTopOnlyWhenSet) {
 }
 
 TEST_F(ReminderFixture, LargeLayoutDoublesWindowAndListAndScalesButtons) {
-    add(record("Anna", 12, 6, 1996, 0, 7));
+    add(record("Anna", 12, 6, 1996));
     auto small = open();
     ASSERT_TRUE(small->initialize());
     settings.largeReminder = true;
@@ -162,8 +149,8 @@ TEST_F(ReminderFixture, LargeLayoutDoublesWindowAndListAndScalesButtons) {
 }
 
 TEST_F(ReminderFixture, MenuHasEmailOnlyForRecordsWithAnAddress) {
-    const PersonRecord& plain = add(record("Anna", 12, 6, 1996, 0, 7));
-    const PersonRecord& mailed = add(record("Bob", 13, 6, 1996, 0, 7, "bob@example.org"));
+    const PersonRecord& plain = add(record("Anna", 12, 6, 1996));
+    const PersonRecord& mailed = add(record("Bob", 13, 6, 1996, {.email = "bob@example.org"}));
     auto dlg = open();
     using Entries = std::vector<std::pair<int, std::string>>;
     EXPECT_EQ(dlg->recordMenuEntries(plain),
@@ -175,7 +162,7 @@ TEST_F(ReminderFixture, MenuHasEmailOnlyForRecordsWithAnAddress) {
 }
 
 TEST_F(ReminderFixture, ShowRecordMenuOffersTheEntriesAndRunsTheChoice) {
-    PersonRecord& bob = add(record("Bob & Co", 13, 6, 1996, 0, 7, "bob@example.org"));
+    PersonRecord& bob = add(record("Bob & Co", 13, 6, 1996, {.email = "bob@example.org"}));
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     QStringList offered;
@@ -197,8 +184,8 @@ TEST_F(ReminderFixture, ShowRecordMenuOffersTheEntriesAndRunsTheChoice) {
 
 TEST_F(ReminderFixture, SilencingAPastLineSkipsThatOccurrenceNotNextYears) {
     settings.pastDays = 3;
-    PersonRecord& gone = add(record("Gone", 6, 6, 1990, 0, 3)); // yesterday
-    add(record("Anna", 12, 6, 1996, 0, 7));
+    PersonRecord& gone = add(record("Gone", 6, 6, 1990, {.daysInAdvance = 3})); // yesterday
+    add(record("Anna", 12, 6, 1996));
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     QTreeWidgetItem* pastLine = dlg->listCtrl()->topLevelItem(0);
@@ -221,7 +208,7 @@ TEST_F(ReminderFixture, SilencingAPastLineSkipsThatOccurrenceNotNextYears) {
 }
 
 TEST_F(ReminderFixture, EmailWithoutMailCommandOpensAMailtoAddress) {
-    add(record("Anna", 12, 6, 1996, 0, 7, "anna@example.org"));
+    add(record("Anna", 12, 6, 1996, {.email = "anna@example.org"}));
     texts.push_back({"Happy%20Birthday!", "Alles%20Gute!"});
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
@@ -232,7 +219,7 @@ TEST_F(ReminderFixture, EmailWithoutMailCommandOpensAMailtoAddress) {
 }
 
 TEST_F(ReminderFixture, MailCommandGetsTheAddressAsTextNeverThroughAShell) {
-    PersonRecord& hostile = add(record("Eve", 12, 6, 1996, 0, 7, "a@b.c; rm -rf ~"));
+    PersonRecord& hostile = add(record("Eve", 12, 6, 1996, {.email = "a@b.c; rm -rf ~"}));
     settings.mailPath = "/usr/bin/mailer --to %s --cc %s";
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
@@ -255,7 +242,7 @@ TEST_F(ReminderFixture, MailCommandGetsTheAddressAsTextNeverThroughAShell) {
 }
 
 TEST_F(ReminderFixture, SetupButtonRequestsTheSetupWindowAndKeepsModified) {
-    add(record("Anna", 12, 6, 1996, 0, 7));
+    add(record("Anna", 12, 6, 1996));
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));

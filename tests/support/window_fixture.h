@@ -1,0 +1,130 @@
+// What the window tests share: a record builder, controls by id, the setup window's fixture.
+#pragma once
+
+#include "controls/list_ctrl_ex.h"
+#include "platform/dialog_builder.h"
+#include "support/fake_platform.h"
+#include "windows/kivo_dlg.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivo::test {
+
+// Everything of a record beyond its name and date. The defaults are the icon and warning the
+// tests do not care about; a test names only what it checks, e.g. {.type = AnnualEvent}.
+struct RecordFields {
+    int type = Birthday;
+    int daysInAdvance = 7;
+    int icon = 4;
+    std::string email = {}; // "= {}" keeps g++ quiet about lists that leave it out
+    int skipYear = -1;
+    bool infoOnly = false;
+    bool dontPrint = false;
+    int leapling = 1;
+};
+
+inline PersonRecord record(std::string name, int day, int month, int year, RecordFields more = {}) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day;
+    r.month = month;
+    r.year = year;
+    r.type = more.type;
+    r.daysInAdvance = more.daysInAdvance;
+    r.icon = more.icon;
+    r.email = std::move(more.email);
+    r.skipYear = more.skipYear;
+    r.infoOnly = more.infoOnly;
+    r.dontPrint = more.dontPrint;
+    r.leapling = more.leapling;
+    return r;
+}
+
+// The control with the given id; a missing one fails the test instead of crashing it later.
+template <class T> T* control(const QWidget& window, int id) {
+    T* found = controlById<T>(window, id);
+    EXPECT_NE(found, nullptr) << "control " << id;
+    return found;
+}
+
+// Replaces the text of an edit box by typing, as a person does.
+inline void retype(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+// A setup window over its own records and settings, opened on Thursday 6 March 2025 with a
+// dd/MM/yyyy date format. Each test gets a fresh one.
+struct SetupWindowFixture : ::testing::Test {
+    FakePlatform fake;
+    RecordList records;
+    TextTable texts;
+    AppSettings settings;
+
+    SetupWindowFixture() {
+        settings.dateFormat = "%d/%m/%Y";
+        fake.clock.date = ymd(2025, 3, 6);
+    }
+
+    // Stored as the program loads it: computed against the day the window opens.
+    PersonRecord& add(PersonRecord r) {
+        PersonRecord& stored = records.append(std::move(r));
+        ComputeOccurrence(stored, fake.clock.date);
+        return stored;
+    }
+
+    // Wired to the fixture's objects but not yet initialised.
+    std::unique_ptr<CKivoDlg> make() {
+        auto dlg = std::make_unique<CKivoDlg>(fake.platform);
+        dlg->records = &records;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        dlg->dataFolder = "/data/";
+        return dlg;
+    }
+
+    std::unique_ptr<CKivoDlg> open() {
+        auto dlg = make();
+        EXPECT_TRUE(dlg->initialize());
+        return dlg;
+    }
+
+    // Shown on the screen, for what a person does with the mouse and keyboard.
+    std::unique_ptr<CKivoDlg> openShown() {
+        auto dlg = open();
+        dlg->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        return dlg;
+    }
+
+    static int rowOf(const CKivoDlg& dlg, const PersonRecord& r) {
+        return dlg.listCtrl()->FindItemByData(reinterpret_cast<quintptr>(&r));
+    }
+    static std::string cell(const CKivoDlg& dlg, const PersonRecord& r, int c) {
+        const int row = rowOf(dlg, r);
+        return row < 0 ? "<no row>" : dlg.listCtrl()->GetItemText(row, c).toStdString();
+    }
+    // One column's cells, top to bottom.
+    static std::vector<std::string> column(const CKivoDlg& dlg, int c) {
+        std::vector<std::string> out;
+        for (int row = 0; row < dlg.listCtrl()->GetItemCount(); ++row)
+            out.push_back(dlg.listCtrl()->GetItemText(row, c).toStdString());
+        return out;
+    }
+    static std::vector<std::string> names(const CKivoDlg& dlg) {
+        return column(dlg, CKivoDlg::ColName);
+    }
+    static std::string itemCount(const CKivoDlg& dlg) {
+        return control<QLabel>(dlg, 1040)->text().toStdString();
+    }
+};
+
+} // namespace kivo::test

@@ -37,10 +37,11 @@ std::string commandLineOf(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "kivo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run it in a "
-                     "desktop session, or under Xvfb: apt-get install xvfb && xvfb-run -a %s\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "kivo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run it in a "
+            "desktop session, or under Xvfb: apt-get install xvfb && xvfb-run -a %s\n",
+            argv[0]);
         return 1;
     }
     QApplication application(argc, argv);

@@ -49,9 +49,17 @@ public:
         explicit iterator(Storage::iterator it) : it_(it) {}
         PersonRecord& operator*() const { return **it_; }
         PersonRecord* operator->() const { return it_->get(); }
-        iterator& operator++() { ++it_; return *this; }
-        iterator operator++(int) { auto old = *this; ++it_; return old; }
+        iterator& operator++() {
+            ++it_;
+            return *this;
+        }
+        iterator operator++(int) {
+            auto old = *this;
+            ++it_;
+            return old;
+        }
         bool operator==(const iterator& o) const { return it_ == o.it_; }
+
     private:
         friend class RecordList;
         Storage::iterator it_;
@@ -67,9 +75,17 @@ public:
         explicit const_iterator(Storage::const_iterator it) : it_(it) {}
         const PersonRecord& operator*() const { return **it_; }
         const PersonRecord* operator->() const { return it_->get(); }
-        const_iterator& operator++() { ++it_; return *this; }
-        const_iterator operator++(int) { auto old = *this; ++it_; return old; }
+        const_iterator& operator++() {
+            ++it_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            auto old = *this;
+            ++it_;
+            return old;
+        }
         bool operator==(const const_iterator& o) const { return it_ == o.it_; }
+
     private:
         Storage::const_iterator it_;
     };

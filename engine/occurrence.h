@@ -18,9 +18,15 @@ using Date = std::chrono::year_month_day;
 // next year, day 0 the last day of the previous month).
 Date makeDate(int year, int month, int day);
 // The parts of a date as plain numbers.
-inline int yearOf(Date date) { return static_cast<int>(date.year()); }
-inline int monthOf(Date date) { return static_cast<int>(static_cast<unsigned>(date.month())); }
-inline int dayOf(Date date) { return static_cast<int>(static_cast<unsigned>(date.day())); }
+inline int yearOf(Date date) {
+    return static_cast<int>(date.year());
+}
+inline int monthOf(Date date) {
+    return static_cast<int>(static_cast<unsigned>(date.month()));
+}
+inline int dayOf(Date date) {
+    return static_cast<int>(static_cast<unsigned>(date.day()));
+}
 int daysBetween(Date from, Date to); // to - from, in calendar days
 
 // True when the record's day and month can be computed: day 1..31 and month 1..12. Any other

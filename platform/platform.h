@@ -15,8 +15,8 @@ namespace kivo {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual Date currentDate() const = 0;          // today's local date
-    virtual std::int64_t currentTime() const = 0;  // seconds since 1970, for seeding
+    virtual Date currentDate() const = 0;         // today's local date
+    virtual std::int64_t currentTime() const = 0; // seconds since 1970, for seeding
 };
 
 // Where the data files are looked for. Every folder ends with the path separator.

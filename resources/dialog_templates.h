@@ -8,13 +8,13 @@
 namespace kivo {
 
 enum class ControlKind {
-    ListView,      // report-view list
+    ListView, // report-view list
     PushButton,
     CheckBox,
     Edit,
-    Spin,          // arrows that set the number of the control before it
-    DropDownList,  // combo box that only picks
-    ImageCombo,    // combo box whose entries are pictures
+    Spin,         // arrows that set the number of the control before it
+    DropDownList, // combo box that only picks
+    ImageCombo,   // combo box whose entries are pictures
     DatePicker,
     Label,
     GroupBox,
@@ -24,12 +24,12 @@ enum class ControlKind {
 // Style bits; only those the program relies on.
 enum ControlStyle : std::uint32_t {
     StyleNone = 0,
-    StyleDefault = 1u << 0,      // the default push button
+    StyleDefault = 1u << 0, // the default push button
     StyleHidden = 1u << 1,
-    StyleNoHeader = 1u << 2,     // list without column header
-    StyleDigitsOnly = 1u << 3,   // edit that takes digits only
-    StyleRightAlign = 1u << 4,   // right-aligned label text
-    StyleSortAscending = 1u << 5,// list or combo sorted by text
+    StyleNoHeader = 1u << 2,      // list without column header
+    StyleDigitsOnly = 1u << 3,    // edit that takes digits only
+    StyleRightAlign = 1u << 4,    // right-aligned label text
+    StyleSortAscending = 1u << 5, // list or combo sorted by text
     StyleSingleSel = 1u << 6,
     StyleLongDate = 1u << 7,
 };
@@ -101,7 +101,8 @@ inline constexpr ControlTemplate kPersonControls[] = {
     {1031, ControlKind::Label, "Name:", 7, 10, 61, 8, StyleRightAlign},
     {1030, ControlKind::Label, "Birth date:", 7, 46, 61, 8, StyleRightAlign},
     {1046, ControlKind::Label, "Icon:", 7, 82, 61, 8, StyleRightAlign},
-    {1047, ControlKind::Label, "Days in advance to show reminder:", 110, 83, 131, 8, StyleRightAlign},
+    {1047, ControlKind::Label, "Days in advance to show reminder:", 110, 83, 131, 8,
+     StyleRightAlign},
     {1045, ControlKind::Label, "Email:", 7, 28, 61, 8, StyleRightAlign},
     {1048, ControlKind::Label, "Type:", 7, 102, 61, 8, StyleRightAlign},
     {1039, ControlKind::Label, "Static", 17, 161, 250, 11},

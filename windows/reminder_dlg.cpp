@@ -164,7 +164,8 @@ void CReminderDlg::ShowRecordMenu() {
             continue;
         }
         // The text is shown as it is: an ampersand in a name is no shortcut marker.
-        QAction* action = menu.addAction(toQt(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action =
+            menu.addAction(toQt(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setData(id);
     }
     const int command = chooseFromMenu(menu);

@@ -16,9 +16,9 @@
 namespace kivo {
 namespace {
 
+using test::clickButton;
 using test::FakePlatform;
 using test::ScriptedUser;
-using test::clickButton;
 using test::ymd;
 
 constexpr const char* kReminderTitle = "Velmik Fennaro";
@@ -40,8 +40,7 @@ struct DailyRun : ::testing::Test {
     }
     void makeRecordsOld() {
         // Far enough in the past that a rewrite would show in the time stamp.
-        std::filesystem::last_write_time(recordsPath(),
-                                         recordsTime() - std::chrono::hours(1));
+        std::filesystem::last_write_time(recordsPath(), recordsTime() - std::chrono::hours(1));
     }
     std::string stored(const std::string& name) const {
         return fake.store.readValue(name).value_or("<missing>");
@@ -69,7 +68,7 @@ TEST_F(DailyRun, OrdinaryStartShowsTheReminderWindowAndSavesSettingsOnly) {
     EXPECT_FALSE(app.lastRun().recordsWritten);
     EXPECT_EQ(recordsTime(), before);
     EXPECT_EQ(stored("lastrun"), "20260607");
-    EXPECT_EQ(stored("days"), "14"); // the defaults were written on the first start
+    EXPECT_EQ(stored("days"), "14");  // the defaults were written on the first start
     EXPECT_TRUE(app.records.empty()); // freed at the end of the run
 }
 

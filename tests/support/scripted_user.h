@@ -2,8 +2,8 @@
 #pragma once
 
 #include <QApplication>
-#include <QVariant>
 #include <QTimer>
+#include <QVariant>
 #include <QWidget>
 #include <deque>
 #include <functional>

@@ -139,87 +139,90 @@ const char* findByte(const char* p, const char* end, char wanted) {
     return nullptr;
 }
 
-// Up to `wanted` commas in [p, end), in order, into `at`; returns how many there are.
-int findCommas(const char* p, const char* end, const char** at, int wanted) {
-    int found = 0;
-    if constexpr (kWordsInOrder) {
-        for (; end - p >= 8; p += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            for (std::uint64_t hits = bytesEqual(word, ','); hits != 0; hits &= hits - 1) {
-                at[found++] = p + std::countr_zero(hits) / 8;
-                if (found == wanted)
-                    return found;
-            }
-        }
-    }
-    for (; p != end; ++p) {
-        if (*p == ',') {
-            at[found++] = p;
-            if (found == wanted)
-                return found;
-        }
-    }
-    return found;
+// The high bit of each byte of `hits` (the form bytesEqual gives), gathered into the low byte:
+// bit k tells about byte k. The multiplication moves each high bit to its own place in the top
+// byte, and no two of the sums meet, so nothing carries.
+inline std::uint64_t gatherHighBits(std::uint64_t hits) {
+    return ((hits >> 7) * 0x0102040810204080u) >> 56;
 }
 
-// The fields of a record line. A field runs up to the next comma; when there is none the field is
-// empty and the scan stays where it is, so every later field is empty too. The commas are all
-// found in one pass first.
+// The commas among the first 64 bytes of [p, end), one bit per byte: bit k for p[k].
+std::uint64_t commaBits(const char* p, const char* end) {
+    const std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(end - p), 64);
+    auto wordAt = [p](std::size_t i) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        return gatherHighBits(bytesEqual(word, ',')) << i;
+    };
+    std::uint64_t bits = 0;
+    if (kWordsInOrder && size >= 8) {
+        for (std::size_t i = 0; i + 8 <= size; i += 8)
+            bits |= wordAt(i);
+        // The last word may overlap the one before; a comma marked twice is marked all the same.
+        return bits | wordAt(size - 8);
+    }
+    for (std::size_t i = 0; i < size; ++i)
+        bits |= std::uint64_t{p[i] == ','} << i;
+    return bits;
+}
+
+// The fields of a record line, read from left to right. A field runs up to the next comma; when
+// there is none the field is empty and the scan stays where it is, so every later field is empty
+// too. The commas are marked 64 bytes at a time, so that a field costs a bit search, not a byte
+// search, and only as much of the line is looked at as the fields asked for.
 class RecordLineFields {
 public:
+    // Reads the name, the first field.
     explicit RecordLineFields(std::string_view line)
-        : start_(line.data()), end_(line.data() + line.size()) {
+        : at_(line.data()), end_(line.data() + line.size()) {
         // A name in double quotes runs up to the closing quote, and the scan goes on two
         // characters after it (past the comma that should follow). Without a closing quote the
         // name is empty and the scan stays just after the opening quote, as for any field whose
         // end is missing.
-        quoted_ = start_ != end_ && *start_ == '"';
-        if (quoted_) {
-            ++start_;
-            if (const char* close = findByte(start_, end_, '"')) {
-                quotedName_ = std::string_view(start_, static_cast<std::size_t>(close - start_));
-                start_ = end_ - close > 2 ? close + 2 : end_;
+        const bool quoted = at_ != end_ && *at_ == '"';
+        if (quoted) {
+            ++at_;
+            if (const char* close = findByte(at_, end_, '"')) {
+                name_ = std::string_view(at_, static_cast<std::size_t>(close - at_));
+                at_ = end_ - close > 2 ? close + 2 : end_;
             }
         }
-        first_ = quoted_ ? 0 : 1;
-        count_ = findCommas(start_, end_, commas_, kFieldsAfterName + first_);
+        window_ = at_;
+        commas_ = commaBits(window_, end_);
+        if (!quoted)
+            name_ = next();
     }
 
-    std::string_view name() const { return quoted_ ? quotedName_ : field(0); }
-    // The k-th field after the name: 0 is BIRTHDATE, 8 is LEAPLING.
-    std::string_view after(int k) const { return field(first_ + k); }
-    // Whether nothing is left of the line once the k-th field after the name is read.
-    bool endsAfter(int k) const { return position(first_ + k + 1) >= end_; }
-    // What is left of the line once every field is read.
+    std::string_view name() const { return name_; }
+    // The next field.
+    std::string_view next() {
+        while (commas_ == 0) {
+            if (end_ - window_ <= kWindow)
+                return {};
+            window_ += kWindow;
+            commas_ = commaBits(window_, end_);
+        }
+        const char* comma = window_ + std::countr_zero(commas_);
+        commas_ &= commas_ - 1;
+        const std::string_view field(at_, static_cast<std::size_t>(comma - at_));
+        at_ = comma + 1;
+        return field;
+    }
+    // Whether nothing is left of the line behind the fields read so far.
+    bool atEnd() const { return at_ == end_; }
+    // What is left of the line behind the fields read so far.
     std::string_view rest() const {
-        const char* from = position(first_ + kFieldsAfterName);
-        return std::string_view(from, static_cast<std::size_t>(end_ - from));
+        return std::string_view(at_, static_cast<std::size_t>(end_ - at_));
     }
 
 private:
-    static constexpr int kFieldsAfterName = 9;
+    static constexpr std::ptrdiff_t kWindow = 64;
 
-    std::string_view field(int i) const {
-        if (i >= count_)
-            return {};
-        const char* from = i == 0 ? start_ : commas_[i - 1] + 1;
-        return std::string_view(from, static_cast<std::size_t>(commas_[i] - from));
-    }
-    // Where the scan stands once `fields` fields (counted from the first one found by commas)
-    // are read.
-    const char* position(int fields) const {
-        const int read = std::min(fields, count_);
-        return read == 0 ? start_ : commas_[read - 1] + 1;
-    }
-
-    const char* start_;
+    const char* at_;
     const char* end_;
-    bool quoted_ = false;
-    std::string_view quotedName_;
-    int first_ = 1;
-    int count_ = 0;
-    const char* commas_[kFieldsAfterName + 1];
+    std::string_view name_;
+    const char* window_;   // the start of the 64 bytes that commas_ marks
+    std::uint64_t commas_; // the commas there not yet used
 };
 
 // atoi for the fields the quick path below does not take. Kept out of line, so that the quick
@@ -278,16 +281,20 @@ std::string formatInt(int value) {
 } // namespace
 
 void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields which) {
-    const RecordLineFields fields(line);
-    const std::string_view birthDate = fields.after(0);
-    record.day = fieldNumber(leftPart(birthDate, 0, 2));
-    record.month = fieldNumber(leftPart(birthDate, 2, 2));
-    record.skipYear = fieldNumber(fields.after(2));
-    record.daysInAdvance = fieldNumber(fields.after(3));
-    record.infoOnly = fields.after(5) == "1";
+    RecordLineFields fields(line);
+    const std::string_view birthDate = fields.next();
+    const std::string_view icon = fields.next();
+    record.skipYear = fieldNumber(fields.next());
+    record.daysInAdvance = fieldNumber(fields.next());
+    const std::string_view type = fields.next();
+    record.infoOnly = fields.next() == "1";
+    const std::string_view email = fields.next();
+    const std::string_view dontPrint = fields.next();
     // Lines written before LEAPLING existed end after DONTPRINT; their 29 February counts on
     // 1 March.
-    record.leapling = fields.endsAfter(7) ? 1 : fieldNumber(fields.after(8));
+    record.leapling = fields.atEnd() ? 1 : fieldNumber(fields.next());
+    record.day = fieldNumber(leftPart(birthDate, 0, 2));
+    record.month = fieldNumber(leftPart(birthDate, 2, 2));
     record.age = -1;
     record.daysUntil = -1;
     record.nextYear = -1;
@@ -296,18 +303,16 @@ void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields w
 
     record.year =
         fieldNumber(birthDate.size() > 4 ? birthDate.substr(birthDate.size() - 4) : birthDate);
-    record.icon = fieldNumber(fields.after(1));
-    record.type = fieldNumber(fields.after(4));
-    record.dontPrint = fields.after(7) == "1";
+    record.icon = fieldNumber(icon);
+    record.type = fieldNumber(type);
+    record.dontPrint = dontPrint == "1";
     // The marker must end the line: a plain line whose e-mail held commas can shift an
     // "escaped" into this place, but never to the very end, where only numbers are written.
-    const std::string_view name = fields.name();
-    const std::string_view email = fields.after(6);
     if (fields.rest() == kEscapedField) {
-        unescapeText(name, record.name);
+        unescapeText(fields.name(), record.name);
         unescapeText(email, record.email);
     } else {
-        record.name.assign(name);
+        record.name.assign(fields.name());
         record.email.assign(email);
     }
 }

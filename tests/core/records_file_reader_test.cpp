@@ -305,6 +305,28 @@ TEST(RecordsFileReader, DueTestReadsTheDueFieldsAlikeAndLeavesTheRestAlone) {
     }
 }
 
+TEST(RecordsFileReader, FieldsReadAlikeWhereverTheyStandInALongLine) {
+    // The reader marks commas a stretch of the line at a time: names and e-mails of every length
+    // move each later field across the edges of those stretches, with and without the end comma.
+    for (std::size_t nameLength = 0; nameLength <= 140; nameLength += 3) {
+        for (std::size_t emailLength : {0u, 5u, 63u, 64u, 65u, 130u}) {
+            for (const char* tail : {"12,", "12", ""}) {
+                const std::string line = std::string(nameLength, 'n') + ",31122001,4,-1,9,2,1," +
+                                         std::string(emailLength, 'e') + ",1," + tail;
+                SCOPED_TRACE(line);
+                const PersonRecord expected = reference::parse(line);
+                expectSameRecord(parseRecordLine(line), expected);
+                PersonRecord dueOnly = expected;
+                dueOnly.day = dueOnly.month = dueOnly.skipYear = dueOnly.leapling = 0;
+                parseRecordLine(line, dueOnly, RecordFields::DueTest);
+                expectSameRecord(dueOnly, expected);
+                if (::testing::Test::HasFailure())
+                    return;
+            }
+        }
+    }
+}
+
 TEST(RecordsFileReader, EveryNumberFieldReadsAsAtoiReadsIt) {
     for (const std::string& number : kNumberFields) {
         SCOPED_TRACE("field \"" + number + "\"");

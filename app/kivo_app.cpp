@@ -184,10 +184,6 @@ void CKivoApp::runWindows(const std::string& commandLine) {
 
 bool CKivoApp::showReminderWindow(bool& recordsChanged) {
     ++report_.reminderWindowsShown;
-    // The window would end itself before being shown; building it is skipped at log-on when
-    // nothing upcoming is due, which keeps that run close to the cost of starting Qt.
-    if (!SelectDue(records, today, settings.pastDays, platform_.clock.currentDate()).anyUpcoming)
-        return false;
     CReminderDlg dialog(platform_, *random_);
     dialog.records = &records;
     dialog.texts = &texts;

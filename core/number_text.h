@@ -22,17 +22,20 @@ inline bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Skips the leading blanks and an optional sign; returns whether the sign was a minus.
+inline bool skipBlanksAndSign(std::string_view text, std::size_t& i) {
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        return text[i++] == '-';
+    return false;
+}
+
 // Leading blanks, an optional sign and the digits after it; the value saturates at `lowest` or
 // `highest`, as strtol does at its limits, so a long digit string can never overflow.
 inline long long leadingInteger(std::string_view text, long long lowest, long long highest) {
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = skipBlanksAndSign(text, i);
     long long value = 0;
     for (; i < text.size() && isDigit(text[i]); ++i) {
         const int digit = text[i] - '0';
@@ -68,15 +71,8 @@ inline long atolLike(std::string_view text) {
 // "2e3"); 0 when there is none. The decimal point is always "." whatever the locale says, so
 // lists sort alike on every machine; huge exponents give infinity, tiny ones 0.
 inline double atofLike(std::string_view text) {
-    using number_text_detail::isBlank;
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = number_text_detail::skipBlanksAndSign(text, i);
     // from_chars does not take a sign of its own here: a second sign makes the text no number.
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         return 0.0;

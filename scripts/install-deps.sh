@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra tzdata
+  python3 python3-icalendar python3-dateutil python3-vobject
 )
 # Extra packages a caller asks for (the run script adds Xvfb when there is no display).
 packages+=("$@")

@@ -1,0 +1,38 @@
+// Contacts from an address book (vCard 2.1, 3.0 and 4.0) as birthday and anniversary records.
+#pragma once
+
+#include "core/person_record.h"
+#include "core/text_file.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kivo {
+
+struct VCardImportCounts {
+    std::size_t added = 0;   // records appended
+    std::size_t skipped = 0; // cards without a date, or that could not be read
+};
+
+// Reads every card of `bytes` and appends, in file order, one record per birthday and one per
+// anniversary. Each record starts as a copy of `defaults` (what a new record gets); the birthday
+// takes the contact's name (FN, else assembled from N), first e-mail address and date, with type
+// `Birthday`; the anniversary is named "<name> (<anniversaryWord>)" with type
+// `AnnualEventWithStart`. A date without a year (--0307, or the year of X-APPLE-OMIT-YEAR) gives
+// year 0. A card without a name or a readable date, or broken (no END, a BEGIN inside it), adds
+// nothing and is counted as skipped. Never fails on any input.
+VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& defaults,
+                             std::string_view anniversaryWord, RecordList& records);
+
+// The same from a file, read whole (an address book is small). On a file that cannot be opened
+// or a read that fails it returns that status with the reason in `error`, having read nothing.
+TextReadStatus readVCardFile(const std::string& path, const PersonRecord& defaults,
+                             std::string_view anniversaryWord, RecordList& records,
+                             VCardImportCounts& counts, std::string* error = nullptr);
+
+// The date of a BDAY or ANNIVERSARY value: 1980-03-07, 19800307, either with a time after "T",
+// --0307 or --03-07 (year 0). False for anything else, or for a day the month does not have.
+bool parseVCardDate(std::string_view value, int& year, int& month, int& day);
+
+} // namespace kivo

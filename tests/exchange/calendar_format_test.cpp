@@ -1,0 +1,193 @@
+// The per-record calendar file byte for byte, the categories file, the file names a record may
+// give, and the single calendar's folding, escaping, rules and UIDs.
+#include "exchange/calendar_format.h"
+
+#include "engine/occurrence.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace kivo {
+namespace {
+
+TEST(CalendarFile, SixteenLinesByteForByte) {
+    EXPECT_EQ(formatCalendarFile("Anna", 7, 3, 1980, "Birthday"),
+              "BEGIN:VCALENDAR\r\n"
+              "PRODID:-//Velmik Software//Fennaro//EN\r\n"
+              "VERSION:2.0\r\n"
+              "METHOD:PUBLISH\r\n"
+              "BEGIN:VEVENT\r\n"
+              "CATEGORIES:Birthday\r\n"
+              "CLASS:PUBLIC\r\n"
+              "CONTACT:Anna\r\n"
+              "DTSTART;VALUE=DATE:19800307\r\n"
+              "PRIORITY:5\r\n"
+              "RRULE:FREQ=YEARLY;BYMONTHDAY=07;BYMONTH=03\r\n"
+              "SEQUENCE:0\r\n"
+              "SUMMARY:Anna's Birthday\r\n"
+              "TRANSP:TRANSPARENT\r\n"
+              "END:VEVENT\r\n"
+              "END:VCALENDAR\r\n");
+    // No year, a 29 February, and a name written without escaping.
+    const std::string noYear = formatCalendarFile("Jo JJ Smith; a,b", 29, 2, 0, "");
+    EXPECT_NE(noYear.find("\r\nCATEGORIES:\r\n"), std::string::npos);
+    EXPECT_NE(noYear.find("\r\nDTSTART;VALUE=DATE:00000229\r\n"), std::string::npos);
+    EXPECT_NE(noYear.find("\r\nRRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=02\r\n"), std::string::npos);
+    EXPECT_NE(noYear.find("\r\nSUMMARY:Jo JJ Smith; a,b's Birthday\r\n"), std::string::npos);
+    EXPECT_NE(noYear.find("\r\nCONTACT:Jo JJ Smith; a,b\r\n"), std::string::npos);
+}
+
+TEST(CalendarFile, NamesThatStayInTheDataFolder) {
+    EXPECT_EQ(calendarName("Jo \"JJ\" Smith"), "Jo JJ Smith");
+    const std::pair<const char*, const char*> cases[] = {
+        {"Jo JJ Smith", "Jo JJ Smith.ics"},
+        {"", ".ics"},
+        {"...", "....ics"},
+        {".hidden", ".hidden.ics"},
+        {"a:b?", "a:b?.ics"}, // the system decides whether it can be created
+        {"../../.bashrc", nullptr},
+        {"a/b", nullptr},
+        {"a\\b", nullptr},
+        {"..", nullptr},
+        {".", nullptr},
+        {"/etc/passwd", nullptr},
+    };
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(name);
+        const auto got = calendarFileName(name);
+        if (file)
+            EXPECT_EQ(got.value_or("<none>"), file);
+        else
+            EXPECT_FALSE(got.has_value());
+    }
+    EXPECT_FALSE(calendarFileName(std::string("a\0b", 3)).has_value());
+}
+
+TEST(CalendarFile, CategoriesByLineWithBirthdayForTheRest) {
+    Categories c = defaultCategories();
+    parseCategories("Family\r\nWork\n\n Club \r\x1AIgnored\r\n", c);
+    EXPECT_EQ(c[0], "Family");
+    EXPECT_EQ(c[1], "Work");
+    EXPECT_EQ(c[2], "");
+    EXPECT_EQ(c[3], " Club \r"); // only the line end is not part of the text
+    EXPECT_EQ(c[4], "Birthday");
+    EXPECT_EQ(c[63], "Birthday");
+    EXPECT_EQ(categoryFor(c, 1), "Work");
+    EXPECT_EQ(categoryFor(c, 64), "Family");
+    EXPECT_EQ(categoryFor(c, -1), "Family");
+
+    std::string many;
+    for (int i = 0; i < 70; ++i)
+        many += "C" + std::to_string(i) + "\n";
+    Categories d = defaultCategories();
+    parseCategories(many, d);
+    EXPECT_EQ(d[63], "C63");
+    Categories untouched = defaultCategories();
+    readCategoriesFile("/nonexistent/categories.ini", untouched);
+    EXPECT_EQ(untouched, defaultCategories());
+}
+
+PersonRecord rec(std::string name, int day, int month, int year, int type = Birthday,
+                 int leapling = 1, int icon = 0) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day, r.month = month, r.year = year, r.type = type, r.leapling = leapling;
+    r.icon = icon;
+    return r;
+}
+
+// The unfolded content lines of one event, by property name (parameters included in the key
+// up to the colon).
+std::vector<std::string> unfold(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto end = text.find("\r\n", pos);
+        EXPECT_NE(end, std::string::npos) << "a line without CR LF";
+        if (end == std::string::npos)
+            break;
+        std::string line = text.substr(pos, end - pos);
+        EXPECT_LE(line.size(), 75u) << line;
+        if (!line.empty() && line[0] == ' ')
+            lines.back() += line.substr(1);
+        else
+            lines.push_back(line);
+        pos = end + 2;
+    }
+    return lines;
+}
+
+TEST(SingleCalendar, EventsWithFoldingEscapingRulesAndStableUids) {
+    RecordList records;
+    records.append(rec("Anna", 7, 3, 1980));
+    records.append(rec("Leap; on the 28th", 29, 2, 1984, Birthday, 0));
+    records.append(rec("Leap, on 1 March", 29, 2, 0, BirthdayUnknownAge, 1));
+    records.append(rec("Feb 30", 30, 2, 1990, AnnualEvent));
+    records.append(rec("No date", 0, 0, 1990));
+    records.append(rec(std::string(60, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9" + "\\end", 1, 1, 2001,
+                       AnnualEventWithStart, 1, 70));
+    records.append(rec("Anna", 7, 3, 1980)); // same as the first
+    records.append(rec("Cp1252 \xE9", 31, 4, 1999));
+    Categories categories = defaultCategories();
+    categories[0] = "Family, friends";
+
+    std::size_t left = 0;
+    const std::string text = formatSingleCalendar(records, categories, 1780790400, &left);
+    EXPECT_EQ(left, 1u);
+    const auto lines = unfold(text);
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "BEGIN:VCALENDAR");
+    EXPECT_EQ(lines.back(), "END:VCALENDAR");
+
+    std::vector<std::vector<std::string>> events;
+    for (const std::string& line : lines) {
+        if (line == "BEGIN:VEVENT")
+            events.emplace_back();
+        else if (!events.empty() && line != "END:VEVENT" && line != "END:VCALENDAR")
+            events.back().push_back(line);
+    }
+    ASSERT_EQ(events.size(), 7u);
+    const auto prop = [](const std::vector<std::string>& ev, const std::string& key) {
+        for (const std::string& l : ev)
+            if (l.compare(0, key.size() + 1, key + ":") == 0 ||
+                l.compare(0, key.size() + 1, key + ";") == 0)
+                return l;
+        return std::string("<none>");
+    };
+    EXPECT_EQ(prop(events[0], "DTSTART"), "DTSTART;VALUE=DATE:19800307");
+    EXPECT_EQ(prop(events[0], "DTEND"), "DTEND;VALUE=DATE:19800308");
+    EXPECT_EQ(prop(events[0], "RRULE"), "RRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=7");
+    EXPECT_EQ(prop(events[0], "SUMMARY"), "SUMMARY:Anna's Birthday");
+    EXPECT_EQ(prop(events[0], "CATEGORIES"), "CATEGORIES:Family\\, friends");
+    EXPECT_EQ(prop(events[0], "DTSTAMP"), "DTSTAMP:20260607T000000Z");
+    // The leapling's day in every year, as the reminders count it.
+    EXPECT_EQ(prop(events[1], "DTSTART"), "DTSTART;VALUE=DATE:19840228");
+    EXPECT_EQ(prop(events[1], "RRULE"), "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=28");
+    EXPECT_EQ(prop(events[1], "SUMMARY"), "SUMMARY:Leap\\; on the 28th's Birthday");
+    EXPECT_EQ(prop(events[2], "DTSTART"), "DTSTART;VALUE=DATE:20000301");
+    EXPECT_EQ(prop(events[2], "RRULE"), "RRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=1");
+    EXPECT_EQ(prop(events[3], "RRULE"), "RRULE:FREQ=YEARLY;BYYEARDAY=61");
+    EXPECT_EQ(prop(events[3], "SUMMARY"), "SUMMARY:Feb 30");
+    EXPECT_EQ(prop(events[4], "SUMMARY"),
+              "SUMMARY:" + std::string(60, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9\\\\end");
+    EXPECT_EQ(prop(events[4], "CATEGORIES"), "CATEGORIES:Family\\, friends");
+    EXPECT_EQ(prop(events[6], "SUMMARY"), "SUMMARY:Cp1252 \xC3\xA9's Birthday");
+    EXPECT_EQ(prop(events[6], "DTSTART"), "DTSTART;VALUE=DATE:19990501");
+
+    // Folding never cuts a UTF-8 character: every physical line is valid on its own.
+    for (std::size_t pos = 0; (pos = text.find("\r\n ", pos)) != std::string::npos; pos += 3)
+        EXPECT_NE(static_cast<unsigned char>(text[pos + 3]) & 0xC0, 0x80);
+
+    // UIDs are unique in the file and the same at the next export.
+    std::set<std::string> uids;
+    for (const auto& ev : events)
+        uids.insert(prop(ev, "UID"));
+    EXPECT_EQ(uids.size(), events.size());
+    const std::string again = formatSingleCalendar(records, categories, 1790000000);
+    for (const std::string& uid : uids)
+        EXPECT_NE(again.find(uid + "\r\n"), std::string::npos) << uid;
+}
+
+} // namespace
+} // namespace kivo

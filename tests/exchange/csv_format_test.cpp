@@ -1,0 +1,202 @@
+// The CSV file byte for byte, the import's cursor and header rules, the round trip, and the
+// atomic write.
+#include "exchange/csv_format.h"
+
+#include "core/file_size_limit.h"
+#include "core/temp_folder.h"
+#include "engine/occurrence.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace kivo {
+namespace {
+
+using test::TempFolder;
+
+PersonRecord make(std::string name, int day, int month, int year, int icon = 0, int warning = 7,
+                  int type = Birthday, std::string email = {}, int leapling = 1) {
+    PersonRecord r;
+    r.name = std::move(name);
+    r.day = day, r.month = month, r.year = year;
+    r.icon = icon, r.daysInAdvance = warning, r.type = type;
+    r.email = std::move(email);
+    r.leapling = leapling;
+    return r;
+}
+
+Date ymd(int y, int m, int d) {
+    return makeDate(y, m, d);
+}
+
+TEST(CsvFormat, WritesTheHeaderAndOneLinePerRecordByteForByte) {
+    RecordList records;
+    PersonRecord& smith = records.append(
+        make("Smith, John", 7, 3, 1980, 2, 14, Birthday, "john@example.com,other@example.com", 0));
+    smith.infoOnly = true;
+    records.append(make("Club dinner", 12, 11, 0, 21, 3, AnnualEvent));
+    records.append(make("No date", 0, 0, 1990, 5, 7, 3, "x@y"));
+    PersonRecord& last = records.append(make("\"Quoted\"", 29, 2, 2000, 31, 0, 2));
+    last.dontPrint = true;
+    for (PersonRecord& r : records)
+        ComputeOccurrence(r, ymd(2025, 3, 6));
+
+    EXPECT_EQ(formatCsv(records),
+              "Name,Year,Month,Day,Icon,Warning,Type,Info,DontPrint,Email,Age,Days,Leapling\r\n"
+              "Smith John,1980,3,7,2,14,0,1,0,john@example.com,other@example.com,45,1,0\r\n"
+              "Club dinner,0,11,12,21,3,1,0,0,,-1,251,1\r\n"
+              "No date,1990,0,0,5,7,3,0,0,x@y,-1,-1,1\r\n"
+              "\"Quoted\",2000,2,29,31,0,2,0,1,,26,360,1\r\n");
+
+    EXPECT_EQ(formatCsv(RecordList{}),
+              "Name,Year,Month,Day,Icon,Warning,Type,Info,DontPrint,Email,Age,Days,Leapling\r\n");
+}
+
+TEST(CsvFormat, ImportReadsEachLineWithTheCursorRule) {
+    struct Case {
+        const char* line;
+        const char* name;
+        int year, month, day, icon, warning, type;
+        bool info, dontPrint;
+        const char* email;
+        int leapling;
+    };
+    const Case cases[] = {
+        {"Ann,1980,3,7,2,14,0,0,0,,45,12,1", "Ann", 1980, 3, 7, 2, 14, 0, false, false, "", 1},
+        // Too few fields: the last one present repeats, the e-mail is empty.
+        {"Bob,1975,5,20", "Bob", 1975, 5, 20, 20, 20, 20, false, false, "", 20},
+        // Extra fields are ignored; numbers read as atoi reads them.
+        {"\"Cy\",  12x,+4,-0009,7,1,3,1,1,c@d,1,2,0,extra,more", "\"Cy\"", 12, 4, -9, 7, 1, 3, true,
+         true, "c@d", 0},
+        // Info and DontPrint are set only by exactly 1.
+        {"Di,1,1,1,0,0,0,2,01,e,0,0,", "Di", 1, 1, 1, 0, 0, 0, false, true, "e", 0},
+        // No comma at all: an empty name, every number read from the whole line.
+        {"12", "", 12, 12, 12, 12, 12, 12, false, false, "", 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const PersonRecord r = parseCsvLine(c.line);
+        EXPECT_EQ(r.name, c.name);
+        EXPECT_EQ(std::tuple(r.year, r.month, r.day, r.icon, r.daysInAdvance, r.type),
+                  std::tuple(c.year, c.month, c.day, c.icon, c.warning, c.type));
+        EXPECT_EQ(r.infoOnly, c.info);
+        EXPECT_EQ(r.dontPrint, c.dontPrint);
+        EXPECT_EQ(r.email, c.email);
+        EXPECT_EQ(r.leapling, c.leapling);
+        EXPECT_EQ(r.skipYear, -1);
+    }
+}
+
+TEST(CsvFormat, ImportSkipsTheFirstLineAndLinesWithoutADate) {
+    RecordList records;
+    records.append(make("Existing", 1, 1, 2000));
+    const CsvImportCounts n =
+        readCsv("Lost,1980,3,7,2,14,0,0,0,,45,12,1\n" // the first line is never a record
+                "Ann,1980,3,7,2,14,0,0,0,,45,12,1\r\n"
+                "\r\n" // empty: day and month 0
+                "Bad month,1980,13,7\r\n"
+                "Bad day,1980,3,32\r\n"
+                "Zero day,1980,3,0,1,1,1\r\n"
+                "Last,0,12,31,1,1,1,0,0,l@m,0,0,0" // no line end
+                "\x1A"
+                "After,1,1,1\r\n", // nothing after a Ctrl-Z
+                records);
+    EXPECT_EQ(n.added, 2u);
+    EXPECT_EQ(n.skipped, 4u);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].name, "Existing");
+    EXPECT_EQ(records[1].name, "Ann");
+    EXPECT_EQ(records[2].name, "Last");
+    EXPECT_EQ(records[2].email, "l@m");
+
+    RecordList none;
+    EXPECT_EQ(readCsv("", none).added, 0u);
+    EXPECT_EQ(readCsv("Name,Year\r\n", none).added, 0u);
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(CsvFormat, ExportThenImportGivesEqualStoredFields) {
+    std::mt19937 random(20250306);
+    const std::string alphabet = "abcXYZ \"'.;:-_/\\\xC3\xA9\xE9\t";
+    RecordList original;
+    for (int i = 0; i < 500; ++i) {
+        std::string name, email;
+        for (int k = static_cast<int>(random() % 12); k > 0; --k)
+            name += alphabet[random() % alphabet.size()];
+        for (int k = static_cast<int>(random() % 6); k > 0; --k)
+            email += alphabet[random() % alphabet.size()];
+        PersonRecord r =
+            make(name, 1 + static_cast<int>(random() % 31), 1 + static_cast<int>(random() % 12),
+                 random() % 4 == 0 ? 0 : 1900 + static_cast<int>(random() % 130),
+                 static_cast<int>(random() % 32), static_cast<int>(random() % 366),
+                 static_cast<int>(random() % 4), email, static_cast<int>(random() % 2));
+        r.infoOnly = random() % 2;
+        r.dontPrint = random() % 2;
+        r.skipYear = 2020;
+        ComputeOccurrence(original.append(std::move(r)), ymd(2025, 3, 6));
+    }
+    TempFolder folder;
+    const std::string path = folder.file("birthdays.csv");
+    ASSERT_TRUE(writeCsvFile(path, original));
+
+    RecordList back;
+    CsvImportCounts n;
+    ASSERT_EQ(readCsvFile(path, back, n), TextReadStatus::Ok);
+    ASSERT_EQ(back.size(), original.size());
+    EXPECT_EQ(n.skipped, 0u);
+    for (std::size_t i = 0; i < back.size(); ++i) {
+        const PersonRecord& a = original[i];
+        const PersonRecord& b = back[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(b.name, a.name);
+        EXPECT_EQ(std::tuple(b.year, b.month, b.day, b.icon, b.daysInAdvance, b.type, b.infoOnly,
+                             b.dontPrint, b.email, b.leapling),
+                  std::tuple(a.year, a.month, a.day, a.icon, a.daysInAdvance, a.type, a.infoOnly,
+                             a.dontPrint, a.email, a.leapling));
+        EXPECT_EQ(b.skipYear, -1);
+    }
+}
+
+TEST(CsvFormat, FileErrorsGiveTheReasonAndAFailedWriteLeavesTheOldFile) {
+    TempFolder folder;
+    RecordList records;
+    records.append(make("Ann", 7, 3, 1980));
+
+    RecordList read;
+    CsvImportCounts n;
+    std::string error;
+    EXPECT_EQ(readCsvFile(folder.file("missing.csv"), read, n, &error), TextReadStatus::CannotOpen);
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_EQ(readCsvFile(folder.prefix(), read, n, &error), TextReadStatus::CannotOpen);
+    EXPECT_FALSE(error.empty());
+
+    // A write into a folder that does not exist fails and leaves nothing behind.
+    error.clear();
+    EXPECT_FALSE(writeCsvFile(folder.file("no/such/folder.csv"), records, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(folder.entryCount(), 0u);
+
+#if defined(KIVO_HAVE_FILE_SIZE_LIMIT)
+    // A disk that fills part-way: the old file keeps its bytes and no temporary file remains.
+    const std::string old = folder.file("old.csv");
+    test::writeBytes(old, "old content");
+    RecordList many;
+    for (int i = 0; i < 2000; ++i)
+        many.append(make("Somebody with a long name", 7, 3, 1980));
+    {
+        test::FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        error.clear();
+        EXPECT_FALSE(writeCsvFile(old, many, &error));
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(test::readBytes(old), "old content");
+    EXPECT_EQ(folder.entryCount(), 1u);
+#endif
+}
+
+} // namespace
+} // namespace kivo

@@ -55,6 +55,7 @@ public:
     void information(const std::string&) override {}
     void warning(const std::string&) override {}
     void error(const std::string&) override {}
+    bool question(const std::string&) override { return false; }
 };
 
 struct BenchPlatform {

@@ -157,6 +157,11 @@ void DesktopMessageBoxes::error(const std::string& text) {
     QMessageBox::critical(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
 }
 
+bool DesktopMessageBoxes::question(const std::string& text) {
+    return QMessageBox::question(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 int primaryScreenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? qRound(screen->logicalDotsPerInchX()) : 96;

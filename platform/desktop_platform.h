@@ -57,6 +57,7 @@ public:
     void information(const std::string& text) override;
     void warning(const std::string& text) override;
     void error(const std::string& text) override;
+    bool question(const std::string& text) override;
 };
 
 // The horizontal logical dots per inch of the primary screen (96 when there is none).

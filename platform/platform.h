@@ -57,6 +57,8 @@ public:
     virtual void information(const std::string& text) = 0;
     virtual void warning(const std::string& text) = 0;
     virtual void error(const std::string& text) = 0;
+    // A question with Yes and No buttons; true only for Yes.
+    virtual bool question(const std::string& text) = 0;
 };
 
 // Everything a window or the daily run may need of the system, passed by reference.

@@ -118,4 +118,8 @@ inline constexpr DialogTemplate kSetupDialog{102, "Velmik Fennaro Setup", 642, 3
 inline constexpr DialogTemplate kPersonDialog{135, "Edit person", 292, 217,
                                               detail::kPersonControls};
 
+// Controls of the setup window that code names.
+inline constexpr int kIdExportButton = 1033;
+inline constexpr int kIdImportButton = 1034;
+
 } // namespace kivo

@@ -27,6 +27,7 @@ namespace kivo {
 
 class CListCtrlEx;
 class CPersonDlg;
+class FilePicker;
 class SpinButton;
 
 class CKivoDlg : public KivoDialog {
@@ -73,6 +74,12 @@ public:
     // Runs the person editor for New and Edit and returns its result; by default modally, nested
     // in this window. Tests replace it.
     std::function<int(CPersonDlg&)> runEditor;
+    // Runs a file dialog for the export and import and returns its result; by default the real
+    // dialog. Tests replace it.
+    std::function<int(FilePicker&)> runFilePicker;
+    // Whether Shift is held at the click on "Export..."; by default asked of the window system at
+    // that moment. Tests replace it.
+    std::function<bool()> shiftHeld;
     // Chooses a command from the list's context menu; by default the menu is shown at the mouse
     // cursor. Tests replace it. Returns the chosen command id, or 0.
     std::function<int(QMenu&)> chooseFromMenu;
@@ -85,6 +92,18 @@ public:
     void showRecordMenu();
     // Runs a command of the context menu on a row.
     void runRecordCommand(int command, int row);
+
+    // "Export...": the CSV file, or one calendar of every record, chosen in a save dialog; with
+    // Shift held, one calendar file per record into the data folder instead.
+    void exportCsv();
+    // "Import...": the records of a CSV or contacts file chosen in an open dialog, appended.
+    void importCsv();
+    // One calendar file per record into the data folder, categories from "categories.ini".
+    void exportICalendar();
+    // Writes the calendar file of one record (name already cleaned of double quotes); false with
+    // the reason when the name gives no file in the data folder or the file could not be written.
+    bool writeCalendarFile(const std::string& name, int day, int month, int year, int icon,
+                           std::string* reason = nullptr);
 
     // Rebuilds every row from `records`, in ascending name order, and shows the count.
     void fillList();
@@ -126,6 +145,8 @@ private:
     PersonRecord* recordAt(int row) const;
     void prepareEditor(CPersonDlg& dlg) const;
     bool isDeleteKeyForTheList(QObject* watched, QEvent* event) const;
+    bool writeExport(const std::string& path, bool singleCalendar);
+    PersonRecord newRecordDefaults() const;
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;

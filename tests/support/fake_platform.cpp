@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 namespace kivo::test {
@@ -10,6 +11,17 @@ namespace kivo::test {
 void FakeFolders::makeFolder(const std::string& folder) const {
     made.push_back(folder);
     QDir().mkpath(QString::fromStdString(folder));
+}
+
+bool FakeMessages::question(const std::string& text) {
+    questions.push_back(text);
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected question: " << text;
+        return false;
+    }
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
 }
 
 FakePlatform::FakePlatform() {

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <QTemporaryDir>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,13 @@ public:
     std::vector<std::string> infos;
     std::vector<std::string> warnings;
     std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    std::deque<bool> answers; // the user's next answers to questions, Yes = true
     void information(const std::string& text) override { infos.push_back(text); }
     void warning(const std::string& text) override { warnings.push_back(text); }
     void error(const std::string& text) override { errors.push_back(text); }
+    // A question nobody scripted an answer for fails the test and is answered No.
+    bool question(const std::string& text) override;
 };
 
 // Everything together, with a working folder and a per-user folder in a fresh temporary folder.

@@ -1,0 +1,139 @@
+// Export and import of 100,000 records: the CSV file written (replacing an old one safely) and
+// read back with every record computed, and the single calendar of every record. Run each in a
+// process of its own (--benchmark_filter) so that the peak memory is that of the one operation.
+#include "engine/occurrence.h"
+#include "exchange/calendar_format.h"
+#include "exchange/csv_format.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr std::size_t kRecords = 100000;
+
+const kivo::Date kToday{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
+
+class BenchFolder {
+public:
+    BenchFolder()
+        : path_(fs::temp_directory_path() / ("kivo-exchange-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~BenchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    std::string file(const char* name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+BenchFolder& folder() {
+    static BenchFolder instance;
+    return instance;
+}
+
+void makeRecords(kivo::RecordList& records, std::size_t count) {
+    std::mt19937 rng(20260607);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    records.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        kivo::PersonRecord r;
+        r.name = (i % 5 == 0 ? "Club, event " : "Person ") + std::to_string(i);
+        r.month = pick(1, 12);
+        r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
+        r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
+        r.icon = pick(0, 31);
+        r.daysInAdvance = pick(0, 30);
+        r.type = pick(0, 3);
+        r.infoOnly = pick(0, 19) == 0;
+        r.dontPrint = pick(0, 9) == 0;
+        if (i % 3 == 0)
+            r.email = "person" + std::to_string(i) + "@example.org";
+        r.leapling = pick(0, 1);
+        kivo::ComputeOccurrence(records.append(std::move(r)), kToday);
+    }
+}
+
+double peakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// The list as the program holds it, then the export into a file that exists already.
+void ExportCsv(benchmark::State& state) {
+    kivo::RecordList records;
+    makeRecords(records, kRecords);
+    const std::string path = folder().file("export.csv");
+    kivo::writeCsvFile(path, records);
+    for (auto _ : state) {
+        std::string error;
+        if (!kivo::writeCsvFile(path, records, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+    }
+    state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
+    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+}
+BENCHMARK(ExportCsv)->Unit(benchmark::kMillisecond);
+
+// Reading the file into an empty list and computing every record, as the import does.
+void ImportCsv(benchmark::State& state) {
+    const std::string path = folder().file("import.csv");
+    {
+        kivo::RecordList records;
+        makeRecords(records, kRecords);
+        kivo::writeCsvFile(path, records);
+    }
+    std::size_t added = 0;
+    for (auto _ : state) {
+        kivo::RecordList records;
+        kivo::CsvImportCounts counts;
+        if (kivo::readCsvFile(path, records, counts) != kivo::TextReadStatus::Ok) {
+            state.SkipWithError("the file could not be read");
+            return;
+        }
+        for (kivo::PersonRecord& r : records)
+            kivo::ComputeOccurrence(r, kToday);
+        added = counts.added;
+        state.PauseTiming(); // freeing the list is not part of the import
+        records.clear();
+        state.ResumeTiming();
+    }
+    state.counters["records"] = static_cast<double>(added);
+    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+}
+BENCHMARK(ImportCsv)->Unit(benchmark::kMillisecond);
+
+// The single calendar of every record.
+void ExportCalendar(benchmark::State& state) {
+    kivo::RecordList records;
+    makeRecords(records, kRecords);
+    const std::string path = folder().file("all.ics");
+    const kivo::Categories categories = kivo::defaultCategories();
+    for (auto _ : state) {
+        if (!kivo::replaceFileAtomically(
+                path, kivo::formatSingleCalendar(records, categories, 1780790400))) {
+            state.SkipWithError("the calendar could not be written");
+            return;
+        }
+    }
+    state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
+    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+}
+BENCHMARK(ExportCalendar)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -95,6 +95,8 @@ std::string cleanName(std::string s) {
     return std::string(trim(s));
 }
 
+constexpr std::size_t kMaxParameters = 32;
+
 struct Property {
     std::string name;                                        // upper case, without a group
     std::vector<std::pair<std::string, std::string>> params; // key upper case ("" for a bare one)
@@ -151,6 +153,9 @@ bool parseProperty(std::string_view line, Property& p) {
             }
             (inValue ? value : key) += inValue ? c : upper(c);
         }
+        // No real property has more than a few parameters; a line of thousands keeps no more.
+        if (p.params.size() >= kMaxParameters)
+            continue;
         if (inValue)
             p.params.emplace_back(std::move(key), std::move(value));
         else
@@ -248,56 +253,60 @@ public:
 
     bool next(std::string& line) {
         std::string_view physical;
-        if (!nextPhysical(physical))
+        if (!physicalAt(pos_, physical, pos_))
             return false;
         line.assign(physical);
+        // Whether the value is quoted-printable is known once the colon is seen; the text is
+        // searched only once, however many lines the value takes.
+        std::size_t searched = 0;
+        bool known = false;
+        bool quotedPrintable = false;
         for (;;) {
-            if (continuesSoftBreak(line)) {
-                std::string_view more;
-                if (!nextPhysical(more))
-                    break;
-                line.pop_back();
-                line.append(more);
-                continue;
+            if (!known) {
+                const auto colon = line.find(':', searched);
+                searched = line.size();
+                if (colon != std::string::npos) {
+                    known = true;
+                    quotedPrintable =
+                        containsQuotedPrintable(std::string_view(line).substr(0, colon));
+                }
             }
             std::string_view more;
-            if (!peekPhysical(more) || more.empty() || (more[0] != ' ' && more[0] != '\t'))
+            std::size_t after = 0;
+            if (!physicalAt(pos_, more, after))
                 break;
-            nextPhysical(more);
-            line.append(more.substr(1));
+            if (quotedPrintable && !line.empty() && line.back() == '=') {
+                line.pop_back();
+                line.append(more);
+            } else if (!more.empty() && (more[0] == ' ' || more[0] == '\t')) {
+                line.append(more.substr(1));
+            } else {
+                break;
+            }
+            pos_ = after;
         }
         return true;
     }
 
 private:
-    static bool continuesSoftBreak(const std::string& line) {
-        if (line.empty() || line.back() != '=')
-            return false;
-        const auto colon = line.find(':');
-        if (colon == std::string::npos)
-            return false;
-        std::string head;
-        for (std::size_t i = 0; i < colon; ++i)
-            head += upper(line[i]);
-        return head.find("QUOTED-PRINTABLE") != std::string::npos;
+    static bool containsQuotedPrintable(std::string_view head) {
+        constexpr std::string_view word = "QUOTED-PRINTABLE";
+        for (std::size_t i = 0; i + word.size() <= head.size(); ++i)
+            if (equalsNoCase(head.substr(i, word.size()), word))
+                return true;
+        return false;
     }
-    bool peekPhysical(std::string_view& line) const {
-        std::size_t save = pos_;
-        const bool got = const_cast<ContentLines*>(this)->nextPhysical(line);
-        const_cast<ContentLines*>(this)->pos_ = save;
-        return got;
-    }
-    bool nextPhysical(std::string_view& line) {
-        if (pos_ >= text_.size())
+    // The physical line at `at`, without its line end, and where the next one begins.
+    bool physicalAt(std::size_t at, std::string_view& line, std::size_t& after) const {
+        if (at >= text_.size())
             return false;
-        std::size_t end = text_.find('\n', pos_);
-        std::size_t after = end == std::string_view::npos ? text_.size() : end + 1;
+        std::size_t end = text_.find('\n', at);
+        after = end == std::string_view::npos ? text_.size() : end + 1;
         if (end == std::string_view::npos)
             end = text_.size();
-        line = text_.substr(pos_, end - pos_);
+        line = text_.substr(at, end - at);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        pos_ = after;
         return true;
     }
 

@@ -3,13 +3,13 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra tzdata
   python3 python3-icalendar python3-dateutil python3-vobject
 )
-# Extra packages a caller asks for (the run script adds Xvfb when there is no display).
+# Extra packages a caller asks for by name.
 packages+=("$@")
 
 missing=()
@@ -20,9 +20,23 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+if [ "$(id -u)" -ne 0 ]; then
+  # A minimal Debian has no sudo: say what to do instead of failing with "command not found".
+  if ! command -v sudo >/dev/null 2>&1; then
+    cat >&2 <<MSG
+install-deps.sh: these packages are missing: ${missing[*]}
+Installing them needs root, and sudo is not installed. Either run this script as root
+  su -c '$(realpath "$0")'
+or install the packages yourself as root and run the command again
+  su -c 'apt-get install --no-install-recommends ${missing[*]}'
+or, to use sudo from now on: su -c 'apt-get install sudo && adduser $(id -un) sudo', then log in again.
+MSG
+    exit 1
+  fi
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update
 "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

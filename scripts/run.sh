@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts kivo (arguments are passed on: any argument opens
-# the setup window directly).
+# Installs what is missing, builds, and starts kivo in the folder you call it from, so a
+# "kivos.ini" there is used first (arguments are passed on: any argument opens the setup window).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh
-exec "${KIVO_BUILD_DIR:-build}/app/kivo" "$@"
+project=$(cd "$(dirname "$0")/.." && pwd)
+"$project/scripts/install-deps.sh"
+(cd "$project" && scripts/build.sh)
+build_dir=${KIVO_BUILD_DIR:-build}
+case $build_dir in /*) ;; *) build_dir=$project/$build_dir ;; esac
+exec "$build_dir/app/kivo" "$@"

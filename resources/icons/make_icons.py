@@ -3,7 +3,8 @@
 
 # Each picture is 16 lines of 16 characters; every character is one pixel, named in PALETTE.
 # The style: a 1 px dark outline, a light edge up-left and a shaded edge down-right.
-# Run from anywhere: writes icon_strip.xpm, kivo.xpm, kivo_32.xpm and kivo_48.xpm beside itself.
+# Run from anywhere: writes icon_strip.xpm, kivo.xpm, kivo_32.xpm and kivo_48.xpm beside itself,
+# and the installed application icons theme/kivo_<size>.png.
 # --check only compares; --sheet PNG also writes an enlarged contact sheet for looking at.
 
 import math
@@ -632,6 +633,9 @@ kruuukyyyyyyyork
 # The application icon at 16 px is the balloons picture itself.
 APP_PICTURE = 4
 
+# Sizes of the application icon installed into the hicolor icon theme.
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
+
 
 def parse(subject, text):
     """The rows of one map, and what is wrong with them (nothing, normally)."""
@@ -681,6 +685,8 @@ def balloon_rows(size):
     norm = math.sqrt(lx * lx + ly * ly + lz * lz)
     lx, ly, lz = lx / norm, ly / norm, lz / norm
     string = len(balloons)
+    # Lines stay 1 px up to 48 px and grow with the picture above that, so large icons keep the look.
+    line = max(1, size // 48)
     grid = [["." for _ in range(size)] for _ in range(size)]
     owner = [[-1] * size for _ in range(size)]
 
@@ -711,18 +717,24 @@ def balloon_rows(size):
             t = i / 400
             px = (1 - t) ** 2 * x0 + 2 * (1 - t) * t * bx + t * t * meet[0]
             py = (1 - t) ** 2 * y0 + 2 * (1 - t) * t * by + t * t * meet[1]
-            x, y = int(px * scale), int(py * scale)
-            if 0 <= x < size and 0 <= y < size and owner[y][x] < 0:
-                grid[y][x], owner[y][x] = "G", string
+            for dy in range(line):
+                for dx in range(line):
+                    x, y = int(px * scale) + dx - line // 2, int(py * scale) + dy - line // 2
+                    if 0 <= x < size and 0 <= y < size and owner[y][x] < 0:
+                        grid[y][x], owner[y][x] = "G", string
 
-    # Outline: a balloon pixel that touches the background, a string or a balloon behind it.
+    # Outline: a balloon pixel within `line` steps of the background, a string or a balloon
+    # behind it.
     out = [row[:] for row in grid]
+    reach = [(dx, dy) for dy in range(-line, line + 1) for dx in range(-line, line + 1)
+             if abs(dx) + abs(dy) <= line and (dx or dy)]
     for y in range(size):
         for x in range(size):
             z = owner[y][x]
             if z < 0 or z == string:
                 continue
-            for nx, ny in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+            for dx, dy in reach:
+                nx, ny = x + dx, y + dy
                 if not (0 <= nx < size and 0 <= ny < size) or owner[ny][nx] in (-1, string) \
                         or owner[ny][nx] < z:
                     out[y][x] = "k"
@@ -747,8 +759,9 @@ def xpm(name, rows, purpose):
     return "\n".join(lines) + "\n"
 
 
-def png(path, width, height, pixels):
-    """Writes RGB pixels (a list of rows of (r, g, b)) as a PNG file."""
+def png_bytes(width, height, pixels):
+    """A PNG file of RGB or RGBA pixels (a list of rows of 3- or 4-tuples)."""
+    channels = len(pixels[0][0])
     raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in pixels)
 
     def chunk(kind, data):
@@ -756,10 +769,22 @@ def png(path, width, height, pixels):
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
     data = b"\x89PNG\r\n\x1a\n"
-    data += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    colour_type = 6 if channels == 4 else 2
+    data += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
     data += chunk(b"IDAT", zlib.compress(raw, 9))
     data += chunk(b"IEND", b"")
-    Path(path).write_bytes(data)
+    return data
+
+
+def png(path, width, height, pixels):
+    Path(path).write_bytes(png_bytes(width, height, pixels))
+
+
+def icon_png(rows):
+    """The application icon as a PNG with a transparent background, for the desktop's icon theme."""
+    clear = (0, 0, 0, 0)
+    pixels = [[clear if PALETTE[ch] is None else rgb(ch, None) + (255,) for ch in r] for r in rows]
+    return png_bytes(len(rows[0]), len(rows), pixels)
 
 
 def rgb(ch, background):
@@ -811,13 +836,21 @@ def main(argv):
         "kivo_32.xpm": xpm("kivo_32", balloon_rows(32), "kivo's application icon, 32 px"),
         "kivo_48.xpm": xpm("kivo_48", balloon_rows(48), "kivo's application icon, 48 px"),
     }
+    # The installed icons for the desktop's menu, at the usual icon-theme sizes.
+    for size in THEME_SIZES:
+        outputs[f"theme/kivo_{size}.png"] = icon_png(app16 if size == SIZE else balloon_rows(size))
     if "--check" in argv:
-        stale = [n for n, text in outputs.items() if (here / n).read_text() != text]
+        stale = [n for n, data in outputs.items() if not (here / n).exists() or
+                 (here / n).read_bytes() != (data if isinstance(data, bytes) else data.encode())]
         for n in stale:
             print(f"{n} is out of date; run {Path(__file__).name}")
         return 1 if stale else 0
-    for name, text in outputs.items():
-        (here / name).write_text(text)
+    (here / "theme").mkdir(exist_ok=True)
+    for name, data in outputs.items():
+        if isinstance(data, bytes):
+            (here / name).write_bytes(data)
+        else:
+            (here / name).write_text(data)
     if "--sheet" in argv:
         sheet = argv[argv.index("--sheet") + 1]
         contact_sheet(sheet, strip, [app16, balloon_rows(32), balloon_rows(48)])

@@ -52,7 +52,7 @@ mount --bind /dev "$root/dev"
 mount --bind /dev/pts "$root/dev/pts"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 in_root useradd -m -s /bin/sh anna
-mkdir -p "$root/tmp/anna-runtime" && in_root chown anna:anna /tmp/anna-runtime
+mkdir -p -m 700 "$root/tmp/anna-runtime" && in_root chown anna:anna /tmp/anna-runtime
 
 echo "== apt-get install ./$(basename "$deb")"
 cp "$deb" "$root/tmp/"
@@ -90,7 +90,7 @@ link=$root/etc/systemd/user/graphical-session.target.wants/kivo-daily.timer
 expect "timer enabled for all users ($(readlink "$link" 2>/dev/null))" test -L "$link"
 
 echo "== kivo runs from the package (offscreen, as a user)"
-today_key=$(date +%Y)$(date +%-m)$(date +%-d)
+today_key=$(date +%Y%m%d)
 # A record that is not near: the daily run shows nothing and ends by itself.
 far=$(date -d '+40 days' +%d%m)1990
 as_user "mkdir -p '.local/share/Velmik Fennaro' && printf '# NAME, BIRTHDATE\\r\\nBen,$far,4,-1,14,0,0,,0,0,\\r\\n' > '.local/share/Velmik Fennaro/kivos.ini'"

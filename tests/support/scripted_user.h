@@ -18,6 +18,11 @@ public:
     using Step = std::function<void(QWidget* window)>;
 
     ScriptedUser() {
+        // A window already open when the script starts (a setup window shown by the test) is not
+        // the script's to answer: it becomes the active modal window again whenever a nested one
+        // closes, and a poll landing in that moment must not take it for the next window.
+        if (QWidget* open = QApplication::activeModalWidget())
+            open->setProperty("scriptedUserSeen", true);
         timer_.setInterval(5);
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start();

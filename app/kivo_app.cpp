@@ -1,9 +1,8 @@
-// The daily run: load, decide which window the user sees, show the windows, save.
+// The daily run up to the decision whether any window opens, and its end: load, decide, save.
+// The window loop is in kivo_app_windows.cpp, with the windows.
 #include "app/kivo_app.h"
 
 #include "engine/date_text.h"
-#include "windows/kivo_dlg.h"
-#include "windows/reminder_dlg.h"
 
 namespace kivo {
 
@@ -52,24 +51,29 @@ std::string CKivoApp::todayKey() const {
     return dayKey(yearOf(today), monthOf(today), dayOf(today));
 }
 
-bool CKivoApp::InitInstance(const std::string& commandLine) {
+StartDecision CKivoApp::start(const std::string& commandLine) {
     report_ = RunReport{};
+    commandLine_ = commandLine;
     startUp();
-    RecordsFileReader recordsFile;
     // 9. The records file. When nothing but the reminder window can open, its records are tested
     // for being due in the same pass, since that alone then decides whether anything is shown.
     bool anyUpcomingDue = false;
     const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
-    firstRun_ = !findRecordsFile(recordsFile, dueDecides ? &anyUpcomingDue : nullptr);
+    firstRun_ = !findRecordsFile(dueDecides ? &anyUpcomingDue : nullptr);
     report_.firstRun = firstRun_;
-    if (endsWithoutAnyWindow(commandLine, anyUpcomingDue)) {
-        saveEverything(false);
-        return false;
+    StartDecision decision{windowOfPass()};
+    if (decision.firstWindow == StartDecision::Window::Reminder && !anyUpcomingDue) {
+        // The reminder window would end by itself, unseen and changing nothing: the usual log-on
+        // run, which needs neither the record list nor a display.
+        ++report_.reminderWindowsShown;
+        decision.firstWindow = StartDecision::Window::None;
     }
-    loadRecordsAndTexts(recordsFile);
-    recordsFile.close();
-    runWindows(commandLine);
-    return false;
+    return decision;
+}
+
+void CKivoApp::endWithoutWindows() {
+    recordsFile_.close();
+    saveEverything(false);
 }
 
 // Start-up up to the records file, and the stored settings: everything that a run needs before it
@@ -98,115 +102,57 @@ void CKivoApp::startUp() {
 
 // The records file from the working directory or else from the per-user folder; false when
 // neither could be read whole, which makes the run a first run.
-bool CKivoApp::findRecordsFile(RecordsFileReader& recordsFile, bool* anyUpcomingDue) {
-    if (readThrough(dataFolder + kRecordsFileName, recordsFile, anyUpcomingDue))
+bool CKivoApp::findRecordsFile(bool* anyUpcomingDue) {
+    if (readThrough(dataFolder + kRecordsFileName, anyUpcomingDue))
         return true;
     if (newShell) {
         dataFolder = platform_.folders.userDataFolder();
         platform_.folders.makeFolder(dataFolder);
     }
-    return readThrough(dataFolder + kRecordsFileName, recordsFile, anyUpcomingDue);
+    return readThrough(dataFolder + kRecordsFileName, anyUpcomingDue);
 }
 
 // Reads the file through to learn whether it can be read whole. With `anyUpcomingDue` given, its
 // records are tested on the way, each read into the same record, until one is due.
-bool CKivoApp::readThrough(const std::string& path, RecordsFileReader& recordsFile,
-                           bool* anyUpcomingDue) const {
+bool CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
     if (anyUpcomingDue)
         *anyUpcomingDue = false;
-    if (recordsFile.open(path) != TextReadStatus::Ok)
+    if (recordsFile_.open(path) != TextReadStatus::Ok)
         return false;
     if (anyUpcomingDue) {
         PersonRecord record;
         std::string mailPath; // the run's own is set when the list is built
         NextOccurrences nextOccurrences(today);
-        while (!*anyUpcomingDue && recordsFile.next(record, mailPath, RecordFields::DueTest)) {
+        while (!*anyUpcomingDue && recordsFile_.next(record, mailPath, RecordFields::DueTest)) {
             nextOccurrences.fill(record);
             *anyUpcomingDue = isUpcomingDue(record);
         }
     }
-    return recordsFile.finish() == TextReadStatus::Ok;
+    return recordsFile_.finish() == TextReadStatus::Ok;
 }
 
-// Whether the run can end before the record list is even built. With an empty command line and
-// records found, the reminder window is the only one that can open: the once-a-day rule may hold
-// it back, and it ends by itself, unseen and changing nothing, when no upcoming entry is due. That
-// is the usual log-on run, and then nothing but the settings is written.
-bool CKivoApp::endsWithoutAnyWindow(const std::string& commandLine, bool anyUpcomingDue) {
-    if (!commandLine.empty() || firstRun_)
-        return false;
+StartDecision::Window CKivoApp::windowOfPass() const {
+    if (!commandLine_.empty() || firstRun_)
+        return StartDecision::Window::Setup;
     if (onceADayHoldsBack())
-        return true;
-    if (anyUpcomingDue)
-        return false;
-    ++report_.reminderWindowsShown; // it opened and ended at once
-    return true;
+        return StartDecision::Window::None;
+    return StartDecision::Window::Reminder;
 }
 
 bool CKivoApp::onceADayHoldsBack() const {
     return settings.onceADay && settings.lastRun == todayKey();
 }
 
-void CKivoApp::loadRecordsAndTexts(RecordsFileReader& recordsFile) {
+void CKivoApp::loadRecordsAndTexts() {
     // 9. The records, from the file found above.
-    if (recordsFile.rewind())
-        recordsFile.appendRest(records, settings.mailPath);
+    if (recordsFile_.rewind())
+        recordsFile_.appendRest(records, settings.mailPath);
+    recordsFile_.close();
     // 10. The text table.
     loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
     // 12. The derived values of every record.
     for (PersonRecord& record : records)
         ComputeOccurrence(record, today);
-}
-
-void CKivoApp::runWindows(const std::string& commandLine) {
-    bool recordsChanged = false;
-    bool keepGoing = true;
-    while (true) {
-        bool goToSetup = false;
-        if (!commandLine.empty() || firstRun_) {
-            goToSetup = true;
-        } else if (onceADayHoldsBack()) {
-            keepGoing = false;
-        } else {
-            goToSetup = showReminderWindow(recordsChanged);
-            if (!goToSetup)
-                keepGoing = false;
-        }
-        if (goToSetup) {
-            showSetupWindow(recordsChanged);
-            firstRun_ = false;
-        }
-        if (!commandLine.empty() || !keepGoing)
-            break;
-    }
-    saveEverything(recordsChanged);
-}
-
-bool CKivoApp::showReminderWindow(bool& recordsChanged) {
-    ++report_.reminderWindowsShown;
-    CReminderDlg dialog(platform_, *random_);
-    dialog.records = &records;
-    dialog.texts = &texts;
-    dialog.settings = &settings;
-    dialog.presets = &presets;
-    dialog.today = today;
-    dialog.setupRequested = -1;
-    dialog.DoModal();
-    if (dialog.modified)
-        recordsChanged = true;
-    return dialog.setupRequested == 1;
-}
-
-void CKivoApp::showSetupWindow(bool& recordsChanged) {
-    ++report_.setupWindowsShown;
-    CKivoDlg dialog(platform_);
-    dialog.records = &records;
-    dialog.texts = &texts;
-    dialog.settings = &settings;
-    dialog.dataFolder = dataFolder;
-    dialog.DoModal();
-    if (dialog.modified)
-        recordsChanged = true;
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {

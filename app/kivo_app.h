@@ -15,13 +15,34 @@
 
 namespace kivo {
 
+// What the start of a run decided, before any window code is loaded or any display is asked for.
+// Whatever can make a run open a window belongs in here, so that the run without a window and the
+// run with windows can never disagree.
+struct StartDecision {
+    // The window the run opens first, or none: the run then ends at once and needs no display.
+    enum class Window { None, Reminder, Setup };
+    Window firstWindow = Window::None;
+
+    bool opensWindow() const { return firstWindow != Window::None; }
+};
+
 class CKivoApp {
 public:
     explicit CKivoApp(Platform& platform);
 
-    // The whole run; the command line's only meaning is whether it is empty. Returns false, as
-    // there is nothing left to run after it.
+    // The whole run in this process: start(), then the windows or the end without them. The
+    // command line's only meaning is whether it is empty. Returns false, as there is nothing left
+    // to run after it.
     bool InitInstance(const std::string& commandLine);
+
+    // Start-up up to the decision whether any window opens. Of the platform it uses only the
+    // clock, the folders, the locale and the settings store, so it runs before the GUI exists.
+    StartDecision start(const std::string& commandLine);
+    // The end of a run that opens no window: the settings are written, the records untouched.
+    void endWithoutWindows();
+    // The window loop and the end of the run, after start() decided that a window opens. Built
+    // with the windows, and needs the application of the GUI.
+    void runWindows();
 
     RecordList records;
     TextTable texts;
@@ -43,14 +64,14 @@ public:
 
 private:
     void startUp();
-    bool findRecordsFile(RecordsFileReader& recordsFile, bool* anyUpcomingDue);
-    bool readThrough(const std::string& path, RecordsFileReader& recordsFile,
-                     bool* anyUpcomingDue) const;
-    bool endsWithoutAnyWindow(const std::string& commandLine, bool anyUpcomingDue);
+    bool findRecordsFile(bool* anyUpcomingDue);
+    bool readThrough(const std::string& path, bool* anyUpcomingDue);
+    // The window a pass of the window loop starts with, by the command line, the first-run rule
+    // and the once-a-day rule.
+    StartDecision::Window windowOfPass() const;
     bool onceADayHoldsBack() const;
     std::string todayKey() const;
-    void loadRecordsAndTexts(RecordsFileReader& recordsFile);
-    void runWindows(const std::string& commandLine);
+    void loadRecordsAndTexts();
     // Shows the reminder window; returns whether the user asked for the setup window.
     bool showReminderWindow(bool& recordsChanged);
     void showSetupWindow(bool& recordsChanged);
@@ -58,6 +79,8 @@ private:
 
     Platform& platform_;
     std::unique_ptr<RandomSource> random_;
+    std::string commandLine_;
+    RecordsFileReader recordsFile_;
     bool firstRun_ = false;
     RunReport report_;
 };

@@ -1,0 +1,64 @@
+// The daily run's window loop: the reminder window and the setup window, one after another.
+#include "app/kivo_app.h"
+
+#include "windows/kivo_dlg.h"
+#include "windows/reminder_dlg.h"
+
+namespace kivo {
+
+bool CKivoApp::InitInstance(const std::string& commandLine) {
+    if (start(commandLine).opensWindow())
+        runWindows();
+    else
+        endWithoutWindows();
+    return false;
+}
+
+void CKivoApp::runWindows() {
+    loadRecordsAndTexts();
+    bool recordsChanged = false;
+    while (true) {
+        const StartDecision::Window window = windowOfPass();
+        bool goToSetup = window == StartDecision::Window::Setup;
+        if (window == StartDecision::Window::Reminder)
+            goToSetup = showReminderWindow(recordsChanged);
+        if (goToSetup) {
+            showSetupWindow(recordsChanged);
+            firstRun_ = false;
+        }
+        // The reminder window ends the run unless it asked for the setup window, which then
+        // leads back to it; a command line ends it after the setup window.
+        if (!commandLine_.empty() || !goToSetup)
+            break;
+    }
+    saveEverything(recordsChanged);
+}
+
+bool CKivoApp::showReminderWindow(bool& recordsChanged) {
+    ++report_.reminderWindowsShown;
+    CReminderDlg dialog(platform_, *random_);
+    dialog.records = &records;
+    dialog.texts = &texts;
+    dialog.settings = &settings;
+    dialog.presets = &presets;
+    dialog.today = today;
+    dialog.setupRequested = -1;
+    dialog.DoModal();
+    if (dialog.modified)
+        recordsChanged = true;
+    return dialog.setupRequested == 1;
+}
+
+void CKivoApp::showSetupWindow(bool& recordsChanged) {
+    ++report_.setupWindowsShown;
+    CKivoDlg dialog(platform_);
+    dialog.records = &records;
+    dialog.texts = &texts;
+    dialog.settings = &settings;
+    dialog.dataFolder = dataFolder;
+    dialog.DoModal();
+    if (dialog.modified)
+        recordsChanged = true;
+}
+
+} // namespace kivo

@@ -1,0 +1,62 @@
+// The windows' half of the program: the application of the GUI and the windows of a run.
+#include "app/windows_entry.h"
+
+#include "platform/desktop_platform.h"
+#include "resources/icons.h"
+
+#include <QWidget>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
+
+namespace kivo {
+
+std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
+    auto application = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kivo"));
+    QApplication::setOrganizationName(QStringLiteral("Velmik"));
+    initResources();
+    return application;
+}
+
+int showWindows(CKivoApp* app, StartPlatform& platform) {
+    DesktopShell shell;
+    DesktopMessageBoxes messages;
+    platform.shell.desktop = &shell;
+    platform.platform.screenDpi = primaryScreenDpi();
+    const RaiseOnRequest raising(platform.raiseRequests);
+    platform.messages.join(&messages);
+    if (app)
+        app->runWindows();
+    platform.messages.join(nullptr);
+    platform.shell.desktop = nullptr;
+    return 0;
+}
+
+int openWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform) {
+    const std::unique_ptr<QApplication> application = makeApplication(argc, argv);
+    return showWindows(app, platform);
+}
+
+RaiseOnRequest::RaiseOnRequest(int requests) {
+    if (requests < 0)
+        return;
+    notifier_ = std::make_unique<QSocketNotifier>(requests, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [requests] {
+#if defined(Q_OS_UNIX)
+        char notes[16];
+        while (::read(requests, notes, sizeof notes) > 0) {
+        }
+#endif
+        // Every window of the run is modal, and only one is open at a time.
+        if (QWidget* window = QApplication::activeModalWidget()) {
+            if (window->isMinimized())
+                window->showNormal();
+            window->raise();
+            window->activateWindow();
+        }
+    });
+}
+
+} // namespace kivo

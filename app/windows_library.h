@@ -1,0 +1,12 @@
+// What the program and its window library agree on: the name and the type of the library's entry.
+#pragma once
+
+namespace kivo {
+
+class CKivoApp;
+struct StartPlatform;
+
+inline constexpr const char* kWindowsEntryName = "kivoOpenWindows";
+using WindowsLibraryEntry = int (*)(int* argc, char** argv, CKivoApp* app, StartPlatform* platform);
+
+} // namespace kivo

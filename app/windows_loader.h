@@ -1,0 +1,12 @@
+// Loads the window library when a run opens a window, and hands the run to it.
+#pragma once
+
+#include "app/start.h"
+
+namespace kivo {
+
+// The WindowsEntry of the program: loads the window library from beside the program (or from its
+// installed place) and calls its entry. A library that cannot be loaded is reported, status 1.
+int openLoadedWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform);
+
+} // namespace kivo

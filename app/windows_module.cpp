@@ -1,0 +1,13 @@
+// The entry of the window library, which the program loads only when a window opens.
+#include "app/windows_entry.h"
+#include "app/windows_library.h"
+
+#include <type_traits>
+
+extern "C" Q_DECL_EXPORT int kivoOpenWindows(int* argc, char** argv, kivo::CKivoApp* app,
+                                             kivo::StartPlatform* platform) {
+    return kivo::openWindows(*argc, argv, app, *platform);
+}
+
+// The program calls the entry as this type.
+static_assert(std::is_same_v<decltype(&kivoOpenWindows), kivo::WindowsLibraryEntry>);

@@ -1,17 +1,27 @@
 #!/usr/bin/env python3
-"""Times the log-on run of kivo that finds nothing due, against a bare Qt Widgets program.
+"""Times kivo's start against a bare Qt Widgets program, paired in one run.
 
-Usage: bench/startup_bench.py [build-dir] [records] [runs] [--new-day]
-Generates a records file of `records` lines of which none is due today, runs both programs
-offscreen `runs` times each in a scratch folder, and prints median wall times and peak memory.
-Every run after the first is a second start on the same day, which changes no stored setting.
-With --new-day each kivo run finds "lastrun" set to an earlier day, as the first log-on of a day
-does, so that it writes its settings back to disk.
+Usage:
+  bench/startup_bench.py [build-dir] [records] [runs] [--new-day] [--no-display]
+      The log-on run that finds nothing due: a records file of `records` lines of which none is
+      due today; both programs run offscreen `runs` times each, taking turns, in a scratch
+      folder; prints median wall times and peak memory. Every run after the first is a second
+      start on the same day, which changes no stored setting. With --new-day each kivo run finds
+      "lastrun" set to an earlier day, as the first log-on of a day does, so that it writes its
+      settings back to disk. With --no-display kivo runs with no display variable at all, as the
+      daily timer does before the desktop is ready.
+  bench/startup_bench.py [build-dir] [records] [runs] --windowed [--baseline OTHER-KIVO]
+      The log-on run that opens the reminder window: 0.5 % of the records are due today. Runs
+      under an Xvfb of its own and times each start until its window is mapped on the display,
+      then ends it. With --baseline, another kivo binary (an older build) takes turns with this
+      one on the same files. The display is :54, or $KIVO_BENCH_DISPLAY.
 """
+import ctypes
 import datetime
 import os
 import random
 import resource
+import select
 import statistics
 import subprocess
 import sys
@@ -19,17 +29,20 @@ import tempfile
 import time
 
 
-def make_records(path, count, today):
+def make_records(path, count, today, due_every=0):
     rnd = random.Random(7)
     with open(path, "wb") as f:
         f.write(b"# NAME, BIRTHDATE, ICON, SKIPYEAR, DAYSINADVANCE, NOTABIRTHDAY, INFOONLY, "
                 b"EMAIL, DONTPRINT, LEAPLING\r\n")
         for i in range(count):
-            while True:
-                month, day = rnd.randint(1, 12), rnd.randint(1, 28)
-                if (month, day) != (today.month, today.day):
-                    break
-            # Advance 0: due only on the day itself, which none of them is.
+            if due_every and i % due_every == 0:
+                month, day = today.month, today.day
+            else:
+                while True:
+                    month, day = rnd.randint(1, 12), rnd.randint(1, 28)
+                    if (month, day) != (today.month, today.day):
+                        break
+            # Advance 0: due only on the day itself.
             line = "Person %d,%02d%02d%04d,%d,-1,0,%d,0,p%d@example.org,0,1,\r\n" % (
                 i, day, month, rnd.randint(1930, 2020), rnd.randint(0, 31), rnd.randint(0, 3), i)
             f.write(line.encode())
@@ -48,10 +61,8 @@ def run(cmd, cwd, env, before=None):
     if before:
         before()
     start = time.perf_counter()
-    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
     subprocess.run(cmd, cwd=cwd, env=env, check=True, stdout=subprocess.DEVNULL)
-    wall = time.perf_counter() - start
-    return wall, before
+    return time.perf_counter() - start
 
 
 def peak_rss_kb(cmd, cwd, env, before=None):
@@ -67,38 +78,150 @@ def peak_rss_kb(cmd, cwd, env, before=None):
     return int(out.strip())
 
 
-def main():
-    args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    new_day = "--new-day" in sys.argv[1:]
-    build = args[0] if len(args) > 0 else "build"
-    count = int(args[1]) if len(args) > 1 else 100000
-    runs = int(args[2]) if len(args) > 2 else 15
+def scratch_env(scratch):
+    runtime = os.path.join(scratch, "runtime")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    return dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=scratch,
+                XDG_CONFIG_HOME=os.path.join(scratch, "config"),
+                XDG_DATA_HOME=os.path.join(scratch, "data"), XDG_RUNTIME_DIR=runtime)
+
+
+def quiet(build, count, runs, new_day, no_display):
     kivo = os.path.abspath(os.path.join(build, "app", "kivo"))
     bare = os.path.abspath(os.path.join(build, "bench", "bare_qt"))
     with tempfile.TemporaryDirectory() as scratch:
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=scratch,
-                   XDG_CONFIG_HOME=os.path.join(scratch, "config"),
-                   XDG_DATA_HOME=os.path.join(scratch, "data"))
+        env = scratch_env(scratch)
+        kivo_env = dict(env)
+        if no_display:
+            for name in ("QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"):
+                kivo_env.pop(name, None)
         make_records(os.path.join(scratch, "kivos.ini"), count, datetime.date.today())
         # Settings exist, as on every log-on after the first.
-        subprocess.run([kivo], cwd=scratch, env=env, check=True)
+        subprocess.run([kivo], cwd=scratch, env=kivo_env, check=True)
         settings_file = os.path.join(scratch, "config", "Velmik", "kivo.conf")
         yesterday = (datetime.date.today() - datetime.timedelta(days=1)).strftime("%Y%m%d")
-        results = {}
-        for name, cmd in (("bare Qt", [bare]), ("kivo", [kivo])):
-            before = None
-            if new_day and name == "kivo":
-                before = lambda: set_last_run(settings_file, yesterday)
-            run(cmd, scratch, env, before)  # warm the caches
-            walls = []
-            for _ in range(runs):
-                walls.append(run(cmd, scratch, env, before)[0])
-            results[name] = (statistics.median(walls), peak_rss_kb(cmd, scratch, env, before))
-        for name, (wall, rss) in results.items():
-            print("%-8s median %.1f ms  peak %.1f MB" % (name, wall * 1000, rss / 1024))
-        ratio = results["kivo"][0] / results["bare Qt"][0]
-        print("kivo / bare Qt: %.2f (records: %d, runs: %d%s)"
-              % (ratio, count, runs, ", new day" if new_day else ""))
+        before = (lambda: set_last_run(settings_file, yesterday)) if new_day else None
+        programs = (("bare Qt", [bare], env, None), ("kivo", [kivo], kivo_env, before))
+        walls = {name: [] for name, *_ in programs}
+        for name, cmd, e, b in programs:
+            run(cmd, scratch, e, b)  # warm the caches
+        for _ in range(runs):  # taking turns, so that a busy moment hits both
+            for name, cmd, e, b in programs:
+                walls[name].append(run(cmd, scratch, e, b))
+        results = {name: (statistics.median(walls[name]), peak_rss_kb(cmd, scratch, e, b))
+                   for name, cmd, e, b in programs}
+    for name, (wall, rss) in results.items():
+        print("%-8s median %.1f ms  peak %.1f MB" % (name, wall * 1000, rss / 1024))
+    ratio = results["kivo"][0] / results["bare Qt"][0]
+    print("kivo / bare Qt: %.2f (records: %d, runs: %d%s%s)"
+          % (ratio, count, runs, ", new day" if new_day else "",
+             ", no display" if no_display else ""))
+
+
+class MapWatch:
+    """Waits for a top-level window to be mapped on an X display (Xlib through ctypes)."""
+    MAP_NOTIFY = 19
+    SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+
+    def __init__(self, display):
+        self.x = ctypes.CDLL("libX11.so.6")
+        self.x.XOpenDisplay.restype = ctypes.c_void_p
+        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        self.x.XPending.argtypes = [ctypes.c_void_p]
+        self.x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        self.x.XFlush.argtypes = [ctypes.c_void_p]
+        self.x.XConnectionNumber.argtypes = [ctypes.c_void_p]
+        self.dpy = self.x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise RuntimeError("cannot open display " + display)
+        root = self.x.XDefaultRootWindow(self.dpy)
+        self.x.XSelectInput(self.dpy, root, self.SUBSTRUCTURE_NOTIFY_MASK)
+        self.x.XFlush(self.dpy)
+        self.fd = self.x.XConnectionNumber(self.dpy)
+        self.event = ctypes.create_string_buffer(192)
+
+    def drain(self):
+        while self.x.XPending(self.dpy):
+            self.x.XNextEvent(self.dpy, self.event)
+
+    def wait_for_map(self, process):
+        """Seconds from now until a window that is not override-redirect is mapped."""
+        while True:
+            while self.x.XPending(self.dpy):
+                self.x.XNextEvent(self.dpy, self.event)
+                kind = int.from_bytes(self.event.raw[0:4], "little")
+                override = int.from_bytes(self.event.raw[48:52], "little")
+                if kind == self.MAP_NOTIFY and not override:
+                    return
+            if process.poll() is not None:
+                raise RuntimeError("kivo ended without a window: status %d" % process.returncode)
+            select.select([self.fd], [], [], 0.05)
+
+
+def windowed(build, count, runs, baseline, display):
+    kivo = os.path.abspath(os.path.join(build, "app", "kivo"))
+    programs = [("kivo", kivo)] + ([("baseline", os.path.abspath(baseline))] if baseline else [])
+    read_fd, write_fd = os.pipe()
+    # Xvfb writes the display's number to the pipe once it takes connections.
+    xvfb = subprocess.Popen(["Xvfb", display, "-displayfd", str(write_fd), "-screen", "0",
+                             "1280x800x24", "-nolisten", "tcp"], pass_fds=(write_fd,),
+                            stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    ready = os.read(read_fd, 16)
+    os.close(read_fd)
+    if not ready:
+        raise RuntimeError("Xvfb did not start on " + display)
+    try:
+        watch = MapWatch(display)
+        with tempfile.TemporaryDirectory() as scratch:
+            env = scratch_env(scratch)
+            env.pop("QT_QPA_PLATFORM")
+            env["DISPLAY"] = display
+            make_records(os.path.join(scratch, "kivos.ini"), count, datetime.date.today(),
+                         due_every=200)
+            times = {name: [] for name, _ in programs}
+            for turn in range(runs + 1):
+                for name, program in programs:
+                    watch.drain()
+                    start = time.perf_counter()
+                    process = subprocess.Popen([program], cwd=scratch, env=env,
+                                               stdout=subprocess.DEVNULL)
+                    watch.wait_for_map(process)
+                    wall = time.perf_counter() - start
+                    process.kill()
+                    process.wait()
+                    if turn > 0:  # the first turn warms the caches
+                        times[name].append(wall)
+        for name, _ in programs:
+            print("%-8s to the reminder window: median %.1f ms" % (
+                name, statistics.median(times[name]) * 1000))
+        if baseline:
+            print("kivo / baseline: %.2f (records: %d, 0.5 %% due, runs: %d)" % (
+                statistics.median(times["kivo"]) / statistics.median(times["baseline"]), count,
+                runs))
+    finally:
+        xvfb.kill()
+        xvfb.wait()
+
+
+def main():
+    argv = sys.argv[1:]
+    baseline = None
+    if "--baseline" in argv:
+        i = argv.index("--baseline")
+        baseline = argv[i + 1]
+        del argv[i:i + 2]
+    args = [a for a in argv if not a.startswith("--")]
+    build = args[0] if len(args) > 0 else "build"
+    count = int(args[1]) if len(args) > 1 else 100000
+    runs = int(args[2]) if len(args) > 2 else 15
+    if "--windowed" in argv:
+        windowed(build, count, runs, baseline, os.environ.get("KIVO_BENCH_DISPLAY", ":54"))
+    else:
+        quiet(build, count, runs, "--new-day" in argv, "--no-display" in argv)
 
 
 if __name__ == "__main__":

@@ -63,6 +63,10 @@ void LateMessageBoxes::error(const std::string& text) {
     say(Kind::Error, text);
 }
 
+bool LateMessageBoxes::question(const std::string& text) {
+    return desktop_ && desktop_->question(text);
+}
+
 void LateMessageBoxes::say(Kind kind, const std::string& text) {
     if (!desktop_) {
         pending_.emplace_back(kind, text);

@@ -26,6 +26,9 @@ public:
     void information(const std::string& text) override;
     void warning(const std::string& text) override;
     void error(const std::string& text) override;
+    // A question needs an answer now: before the desktop is joined nobody can give one, and the
+    // answer is No.
+    bool question(const std::string& text) override;
     // Joins the desktop's message boxes (or parts from them, with nullptr) and shows on them what
     // was said before.
     void join(MessageBoxes* desktop);

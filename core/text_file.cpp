@@ -13,6 +13,9 @@
 #if defined(_WIN32)
 #include <io.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -50,6 +53,117 @@ std::string errnoText(int error) {
     return std::strerror(error != 0 ? error : EIO);
 }
 
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+const char* tooLargeText() {
+    return "it is larger than 1 GiB";
+}
+
+// Opens `path` for reading only when it is a regular file within the size limit: a pipe would
+// block the start until someone writes into it, and a device may never end. On failure `missing`
+// tells whether there is no such file at all, and `failure` says why.
+std::FILE* openRegularFile(const std::string& path, bool& missing, std::string& failure) {
+    missing = false;
+#if defined(_WIN32)
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::path(path), ec);
+    if (!fs::exists(status)) {
+        missing = true;
+        failure = errnoText(ENOENT);
+        return nullptr;
+    }
+    if (!fs::is_regular_file(status)) {
+        failure = fs::is_directory(status) ? "it is a folder" : "it is not a regular file";
+        return nullptr;
+    }
+    const auto size = fs::file_size(fs::path(path), ec);
+    if (!ec && static_cast<long long>(size) > kTextFileSizeLimit) {
+        failure = tooLargeText();
+        return nullptr;
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        failure = errnoText(errno);
+    return file;
+#else
+    // The type is looked at before opening (opening some devices does something by itself), and
+    // again on what was opened, in case the name changed meanwhile.
+    auto refuse = [&failure](const struct stat& info) {
+        if (S_ISDIR(info.st_mode))
+            failure = "it is a folder";
+        else if (!S_ISREG(info.st_mode))
+            failure = "it is not a regular file";
+        else if (info.st_size > kTextFileSizeLimit)
+            failure = tooLargeText();
+        else
+            return false;
+        return true;
+    };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        missing = error == ENOENT || error == ENOTDIR;
+        failure = errnoText(error);
+        return nullptr;
+    }
+    if (refuse(info))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        missing = error == ENOENT;
+        failure = errnoText(error);
+        return nullptr;
+    }
+    if (::fstat(fd, &info) != 0 || refuse(info)) {
+        if (failure.empty())
+            failure = errnoText(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        failure = errnoText(errno);
+        ::close(fd);
+    }
+    return file;
+#endif
+}
+
+// Whether anything but blanks, line ends and further Ctrl-Z is in `bytes`.
+bool holdsText(const char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        switch (bytes[i]) {
+        case ' ':
+        case '\t':
+        case '\r':
+        case '\n':
+        case '\0':
+        case kCtrlZ:
+            break;
+        default:
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the rest of an open file holds text (see holdsText); reads at most up to the size limit.
+bool restHoldsText(std::FILE* file, long long readSoFar) {
+    char chunk[4096];
+    while (readSoFar <= kTextFileSizeLimit) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file);
+        if (holdsText(chunk, n))
+            return true;
+        if (n < sizeof chunk)
+            return false;
+        readSoFar += static_cast<long long>(n);
+    }
+    return true;
+}
+
 // Pushes what was written to the disk itself, so that the rename never publishes a file whose
 // bytes are still only in the cache.
 bool syncToDisk(std::FILE* file) {
@@ -70,6 +184,38 @@ fs::path resolveTarget(const std::string& path) {
             return real;
     }
     return target;
+}
+
+// Whether the user may not write `target` (an existing file): the rename of a safe save would
+// replace a read-only file all the same, so this is asked first. A file without any write
+// permission counts as read-only even for the administrator, who may write anything.
+bool isReadOnly(const fs::path& target, std::string& reason) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (ec || !fs::exists(status))
+        return false;
+    constexpr fs::perms kAnyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    bool denied = (status.permissions() & kAnyWrite) == fs::perms::none;
+#if !defined(_WIN32)
+    denied = denied || ::access(target.c_str(), W_OK) != 0;
+#endif
+    if (denied)
+        reason = errnoText(EACCES) + " (the file is read-only)";
+    return denied;
+}
+
+// The name a temporary file of `target` gets: its own name, ".tmp" and eight hexadecimal digits.
+constexpr std::string_view kTemporaryMark = ".tmp";
+constexpr std::size_t kTemporaryDigits = 8;
+
+bool isTemporaryOf(const std::string& name, const std::string& targetName) {
+    if (name.size() != targetName.size() + kTemporaryMark.size() + kTemporaryDigits ||
+        name.compare(0, targetName.size(), targetName) != 0 ||
+        name.compare(targetName.size(), kTemporaryMark.size(), kTemporaryMark) != 0)
+        return false;
+    return std::all_of(name.end() - kTemporaryDigits, name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 // Creates a temporary file beside `target` that did not exist before, so that two saves cannot
@@ -97,6 +243,8 @@ std::FILE* createTemporary(const fs::path& target, fs::path& temporary, int& err
 
 std::vector<std::string> splitTextLines(std::string_view bytes) {
     std::vector<std::string> lines;
+    if (bytes.starts_with(kUtf8Mark))
+        bytes.remove_prefix(3);
     TextLines walk(bytes.substr(0, bytes.find(kCtrlZ)));
     for (std::string_view line; walk.next(line);)
         lines.emplace_back(line);
@@ -105,11 +253,7 @@ std::vector<std::string> splitTextLines(std::string_view bytes) {
 
 TextReadStatus TextFileLines::open(const std::string& path) {
     close();
-    // A folder opens as a file on some systems and not on others; it is never a text file.
-    std::error_code ec;
-    if (fs::is_directory(fs::path(path), ec))
-        return TextReadStatus::CannotOpen;
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_.reset(openRegularFile(path, missing_, failure_));
     if (!file_)
         return TextReadStatus::CannotOpen;
     // The reading goes through our own buffer; a second one in the library would only copy.
@@ -119,14 +263,23 @@ TextReadStatus TextFileLines::open(const std::string& path) {
         buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     }
     atEnd_ = false;
+    atStart_ = true;
     return TextReadStatus::Ok;
 }
 
 void TextFileLines::close() {
     file_.reset();
     begin_ = scanned_ = end_ = 0;
+    total_ = 0;
     atEnd_ = true;
+    atStart_ = false;
     failed_ = false;
+    missing_ = false;
+    cutByCtrlZ_ = false;
+    encodingKnown_ = false;
+    encoding_ = TextEncoding::Utf8;
+    utf8_.reset();
+    failure_.clear();
 }
 
 bool TextFileLines::rewind() {
@@ -134,8 +287,12 @@ bool TextFileLines::rewind() {
         return false;
     std::clearerr(file_.get());
     begin_ = scanned_ = end_ = 0;
+    total_ = 0;
     atEnd_ = false;
+    atStart_ = true;
     failed_ = false;
+    failure_.clear();
+    utf8_.reset(); // the encoding found by an earlier pass stays known
     return true;
 }
 
@@ -160,30 +317,67 @@ bool TextFileLines::fill() {
     }
     const std::size_t wanted = capacity_ - end_;
     std::size_t n = std::fread(data + end_, 1, wanted, file_.get());
+    total_ += static_cast<long long>(n);
     if (const void* ctrlZ = std::memchr(data + end_, kCtrlZ, n)) {
-        // The file ends here; nothing behind it is read, so no failure further on can count.
-        n = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - (data + end_));
+        // The file ends here; nothing behind it is read as lines, so no failure further on can
+        // count. Whether text follows matters only to whoever rewrites the file.
+        const std::size_t kept =
+            static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - (data + end_));
+        cutByCtrlZ_ = holdsText(data + end_ + kept + 1, n - kept - 1) ||
+                      (n == wanted && restHoldsText(file_.get(), total_));
+        n = kept;
         atEnd_ = true;
+    } else if (total_ > kTextFileSizeLimit) {
+        // The file grew beyond the limit while it was being read.
+        atEnd_ = true;
+        failed_ = true;
+        failure_ = tooLargeText();
     } else if (n < wanted) {
         atEnd_ = true;
         failed_ = std::ferror(file_.get()) != 0;
+        if (failed_)
+            failure_ = errnoText(errno);
     }
+    std::size_t skipped = 0;
+    if (atStart_) {
+        atStart_ = false;
+        if (n >= 3 && std::memcmp(data + end_, kUtf8Mark, 3) == 0) {
+            skipped = 3;
+            begin_ = scanned_ = end_ + 3;
+        }
+    }
+    utf8_.feed(data + end_ + skipped, n - skipped);
     end_ += n;
-    return n > 0;
+    if (atEnd_ && !failed_ && !encodingKnown_) {
+        encodingKnown_ = true;
+        encoding_ = utf8_.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    }
+    return n > skipped;
 }
 
 bool TextFileLines::next(std::string_view& line) {
     for (;;) {
         const char* data = buffer_.get();
-        const void* lf =
-            scanned_ < end_ ? std::memchr(data + scanned_, '\n', end_ - scanned_) : nullptr;
-        if (lf) {
+        const char* from = data + scanned_;
+        const char* to = data + end_;
+        const auto* lf =
+            from < to ? static_cast<const char*>(std::memchr(from, '\n', to - from)) : nullptr;
+        const char* beforeLf = lf ? lf : to;
+        const auto* cr = from < beforeLf
+                             ? static_cast<const char*>(std::memchr(from, '\r', beforeLf - from))
+                             : nullptr;
+        if (cr && cr + 1 == to && !atEnd_) {
+            // Whether an LF follows this CR is only known after the next read.
+            scanned_ = static_cast<std::size_t>(cr - data);
+            if (!fill())
+                atEnd_ = true;
+            continue;
+        }
+        if (const char* stop = cr ? cr : lf) {
             const char* start = data + begin_;
-            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-            begin_ += length + 1;
+            const std::size_t length = static_cast<std::size_t>(stop - start);
+            begin_ += length + (cr && cr + 1 == lf ? 2 : 1);
             scanned_ = begin_;
-            if (length > 0 && start[length - 1] == '\r')
-                --length;
             line = std::string_view(start, length);
             return true;
         }
@@ -191,8 +385,7 @@ bool TextFileLines::next(std::string_view& line) {
         if (!fill())
             break;
     }
-    // A last line without LF is a line too, and keeps a CR at its end, unless a failed read may
-    // have cut it off.
+    // A last line without a line end is a line too, unless a failed read may have cut it off.
     if (begin_ == end_ || failed_)
         return false;
     line = std::string_view(buffer_.get() + begin_, end_ - begin_);
@@ -212,8 +405,18 @@ TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& l
     const TextReadStatus opened = file.open(path);
     if (opened != TextReadStatus::Ok)
         return opened;
+    const std::size_t first = lines.size();
     for (std::string_view line; file.next(line);)
         lines.emplace_back(line);
+    // A file that broke off part-way is judged by what was read of it.
+    const TextEncoding encoding = file.encodingKnown() ? file.encoding() : [&] {
+        Utf8Validator utf8;
+        for (std::size_t i = first; i < lines.size(); ++i)
+            utf8.feed(lines[i]);
+        return utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    }();
+    for (std::size_t i = first; i < lines.size(); ++i)
+        decodeInPlace(lines[i], encoding);
     return file.status();
 }
 
@@ -234,6 +437,9 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, std:
     };
 
     const fs::path target = resolveTarget(path);
+    std::string readOnly;
+    if (isReadOnly(target, readOnly))
+        return fail(readOnly);
     fs::path temporary;
     int openError = 0;
     FileCloser file(createTemporary(target, temporary, openError));
@@ -261,11 +467,17 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, std:
         return fail(errnoText(closeError));
     }
 
-    // The new file keeps the permissions the user gave the old one.
+    // The new file keeps the permissions the user gave the old one, as long as they let the user
+    // read and write it; a file the next run could not read would be as good as lost.
     std::error_code ec;
     const fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::exists(old))
-        fs::permissions(temporary, old.permissions(), fs::perm_options::replace, ec);
+    if (!ec && fs::exists(old)) {
+        constexpr fs::perms kUserReadWrite = fs::perms::owner_read | fs::perms::owner_write;
+        const fs::perms kept = (old.permissions() & kUserReadWrite) == kUserReadWrite
+                                   ? old.permissions() & fs::perms::mask
+                                   : kUserReadWrite;
+        fs::permissions(temporary, kept, fs::perm_options::replace, ec);
+    }
 
     ec.clear();
     fs::rename(temporary, target, ec);
@@ -274,6 +486,58 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, std:
         return fail(ec.message());
     }
     return true;
+}
+
+CopyResult keepCopyOnce(const std::string& path, const std::string& copy, std::string* error) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(fs::path(copy), ec)))
+        return CopyResult::AlreadyThere;
+    fs::copy_file(fs::path(path), fs::path(copy), fs::copy_options::none, ec);
+    if (ec == std::errc::file_exists)
+        return CopyResult::AlreadyThere;
+    if (ec) {
+        if (error)
+            *error = ec.message();
+        std::error_code ignored;
+        fs::remove(fs::path(copy), ignored); // a copy cut short is no copy
+        return CopyResult::Failed;
+    }
+    return CopyResult::Made;
+}
+
+void removeStaleTemporaries(const std::string& path) {
+    const fs::path target = resolveTarget(path);
+    const std::string targetName = target.filename().string();
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryOf(it->path().filename().string(), targetName) && it->is_regular_file(ec))
+            stale.push_back(it->path());
+    for (const fs::path& file : stale)
+        fs::remove(file, ec);
+}
+
+FolderInUse::FolderInUse(const std::string& folder) {
+#if defined(_WIN32)
+    (void)folder;
+#else
+    // Every run holds a shared lock on the folder while it lives; one that finds nobody else
+    // holding one is alone. The exclusive lock taken to find out is turned into a shared one at
+    // once, so that the next run sees this one.
+    handle_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (handle_ < 0)
+        return;
+    alone_ = ::flock(handle_, LOCK_EX | LOCK_NB) == 0;
+    ::flock(handle_, LOCK_SH | LOCK_NB);
+#endif
+}
+
+FolderInUse::~FolderInUse() {
+#if !defined(_WIN32)
+    if (handle_ >= 0)
+        ::close(handle_);
+#endif
 }
 
 } // namespace kivo

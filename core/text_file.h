@@ -1,7 +1,10 @@
 // Text files under the text-mode rules of the original platform, byte-identical everywhere:
 // lines are written with CR LF; on reading, LF ends a line, a CR just before it is dropped and a
-// Ctrl-Z (0x1A) ends the file.
+// Ctrl-Z (0x1A) ends the file. A CR that no LF follows ends a line too (files from other editors;
+// the writer never writes one), and a UTF-8 byte-order mark at the start is skipped.
 #pragma once
+
+#include "text_encoding.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -17,9 +20,13 @@ namespace kivo {
 // a file that ends with LF has no extra empty line after it.
 std::vector<std::string> splitTextLines(std::string_view bytes);
 
-// How a read ended: every line read, the file not opened (missing, unreadable, or a folder), or a
-// read that failed part-way.
+// How a read ended: every line read, the file not opened (missing, unreadable, not a regular
+// file, or too large), or a read that failed part-way.
 enum class TextReadStatus { Ok, CannotOpen, ReadError };
+
+// No data file of the program comes near this; anything larger is refused as unreadable rather
+// than read into memory.
+inline constexpr long long kTextFileSizeLimit = 1LL << 30;
 
 // Reads a text file line by line by the reading rules above, through one buffer of a few pages
 // that is used again and again: a large file costs no more memory than its longest line, and what
@@ -30,8 +37,20 @@ public:
     TextFileLines(const TextFileLines&) = delete;
     TextFileLines& operator=(const TextFileLines&) = delete;
 
-    // Opens the file: Ok, or CannotOpen (missing, unreadable, or a folder).
+    // Opens the file: Ok, or CannotOpen (missing, unreadable, or not a regular file: a folder, a
+    // pipe or a device is never opened for reading, so that nothing can block or run forever).
     TextReadStatus open(const std::string& path);
+    // After a failed open: whether there is simply no such file.
+    bool missing() const { return missing_; }
+    // Why the file could not be opened or read to its end; empty when nothing failed.
+    const std::string& failure() const { return failure_; }
+    // Whether a Ctrl-Z ended the reading while text (anything but blanks and line ends) followed
+    // it, text that a rewrite of the file would lose.
+    bool cutByCtrlZ() const { return cutByCtrlZ_; }
+    // Whether one pass has read the whole file, so that its encoding is known.
+    bool encodingKnown() const { return encodingKnown_; }
+    // The file's encoding, once known; UTF-8 before.
+    TextEncoding encoding() const { return encoding_; }
     // The next line, valid until the next call; false after the last one.
     bool next(std::string_view& line);
     // How the reading ended, once next() has returned false: Ok, or ReadError when a read failed
@@ -57,12 +76,20 @@ private:
     std::size_t begin_ = 0;   // start of the line being looked for
     std::size_t scanned_ = 0; // bytes before this hold no LF after begin_
     std::size_t end_ = 0;     // bytes read so far
+    long long total_ = 0;     // bytes read since the start of the file
     bool atEnd_ = true;       // nothing more is read: end of file, Ctrl-Z, failure or no file
+    bool atStart_ = false;    // the next read is the first of the file
     bool failed_ = false;
+    bool missing_ = false;
+    bool cutByCtrlZ_ = false;
+    bool encodingKnown_ = false;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    Utf8Validator utf8_;
+    std::string failure_;
 };
 
-// Walks text line by line by the reading rules above, without copying: LF ends a line and a CR
-// just before it is dropped. The text must already end where a Ctrl-Z ended the file.
+// Walks text line by line by the reading rules above, without copying: LF, CR LF or a lone CR
+// ends a line. The text must already end where a Ctrl-Z ended the file.
 class TextLines {
 public:
     explicit TextLines(std::string_view text) : text_(text) {}
@@ -73,16 +100,17 @@ public:
         const char* start = text_.data() + pos_;
         const std::size_t left = text_.size() - pos_;
         const auto* lf = static_cast<const char*>(std::memchr(start, '\n', left));
-        if (!lf) {
-            // A last line without LF is a line too, and keeps a CR at its end.
+        const std::size_t beforeLf = lf ? static_cast<std::size_t>(lf - start) : left;
+        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', beforeLf));
+        if (!lf && !cr) {
+            // A last line without a line end is a line too.
             line = std::string_view(start, left);
             pos_ = text_.size();
             return true;
         }
-        std::size_t length = static_cast<std::size_t>(lf - start);
-        pos_ += length + 1;
-        if (length > 0 && start[length - 1] == '\r')
-            --length;
+        const char* stop = cr ? cr : lf;
+        const std::size_t length = static_cast<std::size_t>(stop - start);
+        pos_ += length + (cr && cr + 1 == lf ? 2 : 1);
         line = std::string_view(start, length);
         return true;
     }
@@ -93,8 +121,8 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Reads a whole file and appends its lines to `lines`. After a failed read only the complete lines
-// before the failure are appended.
+// Reads a whole file and appends its lines to `lines`, decoded to UTF-8 by the file's encoding.
+// After a failed read only the complete lines before the failure are appended.
 TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& lines);
 
 // Reads a whole file and appends its lines to `lines`. Returns false when the file cannot be
@@ -106,8 +134,34 @@ void appendTextLine(std::string& out, std::string_view line);
 
 // Writes `bytes` to a temporary file in the folder of `path`, flushes and syncs it, and only then
 // replaces `path` with it. On any failure the old file stays exactly as it was, the temporary file
-// is removed, false is returned and `error` (when given) receives the reason.
+// is removed, false is returned and `error` (when given) receives the reason. A file the user may
+// not write (read-only) is not replaced. The new file keeps the old one's permissions when they
+// let the user read and write it, else it is readable and writable by the user alone.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
+
+// Copies `path` to `copy` unless `copy` already exists: an earlier copy is never overwritten.
+enum class CopyResult { Made, AlreadyThere, Failed };
+CopyResult keepCopyOnce(const std::string& path, const std::string& copy,
+                        std::string* error = nullptr);
+
+// Removes the temporary files that interrupted replacements of `path` left beside it.
+void removeStaleTemporaries(const std::string& path);
+
+// Marks a folder as in use by this process for as long as it lives, and tells whether it was the
+// only one to use it when it started: only then may files that another process may still be
+// writing there be treated as abandoned.
+class FolderInUse {
+public:
+    explicit FolderInUse(const std::string& folder);
+    FolderInUse(const FolderInUse&) = delete;
+    FolderInUse& operator=(const FolderInUse&) = delete;
+    ~FolderInUse();
+    bool alone() const { return alone_; }
+
+private:
+    int handle_ = -1;
+    bool alone_ = false;
+};
 
 } // namespace kivo

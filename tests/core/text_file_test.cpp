@@ -21,9 +21,19 @@ TEST(SplitTextLines, LineEndsFollowTextModeRules) {
     EXPECT_EQ(splitTextLines("a\r\nb\r\n"), (Lines{"a", "b"}));
     EXPECT_EQ(splitTextLines("a\nb"), (Lines{"a", "b"}));             // bare LF, no LF at the end
     EXPECT_EQ(splitTextLines("\r\n\r\nx\r\n"), (Lines{"", "", "x"})); // empty lines are lines
-    EXPECT_EQ(splitTextLines("a\rb\r\n"), (Lines{"a\rb"}));           // a lone CR is content
-    EXPECT_EQ(splitTextLines("a\r\r\n"), (Lines{"a\r"}));             // only one CR is dropped
-    EXPECT_EQ(splitTextLines("tail\r"), (Lines{"tail\r"}));           // no LF after it: kept
+    // A lone CR ends a line too, so that a file from an old Mac editor does not run its records
+    // together.
+    EXPECT_EQ(splitTextLines("a\rb\r\n"), (Lines{"a", "b"}));
+    EXPECT_EQ(splitTextLines("a\r\r\n"), (Lines{"a", ""}));
+    EXPECT_EQ(splitTextLines("tail\r"), (Lines{"tail"}));
+    EXPECT_EQ(splitTextLines("\r\rx"), (Lines{"", "", "x"}));
+    // A UTF-8 byte-order mark is skipped at the start and nowhere else.
+    EXPECT_EQ(splitTextLines("\xEF\xBB\xBF"
+                             "a\r\n\xEF\xBB\xBF"
+                             "b"),
+              (Lines{"a", "\xEF\xBB\xBF"
+                          "b"}));
+    EXPECT_EQ(splitTextLines("\xEF\xBB\xBF"), Lines{});
 }
 
 TEST(SplitTextLines, CtrlZEndsTheFile) {

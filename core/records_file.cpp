@@ -36,12 +36,14 @@ bool contains(std::string_view text, char c) {
 }
 
 bool breaksLine(std::string_view text) {
-    return contains(text, '\n') || contains(text, kCtrlZ);
+    return contains(text, '\n') || contains(text, '\r') || contains(text, kCtrlZ);
 }
 
 // Whether the plain line format would lose or change this record on reading it back.
-bool needsEscape(const PersonRecord& record) {
+bool needsEscape(const PersonRecord& record, TextEncoding encoding) {
     const std::string_view name = record.name;
+    if (!canEncode(name, encoding) || !canEncode(record.email, encoding))
+        return true;
     if (breaksLine(name))
         return true;
     if (contains(name, ',')) {
@@ -63,21 +65,33 @@ void appendPercent(std::string& out, unsigned char c) {
     out += kHex[c & 0x0F];
 }
 
-// The escaped form of a name or e-mail: every byte that could end a field, a line or the file,
-// '%' itself, and a first character that would give the line another meaning become "%XX".
-std::string escapeText(std::string_view text, bool isName) {
+// The escaped form of a name or e-mail in the file's encoding: every byte that could end a field,
+// a line or the file, '%' itself, a first character that would give the line another meaning,
+// and the UTF-8 bytes of a character the encoding cannot carry become "%XX".
+std::string escapeText(std::string_view text, bool isName, TextEncoding encoding) {
     std::string out;
     out.reserve(text.size() + 8);
     const bool guardFirst = isName && !text.empty() && (text[0] == '#' || startsWithMailPath(text));
+    std::string plain;
+    auto flushPlain = [&] {
+        appendEncoded(out, plain, encoding, [](std::string& to, std::string_view bytes) {
+            for (char b : bytes)
+                appendPercent(to, static_cast<unsigned char>(b));
+        });
+        plain.clear();
+    };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const bool special =
             c == '%' || c == ',' || c == '"' || c == kCtrlZ || c == '\n' || c == '\r';
-        if (special || (i == 0 && guardFirst))
+        if (special || (i == 0 && guardFirst)) {
+            flushPlain();
             appendPercent(out, static_cast<unsigned char>(c));
-        else
-            out += c;
+        } else {
+            plain += c;
+        }
     }
+    flushPlain();
     return out;
 }
 
@@ -261,14 +275,15 @@ std::string_view leftPart(std::string_view text, std::size_t from, std::size_t c
 // One line of the file: a comment gives nothing, a mail command line sets `mailPath`, and any other
 // line is read into `record`. Returns whether it was a record line.
 bool readFileLine(std::string_view line, PersonRecord& record, std::string& mailPath,
-                  RecordFields which) {
+                  RecordFields which, TextEncoding encoding) {
     if (!line.empty() && line[0] == '#')
         return false;
     if (startsWithMailPath(line)) {
         mailPath.assign(line.substr(kMailPathKey.size()));
+        decodeInPlace(mailPath, encoding);
         return false;
     }
-    parseRecordLine(line, record, which);
+    parseRecordLine(line, record, which, encoding);
     return true;
 }
 
@@ -280,7 +295,8 @@ std::string formatInt(int value) {
 
 } // namespace
 
-void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields which) {
+void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields which,
+                     TextEncoding encoding) {
     RecordLineFields fields(line);
     const std::string_view birthDate = fields.next();
     const std::string_view icon = fields.next();
@@ -308,18 +324,21 @@ void parseRecordLine(std::string_view line, PersonRecord& record, RecordFields w
     record.dontPrint = dontPrint == "1";
     // The marker must end the line: a plain line whose e-mail held commas can shift an
     // "escaped" into this place, but never to the very end, where only numbers are written.
+    // Decoding comes first: the escapes stand for UTF-8 bytes whatever the file's encoding.
     if (fields.rest() == kEscapedField) {
-        unescapeText(fields.name(), record.name);
-        unescapeText(email, record.email);
+        unescapeText(decodeText(fields.name(), encoding), record.name);
+        unescapeText(decodeText(email, encoding), record.email);
     } else {
         record.name.assign(fields.name());
         record.email.assign(email);
+        decodeInPlace(record.name, encoding);
+        decodeInPlace(record.email, encoding);
     }
 }
 
-PersonRecord parseRecordLine(std::string_view line) {
+PersonRecord parseRecordLine(std::string_view line, TextEncoding encoding) {
     PersonRecord record;
-    parseRecordLine(line, record, RecordFields::All);
+    parseRecordLine(line, record, RecordFields::All, encoding);
     return record;
 }
 
@@ -334,18 +353,21 @@ PersonRecord parseRecordLine(std::string_view line) {
 // "escaped", follows LEAPLING. Older readers stop at LEAPLING, so they still see every number
 // right; ours decodes the two texts only when that field is there. Every other record is written
 // exactly as before, so files stay readable both ways.
-std::string formatRecordLine(const PersonRecord& record) {
-    const bool escape = needsEscape(record);
+//
+// The texts are written in the file's encoding; one that the encoding cannot carry is escaped too,
+// with the UTF-8 bytes of the characters it lacks as "%XX".
+std::string formatRecordLine(const PersonRecord& record, TextEncoding encoding) {
+    const bool escape = needsEscape(record, encoding);
     std::string line;
     line.reserve(record.name.size() + record.email.size() + 48);
     if (escape) {
-        line += escapeText(record.name, true);
+        line += escapeText(record.name, true, encoding);
     } else if (contains(record.name, ',')) {
         line += '"';
-        line += record.name; // holds no quote, or it would have been escaped
+        appendEncoded(line, record.name, encoding); // holds no quote, or it would be escaped
         line += '"';
     } else {
-        line += record.name;
+        appendEncoded(line, record.name, encoding);
     }
 
     char date[48];
@@ -356,7 +378,10 @@ std::string formatRecordLine(const PersonRecord& record) {
         line += ',';
     }
     line += record.infoOnly ? "1," : "0,";
-    line += escape ? escapeText(record.email, false) : record.email;
+    if (escape)
+        line += escapeText(record.email, false, encoding);
+    else
+        appendEncoded(line, record.email, encoding);
     line += ',';
     line += record.dontPrint ? "1," : "0,";
     line += formatInt(record.leapling);
@@ -370,19 +395,26 @@ void parseRecordsLines(const std::vector<std::string>& lines, RecordList& record
                        std::string& mailPath) {
     for (const std::string& line : lines) {
         auto record = std::make_unique<PersonRecord>();
-        if (readFileLine(line, *record, mailPath, RecordFields::All))
+        if (readFileLine(line, *record, mailPath, RecordFields::All, TextEncoding::Utf8))
             records.append(std::move(record));
     }
 }
 
 bool RecordsFileReader::next(PersonRecord& record, std::string& mailPath, RecordFields which) {
+    atStart_ = false;
+    const TextEncoding encoding = lines_.encoding();
     for (std::string_view line; lines_.next(line);)
-        if (readFileLine(line, record, mailPath, which))
+        if (readFileLine(line, record, mailPath, which, encoding))
             return true;
     return false;
 }
 
 void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
+    // The encoding is a property of the whole file, so it must be known before the first text.
+    if (atStart_ && !lines_.encodingKnown()) {
+        lines_.finish();
+        rewind();
+    }
     auto record = std::make_unique<PersonRecord>();
     while (next(*record, mailPath)) {
         records.append(std::move(record));
@@ -390,13 +422,30 @@ void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
     }
 }
 
-std::string formatRecordsFile(const RecordList& records, const std::string& mailPath) {
+RecordsFileOutcome RecordsFileReader::outcome() const {
+    RecordsFileOutcome outcome;
+    outcome.encoding = lines_.encoding();
+    outcome.cutByCtrlZ = lines_.cutByCtrlZ();
+    if (!lines_.failure().empty() || status() != TextReadStatus::Ok) {
+        outcome.state = lines_.missing() ? RecordsFileState::Missing : RecordsFileState::Unreadable;
+        outcome.reason = lines_.failure();
+    } else {
+        outcome.state = RecordsFileState::Read;
+    }
+    return outcome;
+}
+
+std::string formatRecordsFile(const RecordList& records, const std::string& mailPath,
+                              TextEncoding encoding) {
     std::string out;
     appendTextLine(out, kRecordsHeader);
-    if (!mailPath.empty())
-        appendTextLine(out, std::string(kMailPathKey) + mailPath);
+    if (!mailPath.empty()) {
+        std::string line(kMailPathKey);
+        appendEncoded(line, mailPath, encoding);
+        appendTextLine(out, line);
+    }
     for (const PersonRecord& record : records)
-        appendTextLine(out, formatRecordLine(record));
+        appendTextLine(out, formatRecordLine(record, encoding));
     return out;
 }
 
@@ -409,8 +458,12 @@ bool readRecordsFile(const std::string& path, RecordList& records, std::string& 
 }
 
 bool writeRecordsFile(const std::string& path, const RecordList& records,
-                      const std::string& mailPath, std::string* error) {
-    return replaceFileAtomically(path, formatRecordsFile(records, mailPath), error);
+                      const std::string& mailPath, std::string* error, TextEncoding encoding) {
+    return replaceFileAtomically(path, formatRecordsFile(records, mailPath, encoding), error);
+}
+
+std::string recordsBackupPath(const std::string& path) {
+    return path + ".bak";
 }
 
 } // namespace kivo

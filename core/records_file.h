@@ -16,8 +16,9 @@ inline constexpr const char* kRecordsHeader =
     "LEAPLING";
 
 // Reads one record line (without its line end). Never fails: bad input reads by the rules of
-// the file format (missing fields read as empty, numbers by atoi rules).
-PersonRecord parseRecordLine(std::string_view line);
+// the file format (missing fields read as empty, numbers by atoi rules). The texts are decoded
+// from the file's encoding (see text_encoding.h).
+PersonRecord parseRecordLine(std::string_view line, TextEncoding encoding = TextEncoding::Utf8);
 
 // How much of a record line is read: everything, or only what decides whether a record is due
 // (day, month, skip year, days of advance warning, "information only" and the leapling rule), for
@@ -27,11 +28,14 @@ enum class RecordFields { All, DueTest };
 
 // Reads a record line into an existing record, reusing the storage of its texts.
 void parseRecordLine(std::string_view line, PersonRecord& record,
-                     RecordFields which = RecordFields::All);
+                     RecordFields which = RecordFields::All,
+                     TextEncoding encoding = TextEncoding::Utf8);
 
-// Writes one record line, without the line end. A name or e-mail that the plain line cannot
-// carry is written in an escaped form that parseRecordLine undoes.
-std::string formatRecordLine(const PersonRecord& record);
+// Writes one record line, without the line end, in the file's encoding. A name or e-mail that
+// the plain line or the encoding cannot carry is written in an escaped form that parseRecordLine
+// undoes.
+std::string formatRecordLine(const PersonRecord& record,
+                             TextEncoding encoding = TextEncoding::Utf8);
 
 // Applies the lines of a records file: comments skipped, "mailpath=" lines (any case) set
 // `mailPath`, every other line appended as a record.
@@ -39,7 +43,22 @@ void parseRecordsLines(const std::vector<std::string>& lines, RecordList& record
                        std::string& mailPath);
 
 // The whole file as bytes: header, mail command line when `mailPath` is not empty, records.
-std::string formatRecordsFile(const RecordList& records, const std::string& mailPath);
+std::string formatRecordsFile(const RecordList& records, const std::string& mailPath,
+                              TextEncoding encoding = TextEncoding::Utf8);
+
+// What reading a records file found: no file (the first run's case), a file read to its end, or
+// a file that exists but cannot be read (permissions, an I/O error, a folder or a special file in
+// its place, a size beyond any records file), which must never be replaced.
+enum class RecordsFileState { Missing, Read, Unreadable };
+
+struct RecordsFileOutcome {
+    RecordsFileState state = RecordsFileState::Missing;
+    std::string reason; // why it could not be read
+    // A Ctrl-Z ended the reading with more text behind it, which the next save would drop.
+    bool cutByCtrlZ = false;
+    // The encoding the file's texts were read in, and a save must write them in.
+    TextEncoding encoding = TextEncoding::Utf8;
+};
 
 // Reads a records file record by record, so that a pass over it needs no list of records and no
 // copy of its lines.
@@ -48,21 +67,29 @@ public:
     // Opens the file: Ok, or CannotOpen.
     TextReadStatus open(const std::string& path) { return lines_.open(path); }
     // Reads the next record line into `record`, skipping comments; mail command lines met on the
-    // way set `mailPath`. False after the last line.
+    // way set `mailPath`. False after the last line. Texts are decoded once an earlier pass has
+    // found the file's encoding, and taken as UTF-8 before.
     bool next(PersonRecord& record, std::string& mailPath, RecordFields which = RecordFields::All);
-    // Appends every record from here to the end to `records`.
+    // Appends every record from here to the end to `records`. Called at the start of the file,
+    // it first reads the file through once when its encoding is not known yet.
     void appendRest(RecordList& records, std::string& mailPath);
+    // What the file turned out to be, once opening failed or the file was read to its end.
+    RecordsFileOutcome outcome() const;
     // How the reading ended, once next() has returned false: Ok, or ReadError when a read failed
     // part-way (the records of the lines before the failure were all given).
     TextReadStatus status() const { return lines_.status(); }
     // Reads on to the end without parsing, only to learn status().
     TextReadStatus finish() { return lines_.finish(); }
     // Starts again at the first line; false when no file is open or it cannot be read again.
-    bool rewind() { return lines_.rewind(); }
+    bool rewind() {
+        atStart_ = true;
+        return lines_.rewind();
+    }
     void close() { lines_.close(); }
 
 private:
     TextFileLines lines_;
+    bool atStart_ = true;
 };
 
 // Reads `path`, appending to `records` (which is not emptied first). Returns false when the file
@@ -72,6 +99,10 @@ bool readRecordsFile(const std::string& path, RecordList& records, std::string& 
 // Replaces `path` with the records, never leaving a half-written file behind. Returns false with
 // the reason in `error` when it could not; the previous file is then untouched.
 bool writeRecordsFile(const std::string& path, const RecordList& records,
-                      const std::string& mailPath, std::string* error = nullptr);
+                      const std::string& mailPath, std::string* error = nullptr,
+                      TextEncoding encoding = TextEncoding::Utf8);
+
+// The copy of a records file that a save keeps when a Ctrl-Z cut text off it ("kivos.ini.bak").
+std::string recordsBackupPath(const std::string& path);
 
 } // namespace kivo

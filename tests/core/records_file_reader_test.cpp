@@ -43,7 +43,8 @@ std::string unescape(std::string_view text) {
     return out;
 }
 
-PersonRecord parse(std::string_view line) {
+// Texts are decoded by the whole file's encoding before any escape is undone.
+PersonRecord parse(std::string_view line, TextEncoding encoding = TextEncoding::Utf8) {
     std::size_t pos = 0;
     auto next = [&]() -> std::string_view {
         const std::size_t comma = line.find(',', pos);
@@ -75,8 +76,10 @@ PersonRecord parse(std::string_view line) {
     r.dontPrint = next() == "1";
     r.leapling = pos >= line.size() ? 1 : atoiLike(next());
     const bool escaped = pos < line.size() && line.substr(pos) == "escaped,";
-    r.name = escaped ? unescape(name) : std::string(name);
-    r.email = escaped ? unescape(email) : std::string(email);
+    const std::string decodedName = decodeText(name, encoding);
+    const std::string decodedEmail = decodeText(email, encoding);
+    r.name = escaped ? unescape(decodedName) : decodedName;
+    r.email = escaped ? unescape(decodedEmail) : decodedEmail;
     r.day = atoiLike(date.size() > 0 ? date.substr(0, 2) : date);
     r.month = atoiLike(date.size() > 2 ? date.substr(2, 2) : std::string_view());
     r.year = atoiLike(date.size() > 4 ? date.substr(date.size() - 4) : date);
@@ -95,13 +98,14 @@ bool isMailLine(std::string_view line) {
 // The records and the mail command of a file, line by line.
 std::vector<PersonRecord> read(std::string_view bytes, std::string& mailPath) {
     std::vector<PersonRecord> records;
+    const TextEncoding encoding = encodingOf(bytes.substr(0, bytes.find('\x1A')));
     for (const std::string& line : splitTextLines(bytes)) {
         if (!line.empty() && line[0] == '#')
             continue;
         if (isMailLine(line))
-            mailPath = line.substr(9);
+            mailPath = decodeText(line.substr(9), encoding);
         else
-            records.push_back(parse(line));
+            records.push_back(parse(line, encoding));
     }
     return records;
 }
@@ -246,6 +250,9 @@ TEST(RecordsFileReader, GivesExactlyTheRecordsOfTheLineByLineReading) {
     // Into one record, used again for every line.
     RecordsFileReader reader;
     ASSERT_EQ(reader.open(path), TextReadStatus::Ok);
+    // As a run does: a first pass learns the file's encoding, which the texts need.
+    reader.finish();
+    ASSERT_TRUE(reader.rewind());
     PersonRecord record;
     std::string mailPath = "before";
     std::size_t count = 0;

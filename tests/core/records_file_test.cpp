@@ -48,7 +48,7 @@ TEST(RecordsFileWriter, WritesTheFileByteForByte) {
     records.append(makeRecord("Smith, John", 29, 2, 1980, 12, 2026, 7, 3, true, "", true, 0));
     records.append(makeRecord("Say \"hi\"", -1, -1, -1, -1, -1, 0, 0, false, "", false, -1));
     records.append(parseRecordLine("")); // the record an empty line gives
-    records.append(makeRecord("100% Pat \xE9t\xE9", 1, 12, 0, 31, -1, 365, 1, false,
+    records.append(makeRecord("100% Pat \xC3\xA9t\xC3\xA9", 1, 12, 0, 31, -1, 365, 1, false,
                               "pat@example.org", false, 1));
 
     const std::string expected =
@@ -57,7 +57,7 @@ TEST(RecordsFileWriter, WritesTheFileByteForByte) {
                       "\"Smith, John\",29021980,12,2026,7,3,1,,1,0,\r\n"
                       "Say \"hi\",-1-1-001,-1,-1,0,0,0,,0,-1,\r\n"
                       ",00000000,0,0,0,0,0,,0,1,\r\n"
-                      "100% Pat \xE9t\xE9,01120000,31,-1,365,1,0,pat@example.org,0,1,\r\n";
+                      "100% Pat \xC3\xA9t\xC3\xA9,01120000,31,-1,365,1,0,pat@example.org,0,1,\r\n";
     EXPECT_EQ(formatRecordsFile(records, "mutt -s Hello %s"), expected);
 
     TempFolder folder;
@@ -154,11 +154,12 @@ TEST(RecordsFileRoundTrip, QuotesCommasAndMailCase) {
     records.append(makeRecord("MailPath=x, y", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
     records.append(makeRecord("Ends in CR\r", 1, 2, 1950, 3, -1, 4, 0, false, "cr\r", false, 1));
     const std::string bytes = formatRecordsFile(records, "");
-    // None of these needs more than the quotes of the plain format.
+    // None of these needs more than the quotes of the plain format, but a CR, which ends a line
+    // on reading, needs the escape.
     EXPECT_EQ(bytes, kHeaderLine + "\"Smith, John\",01021950,3,-1,4,0,0,,0,1,\r\n"
                                    "\"#1, best\",01021950,3,-1,4,0,0,,0,1,\r\n"
                                    "\"MailPath=x, y\",01021950,3,-1,4,0,0,,0,1,\r\n"
-                                   "Ends in CR\r,01021950,3,-1,4,0,0,cr\r,0,1,\r\n");
+                                   "Ends in CR%0D,01021950,3,-1,4,0,0,cr%0D,0,1,escaped,\r\n");
     RecordList back;
     std::string mailPath;
     parseRecordsLines(splitTextLines(bytes), back, mailPath);
@@ -246,12 +247,13 @@ std::string plainLine(const PersonRecord& r) {
 TEST(RecordsFileRoundTrip, TenThousandHostileRecordsComeBackUnchanged) {
     // Pieces that need no escape, and pieces that may (whether they do depends on where they
     // land, which is the writer's business; safe-only texts must never be escaped).
-    const std::vector<std::string> safe = {"Anna",       " ",         "Smith", "O'Neil",
-                                           "Zo\xC3\xAB", "\xE9t\xE9", "50%",   "%41",
-                                           "x\ry",       "=",         "m",     "#"};
+    // Bytes that are not UTF-8 cannot be carried plainly by a UTF-8 file.
+    const std::vector<std::string> safe = {
+        "Anna", " ",   "Smith", "O'Neil", "Zo\xC3\xAB", "\xC3\xA9t\xC3\xA9",
+        "50%",  "%41", "=",     "m",      "#"};
     const std::vector<std::string> hostile = {
-        ",",  "\"",   "#", "mailpath=", "MailPath=", "\x1A",
-        "\n", "\r\n", "%", "%2C",       "\xFF",      std::string(1, '\0')};
+        ",",    "\"", "#",   "mailpath=", "MailPath=",          "\x1A", "\n",
+        "\r\n", "%",  "%2C", "\xFF",      std::string(1, '\0'), "x\ry", "\xE9t\xE9"};
     std::mt19937 random(20260306);
     auto pick = [&random](const std::vector<std::string>& from) {
         return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
@@ -321,6 +323,88 @@ TEST(RecordsFileWriter, AfterDeletingFromTheMiddleTheOthersAreSavedInOrder) {
     records.remove(&records[1]);
     EXPECT_EQ(formatRecordsFile(records, ""), kHeaderLine + "First,01012000,0,-1,0,0,0,,0,1,\r\n"
                                                             "Last,01012000,0,-1,0,0,0,,0,1,\r\n");
+}
+
+// Reads a whole records file the way a run does, with what it found out about the file.
+RecordsFileOutcome readWithOutcome(const std::string& path, RecordList& records,
+                                   std::string& mailPath) {
+    RecordsFileReader reader;
+    reader.open(path);
+    reader.appendRest(records, mailPath);
+    return reader.outcome();
+}
+
+TEST(RecordsFileEncoding, EachFileKeepsItsEncodingAndEveryUnchangedByte) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    std::string everyHighByte;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        everyHighByte += static_cast<char>(b);
+    const std::string lukasz = "\xC5\x81ukasz"; // no Windows-1252 byte for the first letter
+
+    struct Case {
+        std::string file;       // as written by the program, both texts carried plainly
+        TextEncoding encoding;  // what the file is taken for
+        std::string joerg;      // the first name as shown
+        std::string lukaszLine; // how the added record is written
+    };
+    const Case cases[] = {
+        {kHeaderLine + "mailpath=mail \xF6 %s\r\n" +
+             "J\xF6rg,01021990,4,-1,7,0,0,j\xF6rg@x.de,0,1,\r\n" + everyHighByte +
+             ",02031991,1,-1,3,0,0," + everyHighByte + ",0,1,\r\n",
+         TextEncoding::Windows1252, "J\xC3\xB6rg",
+         "%C5%81ukasz,03041992,0,-1,0,0,0,%C5%82@x.pl,0,1,escaped,\r\n"},
+        {kHeaderLine + "mailpath=mail \xC3\xB6 %s\r\n" +
+             "J\xC3\xB6rg,01021990,4,-1,7,0,0,j\xC3\xB6rg@x.de,0,1,\r\n" +
+             "\xE2\x82\xAC,02031991,1,-1,3,0,0,\xE2\x82\xAC,0,1,\r\n",
+         TextEncoding::Utf8, "J\xC3\xB6rg", lukasz + ",03041992,0,-1,0,0,0,\xC5\x82@x.pl,0,1,\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.joerg);
+        writeBytes(path, c.file);
+        RecordList records;
+        std::string mailPath;
+        const RecordsFileOutcome outcome = readWithOutcome(path, records, mailPath);
+        ASSERT_EQ(outcome.state, RecordsFileState::Read);
+        EXPECT_EQ(outcome.encoding, c.encoding);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].name, c.joerg);
+        EXPECT_EQ(mailPath, "mail \xC3\xB6 %s");
+        for (const PersonRecord& r : records) // shown as the characters they are
+            EXPECT_TRUE(isValidUtf8(r.name) && isValidUtf8(r.email));
+
+        // Saved unchanged: the very same bytes.
+        EXPECT_EQ(formatRecordsFile(records, mailPath, outcome.encoding), c.file);
+
+        // A new record the file's encoding cannot carry is escaped, the rest stays as it was.
+        records.append(
+            makeRecord(lukasz, 3, 4, 1992, 0, -1, 0, 0, false, "\xC5\x82@x.pl", false, 1));
+        ASSERT_TRUE(writeRecordsFile(path, records, mailPath, nullptr, outcome.encoding));
+        EXPECT_EQ(readBytes(path), c.file + c.lukaszLine);
+        RecordList reread;
+        std::string rereadMail;
+        EXPECT_EQ(readWithOutcome(path, reread, rereadMail).encoding, c.encoding);
+        ASSERT_EQ(reread.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            expectSameStoredFields(reread[i], records[i]);
+    }
+}
+
+TEST(RecordsFileReader, LoneCrAndByteOrderMarkNeitherJoinNorAddRecords) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    writeBytes(path, "\xEF\xBB\xBF" + std::string(kRecordsHeader) +
+                         "\rAnna,12061996,4,-1,7,0,0,,0,1,\rBert,01011990,2,-1,3,0,0,,0,1,\r");
+    RecordList records;
+    std::string mailPath;
+    ASSERT_TRUE(readRecordsFile(path, records, mailPath));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, "Anna");
+    EXPECT_EQ(records[0].leapling, 1);
+    EXPECT_EQ(records[1].name, "Bert");
+    // A CR in a name is escaped, since it would now end the line.
+    records[0].name = "An\rna";
+    EXPECT_EQ(formatRecordLine(records[0]), "An%0Dna,12061996,4,-1,7,0,0,,0,1,escaped,");
 }
 
 #if defined(KIVO_HAVE_FILE_SIZE_LIMIT)

@@ -59,10 +59,16 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
     // for being due in the same pass, since that alone then decides whether anything is shown.
     bool anyUpcomingDue = false;
     const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
-    firstRun_ = !findRecordsFile(dueDecides ? &anyUpcomingDue : nullptr);
+    recordsOutcome_ = findRecordsFile(dueDecides ? &anyUpcomingDue : nullptr);
+    firstRun_ = recordsOutcome_.state == RecordsFileState::Missing;
     report_.firstRun = firstRun_;
+    claimDataFolder();
+    if (recordsOutcome_.state == RecordsFileState::Unreadable)
+        tellRecordsUnreadable();
     StartDecision decision{windowOfPass()};
-    if (decision.firstWindow == StartDecision::Window::Reminder && !anyUpcomingDue) {
+    decision.tellsUser = report_.recordsUnreadable;
+    if (decision.firstWindow == StartDecision::Window::Reminder && !anyUpcomingDue &&
+        !decision.tellsUser) {
         // The reminder window would end by itself, unseen and changing nothing: the usual log-on
         // run, which needs neither the record list nor a display.
         ++report_.reminderWindowsShown;
@@ -100,25 +106,36 @@ void CKivoApp::startUp() {
     readSettings(settings, platform_.settingsStore, todayKey());
 }
 
-// The records file from the working directory or else from the per-user folder; false when
-// neither could be read whole, which makes the run a first run.
-bool CKivoApp::findRecordsFile(bool* anyUpcomingDue) {
-    if (readThrough(dataFolder + kRecordsFileName, anyUpcomingDue))
-        return true;
+// The records file from the working directory or else from the per-user folder. Only when there
+// is no file in either is the run a first run; a file that exists but cannot be read is kept
+// (with its path) so that the run tells the user and never saves over it.
+RecordsFileOutcome CKivoApp::findRecordsFile(bool* anyUpcomingDue) {
+    const std::string workingPath = dataFolder + kRecordsFileName;
+    const RecordsFileOutcome working = readThrough(workingPath, anyUpcomingDue);
+    if (working.state == RecordsFileState::Read)
+        return working;
     if (newShell) {
         dataFolder = platform_.folders.userDataFolder();
         platform_.folders.makeFolder(dataFolder);
     }
-    return readThrough(dataFolder + kRecordsFileName, anyUpcomingDue);
+    const std::string path = dataFolder + kRecordsFileName;
+    const RecordsFileOutcome found = readThrough(path, anyUpcomingDue);
+    if (found.state == RecordsFileState::Missing && working.state == RecordsFileState::Unreadable) {
+        unreadableRecordsPath_ = workingPath;
+        return working;
+    }
+    if (found.state == RecordsFileState::Unreadable)
+        unreadableRecordsPath_ = path;
+    return found;
 }
 
 // Reads the file through to learn whether it can be read whole. With `anyUpcomingDue` given, its
 // records are tested on the way, each read into the same record, until one is due.
-bool CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
+RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
     if (anyUpcomingDue)
         *anyUpcomingDue = false;
     if (recordsFile_.open(path) != TextReadStatus::Ok)
-        return false;
+        return recordsFile_.outcome();
     if (anyUpcomingDue) {
         PersonRecord record;
         std::string mailPath; // the run's own is set when the list is built
@@ -128,7 +145,53 @@ bool CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
             *anyUpcomingDue = isUpcomingDue(record);
         }
     }
-    return recordsFile_.finish() == TextReadStatus::Ok;
+    recordsFile_.finish();
+    return recordsFile_.outcome();
+}
+
+void CKivoApp::tellRecordsUnreadable() {
+    report_.recordsUnreadable = true;
+    platform_.messages.error("The records file \"" + unreadableRecordsPath_ +
+                             "\" cannot be read:\n\n" + recordsOutcome_.reason +
+                             "\n\nkivo will not save over it, so changes to the records made in "
+                             "this run are not saved.");
+}
+
+// Marks the data folder as used by this run, and when no other run is using it, removes what
+// interrupted saves left there.
+void CKivoApp::claimDataFolder() {
+    folderInUse_ = std::make_unique<FolderInUse>(dataFolder);
+    if (folderInUse_->alone())
+        removeStaleTemporaries(dataFolder + kRecordsFileName);
+}
+
+// Before the first save replaces a file whose end a Ctrl-Z cut off, the whole old file is kept
+// beside it. Returns false when that copy could not be made; the file must then stay as it is.
+bool CKivoApp::keepCutOffText(const std::string& path) {
+    if (!recordsOutcome_.cutByCtrlZ)
+        return true;
+    const std::string copy = recordsBackupPath(path);
+    std::string error;
+    switch (keepCopyOnce(path, copy, &error)) {
+    case CopyResult::AlreadyThere:
+        return true;
+    case CopyResult::Made:
+        report_.recordsBackupMade = true;
+        platform_.messages.information(
+            "The records file \"" + path +
+            "\" held text after an end-of-file mark (Ctrl-Z), which kivo does not read. A copy of "
+            "the old file was kept as \"" +
+            copy + "\".");
+        return true;
+    case CopyResult::Failed:
+        break;
+    }
+    report_.recordsWriteFailed = true;
+    platform_.messages.error("The records could not be saved to \"" + path +
+                             "\".\n\nIt holds text after an end-of-file mark (Ctrl-Z) that "
+                             "would be lost, and no copy of it could be made as \"" +
+                             copy + "\": " + error + "\n\nThe previous file was left unchanged.");
+    return false;
 }
 
 StartDecision::Window CKivoApp::windowOfPass() const {
@@ -156,10 +219,12 @@ void CKivoApp::loadRecordsAndTexts() {
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {
-    if (recordsChanged) {
+    // An unreadable records file is never replaced; the user was told at start.
+    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable &&
+        keepCutOffText(dataFolder + kRecordsFileName)) {
         const std::string path = dataFolder + kRecordsFileName;
         std::string error;
-        if (writeRecordsFile(path, records, settings.mailPath, &error)) {
+        if (writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding)) {
             report_.recordsWritten = true;
         } else {
             // The previous file is still intact; the user must know that this run's changes

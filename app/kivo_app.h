@@ -22,8 +22,11 @@ struct StartDecision {
     // The window the run opens first, or none: the run then ends at once and needs no display.
     enum class Window { None, Reminder, Setup };
     Window firstWindow = Window::None;
+    // Something must be said before the run ends (a records file that cannot be read), which
+    // needs the desktop even when no window of the run opens.
+    bool tellsUser = false;
 
-    bool opensWindow() const { return firstWindow != Window::None; }
+    bool opensWindow() const { return firstWindow != Window::None || tellsUser; }
 };
 
 class CKivoApp {
@@ -59,13 +62,18 @@ public:
         int setupWindowsShown = 0;
         bool recordsWritten = false;
         bool recordsWriteFailed = false;
+        bool recordsUnreadable = false; // told at start; no records are saved in this run
+        bool recordsBackupMade = false; // a Ctrl-Z had cut text off the file that was replaced
     };
     const RunReport& lastRun() const { return report_; }
 
 private:
     void startUp();
-    bool findRecordsFile(bool* anyUpcomingDue);
-    bool readThrough(const std::string& path, bool* anyUpcomingDue);
+    RecordsFileOutcome findRecordsFile(bool* anyUpcomingDue);
+    RecordsFileOutcome readThrough(const std::string& path, bool* anyUpcomingDue);
+    void tellRecordsUnreadable();
+    void claimDataFolder();
+    bool keepCutOffText(const std::string& path);
     // The window a pass of the window loop starts with, by the command line, the first-run rule
     // and the once-a-day rule.
     StartDecision::Window windowOfPass() const;
@@ -82,6 +90,9 @@ private:
     std::string commandLine_;
     RecordsFileReader recordsFile_;
     bool firstRun_ = false;
+    RecordsFileOutcome recordsOutcome_;
+    std::string unreadableRecordsPath_;
+    std::unique_ptr<FolderInUse> folderInUse_;
     RunReport report_;
 };
 

@@ -1,8 +1,11 @@
 // The system services on Qt Core: clock, XDG/AppData folders, QLocale and QSettings.
 #include "platform/system_services.h"
 
+#include "core/text_encoding.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
@@ -10,6 +13,10 @@ namespace kivo {
 
 QString toQt(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString toQtShown(const std::string& text) {
+    return toQt(shownText(text));
 }
 
 std::string fromQt(const QString& text) {
@@ -78,28 +85,54 @@ std::string SystemLocale::monthName(int month) const {
     return fromQt(QLocale::system().monthName(month, QLocale::LongFormat));
 }
 
-QtSettingsStore::QtSettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QStringLiteral("Velmik"), QStringLiteral("kivo"))) {}
+namespace {
+// Whether the settings files of this user are regular files or absent. QSettings reads them as
+// soon as it is made, and a pipe in their place would block the start for ever. Their folder is
+// learnt from a settings object of a name nobody uses, which has nothing to read.
+bool settingsFilesReadable() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QSettings probe(QSettings::NativeFormat, QSettings::UserScope,
+                          QStringLiteral("kivo-settings-probe"), QStringLiteral("probe"));
+    // The probe's file lies in a folder of its own name below the folder of all settings.
+    const QDir configFolder(QFileInfo(QFileInfo(probe.fileName()).absolutePath()).absolutePath());
+    for (const QString& name :
+         {QStringLiteral("Velmik/kivo.conf"), QStringLiteral("Velmik.conf")}) {
+        const QFileInfo file(configFolder.filePath(name));
+        if (file.exists() && !file.isFile())
+            return false;
+    }
+#endif
+    return true;
+}
+} // namespace
+
+QtSettingsStore::QtSettingsStore() {
+    // Without readable files the defaults apply and nothing is written, as without a registry.
+    if (settingsFilesReadable())
+        settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                QStringLiteral("Velmik"), QStringLiteral("kivo"));
+}
 
 QtSettingsStore::~QtSettingsStore() = default;
 
 bool QtSettingsStore::keyExists() const {
-    return !settings_->allKeys().isEmpty();
+    return settings_ && !settings_->allKeys().isEmpty();
 }
 
 std::optional<std::string> QtSettingsStore::readValue(const std::string& name) const {
     const QString key = toQt(name);
-    if (!settings_->contains(key))
+    if (!settings_ || !settings_->contains(key))
         return std::nullopt;
     return fromQt(settings_->value(key).toString());
 }
 
 bool QtSettingsStore::createKey() {
-    return settings_->isWritable();
+    return settings_ && settings_->isWritable();
 }
 
 bool QtSettingsStore::writeValue(const std::string& name, const std::string& text) {
+    if (!settings_)
+        return false;
     const QString key = toQt(name);
     const QString value = toQt(text);
     // A value stored as this very text is left alone, so that a run that changes nothing (a
@@ -113,6 +146,8 @@ bool QtSettingsStore::writeValue(const std::string& name, const std::string& tex
 }
 
 bool QtSettingsStore::flush() {
+    if (!settings_)
+        return false;
     settings_->sync();
     return settings_->status() == QSettings::NoError;
 }

@@ -54,5 +54,8 @@ Date fromQDate(const QDate& date);
 // Text conversions at the boundary between core (bytes as stored) and Qt.
 QString toQt(const std::string& text);
 std::string fromQt(const QString& text);
+// A text as a list, a line, a caption or a label shows it: at most the first thousand characters
+// (see shownText), so that no stored text is too long to lay out at once.
+QString toQtShown(const std::string& text);
 
 } // namespace kivo

@@ -3,6 +3,7 @@
 #include "core/app_settings.h"
 #include "platform/desktop_platform.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -63,6 +64,24 @@ TEST_F(SettingsFile, AChangedValueIsWrittenAndEveryValueReadsBack) {
 
     QtSettingsStore store;
     EXPECT_EQ(store.readValue("lastrun"), std::optional<std::string>("20260609"));
+}
+
+TEST_F(SettingsFile, APipeInPlaceOfTheFileGivesTheDefaultsWithoutWaitingAndStays) {
+    for (const QString& name : {path, config.path() + "/Velmik.conf"}) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(QDir().mkpath(config.path() + "/Velmik"));
+        ASSERT_EQ(::mkfifo(name.toLocal8Bit().constData(), 0600), 0);
+        QtSettingsStore store; // would block for ever reading the pipe
+        AppSettings settings;
+        readSettings(settings, store, "20260607");
+        EXPECT_EQ(settings.daysAhead, 14);
+        EXPECT_EQ(settings.sortColumn, 1);
+        EXPECT_FALSE(writeSettings(settings, store, "20260607"));
+        struct stat info {};
+        ASSERT_EQ(::stat(name.toLocal8Bit().constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        ::unlink(name.toLocal8Bit().constData());
+    }
 }
 
 } // namespace

@@ -178,7 +178,7 @@ std::string CKivoDlg::text(const char* builtIn) const {
 }
 
 QString CKivoDlg::qtext(const char* builtIn) const {
-    return toQt(text(builtIn));
+    return toQtShown(text(builtIn));
 }
 
 bool CKivoDlg::OnInitDialog() {
@@ -422,7 +422,7 @@ void CKivoDlg::editRecord(int row) {
     row = listCtrl_->FindItemByData(data);
     ComputeOccurrence(*record, today);
     if (row >= 0) {
-        listCtrl_->SetItemText(row, ColName, toQt(record->name));
+        listCtrl_->SetItemText(row, ColName, toQtShown(record->name));
         fillRow(row, *record);
         listCtrl_->SetItemImage(row, record->icon);
     }
@@ -497,8 +497,8 @@ void CKivoDlg::fillList() {
     listCtrl_->DeleteAllItems();
     if (records) {
         for (PersonRecord& record : *records) {
-            const int row =
-                listCtrl_->InsertItem(listCtrl_->GetItemCount(), toQt(record.name), record.icon);
+            const int row = listCtrl_->InsertItem(listCtrl_->GetItemCount(), toQtShown(record.name),
+                                                  record.icon);
             if (row >= 0)
                 fillRow(row, record, words);
         }

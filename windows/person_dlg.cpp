@@ -124,6 +124,8 @@ bool CPersonDlg::DoDataExchange(bool save) {
         const QSignalBlocker blockName(nameEdit_), blockDate(datePicker_), blockDays(daysEdit_),
             blockInfo(infoOnlyCheck_), blockEmail(emailEdit_), blockPrint(dontPrintCheck_);
         nameEdit_->setText(toQt(name));
+        shownName_ = nameEdit_->text();
+        givenName_ = name;
         dateShown_ = inPickerRange(date);
         if (dateShown_)
             datePicker_->setDate(date);
@@ -132,10 +134,14 @@ bool CPersonDlg::DoDataExchange(bool save) {
         daysEdit_->setText(QString::number(daysInAdvance));
         infoOnlyCheck_->setChecked(infoOnly == 1);
         emailEdit_->setText(toQt(email));
+        shownEmail_ = emailEdit_->text();
+        givenEmail_ = email;
         dontPrintCheck_->setChecked(dontPrint == 1);
         return true;
     }
-    name = fromQt(nameEdit_->text());
+    // A text left as it was shown keeps its stored bytes, even where the field could not hold all
+    // of it or the way back through the field's characters would not give the same bytes.
+    name = nameEdit_->text() == shownName_ ? givenName_ : fromQt(nameEdit_->text());
     // A date the picker only stands in for stays as it was, so the record keeps its own.
     if (dateShown_ || dateChangedByUser_)
         date = datePicker_->date();
@@ -153,7 +159,7 @@ bool CPersonDlg::DoDataExchange(bool save) {
         return false;
     }
     infoOnly = infoOnlyCheck_->isChecked() ? 1 : 0;
-    email = fromQt(emailEdit_->text());
+    email = emailEdit_->text() == shownEmail_ ? givenEmail_ : fromQt(emailEdit_->text());
     dontPrint = dontPrintCheck_->isChecked() ? 1 : 0;
     return true;
 }
@@ -166,16 +172,16 @@ bool CPersonDlg::OnInitDialog() {
     UpdateCaption();
     spin_->setRange(0, 999);
 
-    nameLabel_->setText(toQt(text("Name:")));
-    controlById<QLabel>(*this, 1045)->setText(toQt(text("Email:")));
-    dateLabel_->setText(toQt(text("Birth date:")));
-    leaplingLabel_->setText(toQt(text("Leapling:")));
-    controlById<QLabel>(*this, 1046)->setText(toQt(text("Icon:")));
-    controlById<QLabel>(*this, 1048)->setText(toQt(text("Type:")));
-    controlById<QLabel>(*this, 1047)->setText(toQt(text("Days in advance to show reminder:")));
-    controlById<QGroupBox>(*this, 1049)->setTitle(toQt(text("Sample reminder:")));
-    infoOnlyCheck_->setText(toQt(text("Don't ever remind me about this")));
-    dontPrintCheck_->setText(toQt(text("Don't print this")));
+    nameLabel_->setText(toQtShown(text("Name:")));
+    controlById<QLabel>(*this, 1045)->setText(toQtShown(text("Email:")));
+    dateLabel_->setText(toQtShown(text("Birth date:")));
+    leaplingLabel_->setText(toQtShown(text("Leapling:")));
+    controlById<QLabel>(*this, 1046)->setText(toQtShown(text("Icon:")));
+    controlById<QLabel>(*this, 1048)->setText(toQtShown(text("Type:")));
+    controlById<QLabel>(*this, 1047)->setText(toQtShown(text("Days in advance to show reminder:")));
+    controlById<QGroupBox>(*this, 1049)->setTitle(toQtShown(text("Sample reminder:")));
+    infoOnlyCheck_->setText(toQtShown(text("Don't ever remind me about this")));
+    dontPrintCheck_->setText(toQtShown(text("Don't print this")));
 
     {
         // Filling and preselecting the lists are not the user's picks.
@@ -183,12 +189,12 @@ bool CPersonDlg::OnInitDialog() {
         typeList_->clear();
         for (const char* t : {"Birthday", "Annual Event", "Birthday (unknown age)",
                               "Annual Event (with start date)"})
-            typeList_->addItem(toQt(text(t)));
+            typeList_->addItem(toQtShown(text(t)));
         // In this order and never sorted: the position is the stored rule, and a translation
         // that sorts the other way round must not swap it.
         leaplingList_->clear();
         for (const char* t : {"February 28", "March 1"})
-            leaplingList_->addItem(toQt(text(t)));
+            leaplingList_->addItem(toQtShown(text(t)));
         iconList_->clear();
         for (int i = 0; i < kChoosableIcons; ++i)
             iconList_->addItem(iconPicture(i), QString());
@@ -207,9 +213,9 @@ bool CPersonDlg::OnInitDialog() {
 
 void CPersonDlg::UpdateCaption() {
     if (name.empty())
-        setWindowTitle(toQt(text("No name")));
+        setWindowTitle(toQtShown(text("No name")));
     else
-        setWindowTitle(toQt(name + " " + text("- properties")));
+        setWindowTitle(toQtShown(name + " " + text("- properties")));
 }
 
 void CPersonDlg::OnNameChange() {
@@ -244,10 +250,11 @@ void CPersonDlg::refreshSample() {
                                          {"Event:", "First date:"}};
     if (type < 0 || type > 3)
         return;
-    nameLabel_->setText(toQt(text(kLabels[type].name)));
-    dateLabel_->setText(toQt(text(kLabels[type].date)));
-    sampleLabel_->setText(toQt(SampleReminder(texts ? *texts : noTexts(), platform_.locale, type,
-                                              nameText, daysText, fromQDate(datePicker_->date()))));
+    nameLabel_->setText(toQtShown(text(kLabels[type].name)));
+    dateLabel_->setText(toQtShown(text(kLabels[type].date)));
+    sampleLabel_->setText(
+        toQtShown(SampleReminder(texts ? *texts : noTexts(), platform_.locale, type, nameText,
+                                 daysText, fromQDate(datePicker_->date()))));
 }
 
 void CPersonDlg::ShowLeapling() {

@@ -76,6 +76,12 @@ private:
     bool dateChangedByUser_ = false;
     QLineEdit* nameEdit_ = nullptr;
     QLineEdit* emailEdit_ = nullptr;
+    // What the two text fields were given and from which texts, so that a text the user left
+    // alone (or put back as it was) keeps its stored bytes.
+    QString shownName_;
+    QString shownEmail_;
+    std::string givenName_;
+    std::string givenEmail_;
     QDateEdit* datePicker_ = nullptr;
     QComboBox* leaplingList_ = nullptr;
     QComboBox* iconList_ = nullptr;

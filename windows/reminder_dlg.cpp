@@ -59,12 +59,12 @@ bool CReminderDlg::OnInitDialog() {
         enlarge();
 
     listCtrl_->setColumnCount(1);
-    listCtrl_->setHeaderLabels({toQt(text("Name"))});
+    listCtrl_->setHeaderLabels({toQtShown(text("Name"))});
     listCtrl_->header()->resizeSection(0, listCtrl_->width() - mulDiv(20, platform_.screenDpi, 96));
     listCtrl_->setIconSize(QSize(16, 16));
 
-    okButton_->setText(toQt(text("OK")));
-    setupButton_->setText(toQt(text("Setup...")));
+    okButton_->setText(toQtShown(text("OK")));
+    setupButton_->setText(toQtShown(text("Setup...")));
 
     // The list blends into the window.
     QPalette palette = listCtrl_->palette();
@@ -121,14 +121,14 @@ bool CReminderDlg::fillList() {
         if (entry.kind != DueKind::Upcoming)
             continue;
         auto* line = new QTreeWidgetItem;
-        line->setText(0, toQt(ComposeReminderLine(entry, context)));
+        line->setText(0, toQtShown(ComposeReminderLine(entry, context)));
         lines[i] = line;
     }
     for (std::size_t i = 0; i < due.entries.size(); ++i) {
         const DueEntry& entry = due.entries[i];
         if (!lines[i]) {
             lines[i] = new QTreeWidgetItem;
-            lines[i]->setText(0, toQt(ComposeReminderLine(entry, context)));
+            lines[i]->setText(0, toQtShown(ComposeReminderLine(entry, context)));
         }
         QTreeWidgetItem* line = lines[i];
         line->setIcon(0, iconPicture(entry.record->icon));
@@ -165,7 +165,7 @@ void CReminderDlg::ShowRecordMenu() {
         }
         // The text is shown as it is: an ampersand in a name is no shortcut marker.
         QAction* action =
-            menu.addAction(toQt(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            menu.addAction(toQtShown(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setData(id);
     }
     const int command = chooseFromMenu(menu);

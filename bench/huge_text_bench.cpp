@@ -50,6 +50,7 @@ public:
     void information(const std::string&) override {}
     void warning(const std::string&) override {}
     void error(const std::string&) override {}
+    bool question(const std::string&) override { return false; }
 };
 
 // Which text is huge.

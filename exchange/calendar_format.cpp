@@ -4,6 +4,7 @@
 #include "core/text_file.h"
 #include "engine/occurrence.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <unordered_map>
@@ -170,11 +171,17 @@ Categories defaultCategories() {
 }
 
 void parseCategories(std::string_view bytes, Categories& categories) {
-    TextLines lines(bytes.substr(0, bytes.find('\x1A')));
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    const std::string_view text = bytes.substr(0, bytes.find('\x1A'));
+    const TextEncoding encoding = encodingOf(text);
+    TextLines lines(text);
     std::size_t i = 0;
     for (std::string_view line; lines.next(line); ++i)
-        if (i < categories.size())
+        if (i < categories.size()) {
             categories[i].assign(line);
+            decodeInPlace(categories[i], encoding);
+        }
 }
 
 void readCategoriesFile(const std::string& path, Categories& categories) {
@@ -185,6 +192,9 @@ void readCategoriesFile(const std::string& path, Categories& categories) {
     for (std::string_view line; lines.next(line); ++i)
         if (i < categories.size())
             categories[i].assign(line);
+    // The names are decoded once the whole file has shown its encoding.
+    for (std::size_t k = 0; k < std::min(i, categories.size()); ++k)
+        decodeInPlace(categories[k], lines.encoding());
 }
 
 const std::string& categoryFor(const Categories& categories, int icon) {

@@ -99,6 +99,16 @@ template <class Lines> void appendLines(Lines& lines, RecordList& records, CsvIm
     }
 }
 
+// The texts of the records appended from `first` on, decoded by the file's encoding. The CSV
+// syntax is all ASCII, so decoding a field after it was taken out of its line is the same as
+// decoding the line first.
+void decodeTexts(RecordList& records, std::size_t first, TextEncoding encoding) {
+    for (std::size_t i = first; i < records.size(); ++i) {
+        decodeInPlace(records[i].name, encoding);
+        decodeInPlace(records[i].email, encoding);
+    }
+}
+
 } // namespace
 
 std::string formatCsvLine(const PersonRecord& record) {
@@ -127,8 +137,13 @@ PersonRecord parseCsvLine(std::string_view line) {
 
 CsvImportCounts readCsv(std::string_view bytes, RecordList& records) {
     CsvImportCounts counts;
-    TextLines lines(bytes.substr(0, bytes.find('\x1A')));
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    const std::string_view text = bytes.substr(0, bytes.find('\x1A'));
+    TextLines lines(text);
+    const std::size_t first = records.size();
     appendLines(lines, records, counts);
+    decodeTexts(records, first, encodingOf(text));
     return counts;
 }
 
@@ -138,8 +153,20 @@ TextReadStatus readCsvFile(const std::string& path, RecordList& records, CsvImpo
     errno = 0;
     TextReadStatus status = lines.open(path);
     if (status == TextReadStatus::Ok) {
+        const std::size_t first = records.size();
         appendLines(lines, records, counts);
         status = lines.status();
+        // A file that broke off part-way is judged by what was read of it.
+        TextEncoding encoding = lines.encoding();
+        if (!lines.encodingKnown()) {
+            Utf8Validator utf8;
+            for (std::size_t i = first; i < records.size(); ++i) {
+                utf8.feed(records[i].name);
+                utf8.feed(records[i].email);
+            }
+            encoding = utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+        }
+        decodeTexts(records, first, encoding);
     }
     if (status != TextReadStatus::Ok && error) {
         int reason = errno;

@@ -70,7 +70,7 @@ TEST(CalendarFile, CategoriesByLineWithBirthdayForTheRest) {
     EXPECT_EQ(c[0], "Family");
     EXPECT_EQ(c[1], "Work");
     EXPECT_EQ(c[2], "");
-    EXPECT_EQ(c[3], " Club \r"); // only the line end is not part of the text
+    EXPECT_EQ(c[3], " Club "); // a lone CR ends the line too
     EXPECT_EQ(c[4], "Birthday");
     EXPECT_EQ(c[63], "Birthday");
     EXPECT_EQ(categoryFor(c, 1), "Work");
@@ -83,6 +83,12 @@ TEST(CalendarFile, CategoriesByLineWithBirthdayForTheRest) {
     Categories d = defaultCategories();
     parseCategories(many, d);
     EXPECT_EQ(d[63], "C63");
+    // A file in Windows-1252 is decoded, one in UTF-8 kept as it is.
+    Categories e = defaultCategories();
+    parseCategories("F\xE4milie\r\n", e);
+    EXPECT_EQ(e[0], "F\xC3\xA4milie");
+    parseCategories("F\xC3\xA4milie\r\n", e);
+    EXPECT_EQ(e[0], "F\xC3\xA4milie");
     Categories untouched = defaultCategories();
     readCategoriesFile("/nonexistent/categories.ini", untouched);
     EXPECT_EQ(untouched, defaultCategories());

@@ -119,7 +119,10 @@ TEST(CsvFormat, ImportSkipsTheFirstLineAndLinesWithoutADate) {
 
 TEST(CsvFormat, ExportThenImportGivesEqualStoredFields) {
     std::mt19937 random(20250306);
-    const std::string alphabet = "abcXYZ \"'.;:-_/\\\xC3\xA9\xE9\t";
+    // Whole characters: texts in memory are UTF-8.
+    const std::vector<std::string> alphabet = {
+        "a", "b", "c", "X", "Y", "Z",  " ",  "\"",       "'",           ".",
+        ";", ":", "-", "_", "/", "\\", "\t", "\xC3\xA9", "\xE2\x82\xAC"};
     RecordList original;
     for (int i = 0; i < 500; ++i) {
         std::string name, email;
@@ -156,6 +159,41 @@ TEST(CsvFormat, ExportThenImportGivesEqualStoredFields) {
                   std::tuple(a.year, a.month, a.day, a.icon, a.daysInAdvance, a.type, a.infoOnly,
                              a.dontPrint, a.email, a.leapling));
         EXPECT_EQ(b.skipYear, -1);
+    }
+}
+
+TEST(CsvFormat, ImportDecodesEachFileByItsOwnEncoding) {
+    std::string everyHighByte;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        everyHighByte += static_cast<char>(b);
+    const std::string header = "Name,Year,Month,Day,Icon,Warning,Type,Info,DontPrint,Email,Age,"
+                               "Days,Leapling\r\n";
+    struct Case {
+        std::string file;
+        std::string name, email;
+    };
+    const Case cases[] = {
+        {header + "J\xF6rg,1980,3,7,2,14,0,0,0,j\xF6rg@x.de,45,12,1\r\n", "J\xC3\xB6rg",
+         "j\xC3\xB6rg@x.de"},
+        {"\xEF\xBB\xBF" + header + "J\xC3\xB6rg,1980,3,7,2,14,0,0,0,\xE2\x82\xAC,45,12,1\r\n",
+         "J\xC3\xB6rg", "\xE2\x82\xAC"},
+        {header + everyHighByte + ",1980,3,7,2,14,0,0,0,,45,12,1\r\n",
+         decodeText(everyHighByte, TextEncoding::Windows1252), ""},
+    };
+    TempFolder folder;
+    const std::string path = folder.file("import.csv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeBytes(path, c.file);
+        RecordList fromFile, fromText;
+        CsvImportCounts n;
+        ASSERT_EQ(readCsvFile(path, fromFile, n), TextReadStatus::Ok);
+        readCsv(c.file, fromText);
+        for (const RecordList* read : {&fromFile, &fromText}) {
+            ASSERT_EQ(read->size(), 1u);
+            EXPECT_EQ((*read)[0].name, c.name);
+            EXPECT_EQ((*read)[0].email, c.email);
+        }
     }
 }
 

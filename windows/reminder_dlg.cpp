@@ -1,6 +1,7 @@
 // The reminder window.
 #include "windows/reminder_dlg.h"
 
+#include "core/text_encoding.h"
 #include "engine/reminder_text.h"
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
@@ -110,9 +111,15 @@ void CReminderDlg::enlarge() {
 bool CReminderDlg::fillList() {
     const Date now = platform_.clock.currentDate();
     const DueSelection due = SelectDue(*records, today, settings->pastDays, now);
-    static const std::vector<std::string> noPresets;
-    ReminderContext context{*texts, settings->dateFormat, presets ? *presets : noPresets,
-                            platform_.locale, random_};
+    // A prefix starts its line, so no more of it than the line shows can be seen: a huge one is
+    // cut first, not copied whole into every line.
+    std::vector<std::string> shownPresets;
+    if (presets) {
+        shownPresets.reserve(presets->size());
+        for (const std::string& preset : *presets)
+            shownPresets.push_back(shownText(preset));
+    }
+    ReminderContext context{*texts, settings->dateFormat, shownPresets, platform_.locale, random_};
     // Lines are composed as the program always has: distances 365 down to 0 first, so that the
     // preset draws come in that order; then they are shown in the selection's order.
     std::vector<QTreeWidgetItem*> lines(due.entries.size(), nullptr);

@@ -112,6 +112,27 @@ TEST_F(ReminderFixture, TextsComeFromTheTextTable) {
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Velmik Fennaro");
 }
 
+TEST_F(ReminderFixture, HugeTextsAreShownCutButKeptWhole) {
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const std::string hugeName(200000, 'n');
+    const PersonRecord& huge = add(record(hugeName, 7, 6, 2000, {.daysInAdvance = 0}));
+    add(record("Anna", 12, 6, 1996));
+    presets.push_back("Hey! " + std::string(5000, 'p'));
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    // Every line starts with the prefix, which alone fills what a line shows.
+    const std::string shown = " Hey! " + std::string(994, 'p') + ellipsis;
+    EXPECT_EQ(lines(*dlg), (std::vector<std::string>{shown, shown}));
+    presets.clear();
+    texts.push_back({"Name", std::string(3000, 'N')});
+    dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    EXPECT_EQ(lines(*dlg)[0], " " + std::string(999, 'n') + ellipsis);
+    EXPECT_EQ(dlg->listCtrl()->headerItem()->text(0).toStdString(),
+              std::string(1000, 'N') + ellipsis);
+    EXPECT_EQ(huge.name, hugeName);
+}
+
 TEST_F(ReminderFixture, AlwaysOnTopOnlyWhenSet) {
     add(record("Anna", 12, 6, 1996));
     auto plain = open();

@@ -215,6 +215,10 @@ std::string EnglishLocaleNames::monthName(int month) const {
     return names[static_cast<std::size_t>(month - 1)];
 }
 
+std::string EnglishLocaleNames::abbreviatedDayName(int dayOfWeek) const {
+    return dayName(dayOfWeek).substr(0, 3);
+}
+
 StdRandomSource::StdRandomSource(unsigned seed) {
     std::srand(seed);
 }

@@ -17,6 +17,9 @@ public:
     virtual std::string dayName(int dayOfWeek) const = 0;
     // Full name of the month, 1..12.
     virtual std::string monthName(int month) const = 0;
+    // Abbreviated name of the day ("Mon"), 0 = Sunday .. 6 = Saturday; the full name where a
+    // locale has no short one.
+    virtual std::string abbreviatedDayName(int dayOfWeek) const { return dayName(dayOfWeek); }
 };
 
 // English names, for tests and as a fallback.
@@ -24,6 +27,7 @@ class EnglishLocaleNames : public LocaleNames {
 public:
     std::string dayName(int dayOfWeek) const override;
     std::string monthName(int month) const override;
+    std::string abbreviatedDayName(int dayOfWeek) const override;
 };
 
 // The random numbers of the preset draw: values 0..32767, like the C library's rand.

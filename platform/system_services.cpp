@@ -81,6 +81,11 @@ std::string SystemLocale::dayName(int dayOfWeek) const {
     return fromQt(QLocale::system().dayName(qtDay, QLocale::LongFormat));
 }
 
+std::string SystemLocale::abbreviatedDayName(int dayOfWeek) const {
+    const int qtDay = dayOfWeek == 0 ? 7 : dayOfWeek;
+    return fromQt(QLocale::system().dayName(qtDay, QLocale::ShortFormat));
+}
+
 std::string SystemLocale::monthName(int month) const {
     return fromQt(QLocale::system().monthName(month, QLocale::LongFormat));
 }

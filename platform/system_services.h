@@ -29,6 +29,7 @@ public:
     std::string shortDatePattern() const override;
     std::string dayName(int dayOfWeek) const override;
     std::string monthName(int month) const override;
+    std::string abbreviatedDayName(int dayOfWeek) const override;
 };
 
 // The settings key "Software\Velmik\kivo" as QSettings in native format, organisation "Velmik",

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra tzdata
   python3 python3-icalendar python3-dateutil python3-vobject
+  poppler-utils
 )
 # Extra packages a caller asks for by name.
 packages+=("$@")

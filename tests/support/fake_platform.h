@@ -41,6 +41,9 @@ public:
     std::string shortDatePattern() const override { return pattern; }
     std::string dayName(int dayOfWeek) const override { return english.dayName(dayOfWeek); }
     std::string monthName(int month) const override { return english.monthName(month); }
+    std::string abbreviatedDayName(int dayOfWeek) const override {
+        return english.abbreviatedDayName(dayOfWeek);
+    }
 
 private:
     EnglishLocaleNames english;

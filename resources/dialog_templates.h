@@ -121,5 +121,10 @@ inline constexpr DialogTemplate kPersonDialog{135, "Edit person", 292, 217,
 // Controls of the setup window that code names.
 inline constexpr int kIdExportButton = 1033;
 inline constexpr int kIdImportButton = 1034;
+inline constexpr int kIdPrintButton = 1050;
+inline constexpr int kIdPrintRange = 1051;
+inline constexpr int kIdPrintThisYear = 1037;
+inline constexpr int kIdPrintNextYear = 1036;
+inline constexpr int kIdWebLink = 1029;
 
 } // namespace kivo

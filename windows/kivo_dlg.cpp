@@ -11,6 +11,8 @@
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
 #include "platform/file_picker.h"
+#include "platform/print_dialog.h"
+#include "printing/print_job.h"
 #include "resources/icons.h"
 #include "windows/person_dlg.h"
 
@@ -27,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTextEdit>
 #include <cctype>
@@ -137,11 +140,12 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     iconBox_ = controlById<QComboBox>(*this, 1026);
     spin_ = controlById<SpinButton>(*this, 1002);
     itemCount_ = controlById<QLabel>(*this, 1040);
-    printRange_ = controlById<QComboBox>(*this, 1051);
+    printRange_ = controlById<QComboBox>(*this, kIdPrintRange);
     pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
     webLink_ = controlById<QLabel>(*this, 1029);
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
     runFilePicker = [](FilePicker& picker) { return picker.DoModal(); };
+    runPrintDialog = [this](QPrinter& printer) { return kivo::runPrintDialog(printer, this); };
     shiftHeld = [] {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
     };
@@ -170,6 +174,12 @@ void CKivoDlg::connectControls() {
             [this] { exportCsv(); });
     connect(controlById<QPushButton>(*this, kIdImportButton), &QPushButton::clicked, this,
             [this] { importCsv(); });
+    connect(controlById<QPushButton>(*this, kIdPrintButton), &QPushButton::clicked, this,
+            [this] { printSelectedRange(); });
+    connect(controlById<QPushButton>(*this, kIdPrintThisYear), &QPushButton::clicked, this,
+            [this] { printThisYear(); });
+    connect(controlById<QPushButton>(*this, kIdPrintNextYear), &QPushButton::clicked, this,
+            [this] { printNextYear(); });
     connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
 }
 
@@ -207,7 +217,7 @@ bool CKivoDlg::OnInitDialog() {
     listCtrl_->setDateFormat(settings->dateFormat);
     fillList();
 
-    controlById<QPushButton>(*this, 1050)->setText(qtext("Print:"));
+    controlById<QPushButton>(*this, kIdPrintButton)->setText(qtext("Print:"));
     for (const char* range : {"This year", "Next year", "This month", "Next month"})
         printRange_->addItem(qtext(range));
     printRange_->setCurrentIndex(0);
@@ -290,6 +300,50 @@ void CKivoDlg::applyOptions() {
     settings->defaultIcon = iconBox_->currentIndex();
     const int column = listCtrl_->activeSortColumn();
     settings->sortColumn = listCtrl_->activeSortAscending() ? column + 1 : -(column + 1);
+}
+
+void CKivoDlg::print(const std::function<std::optional<PrintRange>()>& chosenRange) {
+    // Printing uses the options as they are on the screen, and they stay taken over on Cancel.
+    applyOptions();
+    QPrinter printer(QPrinter::HighResolution);
+    if (!runPrintDialog(printer))
+        return;
+    const std::optional<PrintRange> range = chosenRange();
+    if (!range)
+        return;
+    static const RecordList noRecords;
+    static const TextTable noTexts;
+    const PrintContent content{records ? *records : noRecords, texts ? *texts : noTexts,
+                               platform_.locale, settings->printLarge, platform_.screenDpi};
+    // Nothing of the job is reported: a printer that fails says so itself.
+    printDates(printer, range->year, range->month, content);
+}
+
+void CKivoDlg::printSelectedRange() {
+    print([this]() -> std::optional<PrintRange> {
+        const int year = yearOf(today);
+        const int month = monthOf(today);
+        switch (printRange_->currentIndex()) {
+        case 0:
+            return PrintRange{year, kWholeYear};
+        case 1:
+            return PrintRange{year + 1, kWholeYear};
+        case 2:
+            return PrintRange{year, month};
+        case 3:
+            return month == 12 ? PrintRange{year + 1, 1} : PrintRange{year, month + 1};
+        default:
+            return std::nullopt;
+        }
+    });
+}
+
+void CKivoDlg::printThisYear() {
+    print([this] { return std::optional<PrintRange>({yearOf(today), kWholeYear}); });
+}
+
+void CKivoDlg::printNextYear() {
+    print([this] { return std::optional<PrintRange>({yearOf(today) + 1, kWholeYear}); });
 }
 
 void CKivoDlg::OnOK() {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -21,6 +22,7 @@ class QHideEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QShowEvent;
 
 namespace kivo {
@@ -80,6 +82,9 @@ public:
     // Whether Shift is held at the click on "Export..."; by default asked of the window system at
     // that moment. Tests replace it.
     std::function<bool()> shiftHeld;
+    // Shows the print dialog for a printer and returns whether the user chose to print; by default
+    // the real dialog, nested in this window. Tests replace it.
+    std::function<bool(QPrinter&)> runPrintDialog;
     // Chooses a command from the list's context menu; by default the menu is shown at the mouse
     // cursor. Tests replace it. Returns the chosen command id, or 0.
     std::function<int(QMenu&)> chooseFromMenu;
@@ -111,6 +116,12 @@ public:
     // set by whoever inserts or renames the row.
     void fillRow(int row, PersonRecord& record);
     void showItemCount();
+    // "Print:": the range chosen in the print-range box, read once the print dialog was confirmed.
+    void printSelectedRange();
+    // The hidden "Print This Year" and "Print Next Year".
+    void printThisYear();
+    void printNextYear();
+
     // Copies the option controls into `settings`.
     void applyOptions();
     // The Close button: the options are taken over, then the window ends.
@@ -139,6 +150,14 @@ private:
     CellWords cellWords() const;
     void fillRow(int row, PersonRecord& record, const CellWords& words);
     void connectControls();
+    // A year and a month (or the whole year) to print.
+    struct PrintRange {
+        int year;
+        int month;
+    };
+    // Takes the options over, asks the print dialog and, when confirmed, prints the range that
+    // `chosenRange` gives then (nothing when it gives none), as one job.
+    void print(const std::function<std::optional<PrintRange>()>& chosenRange);
     void insertColumns();
     void setCaptions();
     void loadOptions();

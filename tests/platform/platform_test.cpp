@@ -1,10 +1,13 @@
 // The platform layer: the QSettings store, dialog units, templates and the spin arrows.
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
+#include "platform/print_dialog.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,6 +16,19 @@
 
 namespace kivo {
 namespace {
+
+// The calendar is printed whole: no page range, no current page, no selection; printing to a PDF
+// file stays offered.
+TEST(PrintDialogTest, OffersAllPagesAndPrintingToAFileOnly) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer);
+    setUpPrintDialog(dialog);
+    EXPECT_EQ(dialog.printRange(), QAbstractPrintDialog::AllPages);
+    EXPECT_TRUE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
+    EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintSelection));
+    EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintCurrentPage));
+}
 
 TEST(QtSettingsStoreTest, StoresTheNineValuesUnderVelmikKivoAndReadsThemBack) {
     QTemporaryDir config;

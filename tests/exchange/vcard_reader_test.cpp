@@ -128,8 +128,9 @@ TEST(VCardReader, DateValues) {
         SCOPED_TRACE(c.value);
         int y = -1, m = -1, d = -1;
         EXPECT_EQ(parseVCardDate(c.value, y, m, d), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(std::tuple(y, m, d), std::tuple(c.year, c.month, c.day));
+        }
     }
 }
 

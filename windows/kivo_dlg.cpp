@@ -2,6 +2,7 @@
 // record commands New, Edit and Delete.
 #include "windows/kivo_dlg.h"
 
+#include "controls/hyper_link.h"
 #include "controls/list_ctrl_ex.h"
 #include "core/number_text.h"
 #include "engine/date_text.h"
@@ -39,6 +40,8 @@
 #include <vector>
 
 namespace kivo {
+
+const char* const CKivoDlg::kMakerWebAddress = KIVO_HOME_PAGE;
 
 namespace {
 
@@ -121,10 +124,23 @@ bool isTextField(const QWidget* widget) {
     return false;
 }
 
+// The desktop's ways of opening the link, with a failure explained in the program's own message
+// box.
+class SetupLinkDesktop : public DesktopLinkServices {
+public:
+    explicit SetupLinkDesktop(MessageBoxes& messages) : messages_(messages) {}
+    void showError(const QString& message) override { messages_.warning(fromQt(message)); }
+
+private:
+    MessageBoxes& messages_;
+};
+
 } // namespace
 
 CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     buildDialog(*this, kSetupDialog, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+        if (c.id == kIdWebLink)
+            return new CHyperLink(parent);
         if (c.id != 1009)
             return nullptr;
         auto* list = new CListCtrlEx(parent);
@@ -142,7 +158,9 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     itemCount_ = controlById<QLabel>(*this, 1040);
     printRange_ = controlById<QComboBox>(*this, kIdPrintRange);
     pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
-    webLink_ = controlById<QLabel>(*this, 1029);
+    webLink_ = controlById<CHyperLink>(*this, kIdWebLink);
+    linkDesktop_ = std::make_unique<SetupLinkDesktop>(platform_.messages);
+    webLink_->setDesktop(linkDesktop_.get());
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
     runFilePicker = [](FilePicker& picker) { return picker.DoModal(); };
     runPrintDialog = [this](QPrinter& printer) { return kivo::runPrintDialog(printer, this); };
@@ -194,8 +212,11 @@ QString CKivoDlg::qtext(const char* builtIn) const {
 bool CKivoDlg::OnInitDialog() {
     setWindowIcon(applicationIcon());
 
-    // Until the link control exists, the address is shown as it is.
-    webLink_->setText(QString::fromLatin1(kMakerWebAddress));
+    // The label shows the address it opens, as the template's text would.
+    webLink_->setText(QString::fromUtf8(kMakerWebAddress));
+    webLink_->PreSubclassWindow();
+    webLink_->SetLinkTarget(QString::fromUtf8(kMakerWebAddress));
+    webLink_->SetUnderlined(true);
     modified = false;
 
     // The window counts days from the day it opens, which is not the run's day when the program

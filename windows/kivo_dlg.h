@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,8 @@ class QShowEvent;
 
 namespace kivo {
 
+class CHyperLink;
+class LinkDesktop;
 class CListCtrlEx;
 class CPersonDlg;
 class FilePicker;
@@ -53,8 +56,9 @@ public:
     static constexpr int ID_EDIT = 32772;
     static constexpr int ID_DELETE = 32773;
 
-    // The address the web link shows.
-    static constexpr const char* kMakerWebAddress = "https://www.velmik.example/fennaro/";
+    // The address the web link shows and opens: the project's home page, set when it is built
+    // (KIVO_HOME_PAGE), by default the installed user guide.
+    static const char* const kMakerWebAddress;
 
     explicit CKivoDlg(Platform& platform);
     ~CKivoDlg() override;
@@ -179,7 +183,8 @@ private:
     QLabel* itemCount_ = nullptr;             // 1040
     QComboBox* printRange_ = nullptr;         // 1051
     QLineEdit* pastDaysEdit_ = nullptr;       // 1053
-    QLabel* webLink_ = nullptr;               // 1029
+    CHyperLink* webLink_ = nullptr;           // 1029
+    std::unique_ptr<LinkDesktop> linkDesktop_;
 };
 
 } // namespace kivo

@@ -1,4 +1,5 @@
 // The setup window's print commands: which months each prints, as one named job, and Cancel.
+#include "controls/hyper_link.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
@@ -96,6 +97,20 @@ TEST_F(PrintCommands, CancelPrintsNothingButTheOptionsAreTakenOver) {
     EXPECT_TRUE(printLargeWhenAsked);
     EXPECT_TRUE(settings.printLarge);
     EXPECT_TRUE(QDir(output.path()).isEmpty());
+}
+
+// The web link shows the project's home page (by default the installed user guide) and opens it.
+TEST_F(PrintCommands, WebLinkShowsAndOpensTheHomePage) {
+    auto dlg = open();
+    auto* link = control<CHyperLink>(*dlg, kIdWebLink);
+    ASSERT_NE(link, nullptr);
+    const QString address = QString::fromUtf8(CKivoDlg::kMakerWebAddress);
+    EXPECT_TRUE(address.contains(QStringLiteral("://")));
+    EXPECT_EQ(link->target(), address);
+    EXPECT_EQ(link->text(), address);
+    EXPECT_EQ(link->toolTip(), address);
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
 }
 
 } // namespace

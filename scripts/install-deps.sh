@@ -27,11 +27,10 @@ if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null 2>&1; then
     cat >&2 <<MSG
 install-deps.sh: these packages are missing: ${missing[*]}
-Installing them needs root, and sudo is not installed. Either run this script as root
+Installing them needs root, and sudo is not installed. Either install them as root with
   su -c '$(realpath "$0")'
-or install the packages yourself as root and run the command again
-  su -c 'apt-get install --no-install-recommends ${missing[*]}'
-or, to use sudo from now on: su -c 'apt-get install sudo && adduser $(id -un) sudo', then log in again.
+and run your command again, or install sudo once and log in again:
+  su -c 'apt-get install sudo && usermod -aG sudo $(id -un)'
 MSG
     exit 1
   fi

@@ -105,7 +105,15 @@ bool CListCtrlEx::SortByColumn(int column, bool ascending) {
     model_->sortRows(column, static_cast<SortKind>(columnKinds_[column]), ascending, dateOrder_);
     activeSortColumn_ = column;
     activeSortAscending_ = ascending;
+    showSortIndicator(column, ascending);
     return true;
+}
+
+void CListCtrlEx::showSortIndicator(int column, bool ascending) {
+    indicatorColumn_ = column;
+    indicatorAscending_ = ascending;
+    header_->setSortIndicatorShown(column >= 0);
+    header_->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CListCtrlEx::setDateFormat(const QString& format) {
@@ -177,6 +185,8 @@ bool CListCtrlEx::DeleteItem(int row) {
 
 bool CListCtrlEx::DeleteAllItems() {
     model_->removeAllRows();
+    // Rows inserted from now on follow their text; without the style they follow no column.
+    showSortIndicator(sortAscendingStyle_ ? 0 : -1, true);
     return true;
 }
 
@@ -237,7 +247,8 @@ void CListCtrlEx::SetImageList(const QPixmap& strip, QSize imageSize) {
 }
 
 void CListCtrlEx::SetImageList(const QList<QPixmap>& images) {
-    imageSize_ = images.isEmpty() ? QSize(16, 16) : images.first().size();
+    // Pictures drawn for a dense screen are as large as the others on it.
+    imageSize_ = images.isEmpty() ? QSize(16, 16) : images.first().deviceIndependentSize().toSize();
     blended_.clear();
     model_->setImages(images);
     setIconSize(imageSize_);
@@ -275,6 +286,8 @@ void CListCtrlEx::onHeaderItemClicked(int column, Qt::MouseButton button) {
         const bool ascending = column != activeSortColumn_ || !activeSortAscending_;
         SortByColumn(column, ascending);
     }
+    // The header turns its arrow on every left click; it points the way the rows are sorted.
+    showSortIndicator(indicatorColumn_, indicatorAscending_);
     emit headerItemClicked(column, button);
 }
 
@@ -445,12 +458,15 @@ const QPixmap& CListCtrlEx::blendedImage(int image, const QColor& highlight) con
     if (blended.isNull()) {
         QImage picture =
             images[image].toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // Every pixel is blended, in the picture's own pixels whatever its density.
+        picture.setDevicePixelRatio(1);
         QPainter painter(&picture);
         painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
         QColor half = highlight;
         half.setAlphaF(0.5);
         painter.fillRect(picture.rect(), half);
         painter.end();
+        picture.setDevicePixelRatio(images[image].devicePixelRatio());
         blended = QPixmap::fromImage(picture);
     }
     return blended;

@@ -134,6 +134,8 @@ private:
     };
 
     void onHeaderItemClicked(int column, Qt::MouseButton button);
+    // The header's arrow on the column the rows are in order of; -1 shows none.
+    void showSortIndicator(int column, bool ascending);
     RowGeometry rowGeometry(int top, int height) const;
     int rowAtY(int y) const;
     bool isRowSelected(int row) const;
@@ -144,6 +146,8 @@ private:
     CHeaderCtrlEx* header_;
     int activeSortColumn_ = -1;
     bool activeSortAscending_ = true;
+    int indicatorColumn_ = -1;
+    bool indicatorAscending_ = true;
     int highlightMode_ = 0;
     bool headerSortEnabled_ = false;
     std::vector<std::uint8_t> columnKinds_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QPixmap>
 
 namespace kivo {
@@ -16,13 +17,20 @@ inline constexpr int kIconSize = 16;
 // on its own; the functions below call this themselves, and calling it again does nothing.
 void initResources();
 
-// The whole strip, kIconCount * kIconSize by kIconSize pixels; transparency is its mask.
+// The whole strip, kIconCount * kIconSize by kIconSize pixels; transparency is its mask. On a
+// dark theme every picture has a light edge, so that its dark outline stays visible.
 QPixmap iconStrip();
+// The same pictures drawn for twice the pixel density: twice as wide and high.
+QPixmap iconStripTwice();
 
-// Picture `index` of the strip; an index outside the strip gives the blank picture.
+// Picture `index` of the strip, at the normal and at twice the pixel density; an index outside
+// the strip gives the blank picture.
 QIcon iconPicture(int index);
+// Every picture of the strip, drawn for a screen's pixel density (each of kIconSize logical
+// pixels).
+QList<QPixmap> iconPictures(qreal devicePixelRatio);
 
-// Two balloons, red and green, at 16, 32 and 48 pixels.
+// Two balloons, red and green, at 16, 32, 48, 64 and 96 pixels.
 QIcon applicationIcon();
 
 } // namespace kivo

@@ -2,7 +2,9 @@
 #include "resources/icons.h"
 
 #include <QColor>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPalette>
 #include <gtest/gtest.h>
 
 namespace kivo {
@@ -92,11 +94,72 @@ TEST(IconPicture, OutsideTheStripIsBlank) {
     }
 }
 
-TEST(ApplicationIcon, ComesInThreeSizesOfRedAndGreenBalloons) {
+// Twice the density is the same maps drawn larger: in each two-by-two block at least two pixels
+// are the small picture's pixel (a corner may take a neighbour's colour to smooth a slope).
+TEST(IconStrip, TwiceTheDensityIsTheSamePicturesDrawnLarger) {
+    const QImage one = stripImage();
+    const QImage two = iconStripTwice().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(two.size(), one.size() * 2);
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x) {
+            int same = 0;
+            for (int dy : {0, 1})
+                for (int dx : {0, 1})
+                    same += two.pixel(2 * x + dx, 2 * y + dy) == one.pixel(x, y);
+            ASSERT_GE(same, 2) << "pixel " << x << "," << y;
+        }
+    const QPixmap dense = iconPicture(6).pixmap(QSize(kIconSize, kIconSize), 2.0);
+    EXPECT_EQ(dense.size(), QSize(2 * kIconSize, 2 * kIconSize));
+    EXPECT_EQ(dense.toImage().convertToFormat(QImage::Format_ARGB32),
+              two.copy(6 * 2 * kIconSize, 0, 2 * kIconSize, 2 * kIconSize));
+    const QList<QPixmap> pictures = iconPictures(2.0);
+    ASSERT_EQ(pictures.size(), kIconCount);
+    EXPECT_EQ(pictures[3].deviceIndependentSize(), QSizeF(kIconSize, kIconSize));
+    EXPECT_EQ(pictures[3].size(), QSize(2 * kIconSize, 2 * kIconSize));
+}
+
+// On a dark theme every picture gets a light edge where its dark outline meets the ground; on a
+// light one the pictures are as drawn. The mask stays all or nothing.
+TEST(IconStrip, OnADarkThemeEveryPictureHasALightEdge) {
+    const QImage light = stripImage();
+    const QPalette previous = QGuiApplication::palette();
+    QPalette dark = previous;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    QGuiApplication::setPalette(dark);
+    const QImage shaded = stripImage();
+    const QImage shadedTwice = iconStripTwice().toImage().convertToFormat(QImage::Format_ARGB32);
+    QGuiApplication::setPalette(previous);
+    EXPECT_EQ(stripImage(), light);
+
+    ASSERT_EQ(shaded.size(), light.size());
+    int edge = 0;
+    for (int y = 0; y < light.height(); ++y)
+        for (int x = 0; x < light.width(); ++x) {
+            const QRgb was = light.pixel(x, y);
+            const QRgb now = shaded.pixel(x, y);
+            if (now != was) {
+                ASSERT_TRUE(transparentAt(light, x, y)) << "pixel " << x << "," << y;
+                ASSERT_EQ(qAlpha(now), 255);
+                ASSERT_GE(qGray(now), 200);
+                ++edge;
+            }
+            // No dark pixel meets the dark ground any more.
+            if (qAlpha(now) == 0 || qGray(now) >= 96)
+                continue;
+            for (const auto& [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}})
+                if (nx >= 0 && ny >= 0 && nx < light.width() && ny < light.height() &&
+                    nx / kIconSize == x / kIconSize)
+                    ASSERT_NE(qAlpha(shaded.pixel(nx, ny)), 0) << "pixel " << x << "," << y;
+        }
+    EXPECT_GT(edge, kChoosableIcons * 12);
+    EXPECT_GT(opaquePixels(shadedTwice), opaquePixels(iconStripTwice().toImage()));
+}
+
+TEST(ApplicationIcon, ComesInFiveSizesOfRedAndGreenBalloons) {
     const QIcon icon = applicationIcon();
     ASSERT_FALSE(icon.isNull());
     const QList<QSize> sizes = icon.availableSizes();
-    for (int size : {16, 32, 48}) {
+    for (int size : {16, 32, 48, 64, 96}) {
         EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
         const QImage image = iconImage(icon, size);
         ASSERT_EQ(image.size(), QSize(size, size)) << size;

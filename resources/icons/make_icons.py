@@ -3,8 +3,9 @@
 
 # Each picture is 16 lines of 16 characters; every character is one pixel, named in PALETTE.
 # The style: a 1 px dark outline, a light edge up-left and a shaded edge down-right.
-# Run from anywhere: writes icon_strip.xpm, kivo.xpm, kivo_32.xpm and kivo_48.xpm beside itself,
-# and the installed application icons theme/kivo_<size>.png.
+# Run from anywhere: writes icon_strip.xpm (with icon_strip@2x.xpm for twice the pixel density),
+# kivo.xpm and kivo_32.xpm to kivo_96.xpm beside itself, and the installed application icons
+# theme/kivo_<size>.png.
 # --check only compares; --sheet PNG also writes an enlarged contact sheet for looking at.
 
 import math
@@ -742,6 +743,42 @@ def balloon_rows(size):
     return ["".join(r) for r in out]
 
 
+def doubled(rows):
+    """The picture drawn at twice the size: each pixel becomes four, and where two touching
+    neighbours agree across a corner the corner takes their colour (the Scale2x rule), so that
+    slopes and curves stay smooth instead of turning into steps of two."""
+    height, width = len(rows), len(rows[0])
+
+    def at(x, y, default):
+        return rows[y][x] if 0 <= x < width and 0 <= y < height else default
+
+    out = [[None] * (2 * width) for _ in range(2 * height)]
+    for y in range(height):
+        for x in range(width):
+            p = rows[y][x]
+            up, down = at(x, y - 1, p), at(x, y + 1, p)
+            left, right = at(x - 1, y, p), at(x + 1, y, p)
+            if up != down and left != right:
+                corners = (
+                    left if left == up else p,
+                    right if up == right else p,
+                    left if left == down else p,
+                    right if down == right else p,
+                )
+            else:
+                corners = (p, p, p, p)
+            out[2 * y][2 * x], out[2 * y][2 * x + 1] = corners[0], corners[1]
+            out[2 * y + 1][2 * x], out[2 * y + 1][2 * x + 1] = corners[2], corners[3]
+    return ["".join(r) for r in out]
+
+
+def doubled_strip(strip):
+    """Each picture of the strip doubled on its own, so no picture borrows from its neighbour."""
+    pictures = [[r[i * SIZE:(i + 1) * SIZE] for r in strip] for i in range(len(strip[0]) // SIZE)]
+    twice = [doubled(p) for p in pictures]
+    return ["".join(p[y] for p in twice) for y in range(2 * SIZE)]
+
+
 def xpm(name, rows, purpose):
     used = sorted({ch for r in rows for ch in r})
     lines = [
@@ -832,9 +869,13 @@ def main(argv):
     app16 = picture(APP_PICTURE)
     outputs = {
         "icon_strip.xpm": xpm("icon_strip", strip, "kivo's record icons, 33 pictures side by side"),
+        "icon_strip@2x.xpm": xpm("icon_strip_2x", doubled_strip(strip),
+                                 "kivo's record icons for twice the pixel density"),
         "kivo.xpm": xpm("kivo", app16, "kivo's application icon, 16 px"),
         "kivo_32.xpm": xpm("kivo_32", balloon_rows(32), "kivo's application icon, 32 px"),
         "kivo_48.xpm": xpm("kivo_48", balloon_rows(48), "kivo's application icon, 48 px"),
+        "kivo_64.xpm": xpm("kivo_64", balloon_rows(64), "kivo's application icon, 64 px"),
+        "kivo_96.xpm": xpm("kivo_96", balloon_rows(96), "kivo's application icon, 96 px"),
     }
     # The installed icons for the desktop's menu, at the usual icon-theme sizes.
     for size in THEME_SIZES:

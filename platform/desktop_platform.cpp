@@ -1,9 +1,11 @@
 // The desktop's services on Qt Widgets: shell, message boxes, screen resolution.
 #include "platform/desktop_platform.h"
 
+#include "platform/dialog_builder.h"
+
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -31,16 +33,33 @@ void DesktopShell::run(const std::string& program, const std::string& parameters
     QProcess::startDetached(toQt(program), QProcess::splitCommand(toQt(parameters)));
 }
 
+namespace {
+
+// A message box belongs to the window the user is working in: it opens centred over it, with its
+// icon, and in the dialogs' font.
+void showMessage(QMessageBox::Icon icon, const std::string& text) {
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    QMessageBox box(icon, QStringLiteral("Velmik Fennaro"), toQt(text), QMessageBox::Ok, owner);
+    box.setFont(dialogFont());
+    if (owner)
+        box.setWindowIcon(owner->window()->windowIcon());
+    box.exec();
+}
+
+} // namespace
+
 void DesktopMessageBoxes::information(const std::string& text) {
-    QMessageBox::information(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
+    showMessage(QMessageBox::Information, text);
 }
 
 void DesktopMessageBoxes::warning(const std::string& text) {
-    QMessageBox::warning(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
+    showMessage(QMessageBox::Warning, text);
 }
 
 void DesktopMessageBoxes::error(const std::string& text) {
-    QMessageBox::critical(nullptr, QStringLiteral("Velmik Fennaro"), toQt(text));
+    showMessage(QMessageBox::Critical, text);
 }
 
 bool DesktopMessageBoxes::question(const std::string& text) {

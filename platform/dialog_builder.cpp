@@ -3,6 +3,7 @@
 
 #include "core/number_text.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -83,7 +85,9 @@ QWidget* makeStandardControl(const ControlTemplate& c, QWidget* parent) {
     }
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text, parent);
-        button->setAutoDefault(false);
+        // A focused button takes Enter itself; the default button takes it only while the focus
+        // is on a control that does not (an edit box, a list, a check box).
+        button->setAutoDefault(true);
         button->setDefault((c.style & StyleDefault) != 0);
         return button;
     }
@@ -106,8 +110,8 @@ QWidget* makeStandardControl(const ControlTemplate& c, QWidget* parent) {
         return combo;
     }
     case ControlKind::DatePicker: {
-        auto* picker = new QDateEdit(parent);
-        picker->setCalendarPopup(true);
+        auto* picker = new DatePicker(parent);
+        picker->setDropDownRightAligned((c.style & StyleDropRight) != 0);
         return picker;
     }
     case ControlKind::Label:
@@ -132,6 +136,8 @@ void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFacto
     dialog.setWindowTitle(QString::fromLatin1(tmpl.caption));
     const DialogUnits units = dialogUnitsFor(font);
     dialog.setFixedSize(units.x(tmpl.width), units.y(tmpl.height));
+    if (tmpl.style & DialogMinimizeBox)
+        dialog.setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 
     QWidget* previous = nullptr;
     for (const ControlTemplate& c : tmpl.controls) {
@@ -219,6 +225,53 @@ void SpinButton::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);
     down_->setGeometry(0, half, width(), height() - half);
+}
+
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
+    setCalendarPopup(true);
+    // The calendar is a window of its own, placed by the picker just before it shows; it is
+    // moved once it is about to appear.
+    calendarWidget()->window()->installEventFilter(this);
+}
+
+bool DatePicker::event(QEvent* event) {
+    // Tab leaves the picker instead of walking through its parts.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            const bool forward =
+                key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+            QWidget::focusNextPrevChild(forward);
+            return true;
+        }
+    }
+    return QDateEdit::event(event);
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        const int step = (event->key() == Qt::Key_Right) != isRightToLeft() ? 1 : -1;
+        const int part = std::clamp(currentSectionIndex() + step, 0, sectionCount() - 1);
+        setCurrentSectionIndex(part);
+        setSelectedSection(sectionAt(part));
+        event->accept();
+        return;
+    }
+    QDateEdit::keyPressEvent(event);
+}
+
+bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
+    auto* popup = qobject_cast<QWidget*>(watched);
+    if (dropRight_ && popup && event->type() == QEvent::Show) {
+        // Below (or above) the box as placed, its right edge under the box's right edge.
+        int left = mapToGlobal(QPoint(width(), 0)).x() - popup->width();
+        if (const QScreen* s = screen())
+            left = std::max(left, s->availableGeometry().left());
+        popup->move(left, popup->y());
+    }
+    return QDateEdit::eventFilter(watched, event);
 }
 
 } // namespace kivo

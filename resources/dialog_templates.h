@@ -32,6 +32,13 @@ enum ControlStyle : std::uint32_t {
     StyleSortAscending = 1u << 5, // list or combo sorted by text
     StyleSingleSel = 1u << 6,
     StyleLongDate = 1u << 7,
+    StyleDropRight = 1u << 8, // date picker whose calendar drops down right-aligned to the box
+};
+
+// Window style bits of a dialog beyond its title bar, system menu and close box.
+enum DialogStyle : std::uint32_t {
+    DialogPlain = 0,
+    DialogMinimizeBox = 1u << 0,
 };
 
 struct ControlTemplate {
@@ -47,6 +54,7 @@ struct DialogTemplate {
     const char* caption;
     int width, height;
     std::span<const ControlTemplate> controls;
+    std::uint32_t style = DialogPlain;
 };
 
 namespace detail {
@@ -88,7 +96,7 @@ inline constexpr ControlTemplate kSetupControls[] = {
 inline constexpr ControlTemplate kPersonControls[] = {
     {1001, ControlKind::Edit, "", 74, 7, 211, 14},
     {1032, ControlKind::Edit, "", 74, 25, 211, 14},
-    {1017, ControlKind::DatePicker, "", 73, 44, 165, 15, StyleLongDate},
+    {1017, ControlKind::DatePicker, "", 73, 44, 165, 15, StyleLongDate | StyleDropRight},
     {1052, ControlKind::DropDownList, "", 73, 62, 165, 30, StyleSortAscending},
     {1027, ControlKind::ImageCombo, "", 73, 80, 32, 227},
     {1019, ControlKind::Edit, "", 246, 80, 32, 14},
@@ -111,8 +119,8 @@ inline constexpr ControlTemplate kPersonControls[] = {
 };
 } // namespace detail
 
-inline constexpr DialogTemplate kReminderDialog{129, "Velmik Fennaro", 347, 119,
-                                                detail::kReminderControls};
+inline constexpr DialogTemplate kReminderDialog{129, "Velmik Fennaro",          347,
+                                                119, detail::kReminderControls, DialogMinimizeBox};
 inline constexpr DialogTemplate kSetupDialog{102, "Velmik Fennaro Setup", 642, 303,
                                              detail::kSetupControls};
 inline constexpr DialogTemplate kPersonDialog{135, "Edit person", 292, 217,

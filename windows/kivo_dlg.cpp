@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -58,14 +59,17 @@ constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
 // Text ignoring case for the words, date for "Next", whole numbers for the counts.
 const std::vector<std::uint8_t> kColumnSortKinds = {1, 3, 2, 2, 2, 1, 1, 1, 2};
 
-// The age a dated record has reached by `today`. The record's birthday this year is the day its
-// occurrence is counted on (a 29 February on 28 February or 1 March), so that the age goes up on
-// the very day whose "Days" reads 0.
+// The age a dated record has reached by `today`: the person's age on the calendar, whatever day
+// the reminders count a 29 February on. This year's birthday is the stored day and month, with a
+// day the month lacks rolled over as mktime does (29 February of a common year is 1 March, 31 April
+// is 1 May); it counts as reached once it is past, and on the exact stored day and month.
 int ageReached(const PersonRecord& record, Date today) {
     const int thisYear = yearOf(today);
-    const Date birthday = countedDate(record, thisYear);
-    const bool reached = !IsBeforeToday(today, birthday); // birthday is today or earlier
-    return thisYear - record.year - (reached ? 0 : 1);
+    const Date birthday = makeDate(thisYear, record.month, record.day);
+    int age = thisYear - record.year - (IsBeforeToday(birthday, today) ? 0 : 1);
+    if (monthOf(today) == record.month && dayOf(today) == record.day)
+        ++age;
+    return age;
 }
 
 // The editor's date into a record; an invalid date gives -1 each, which no list or reminder
@@ -167,8 +171,8 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     shiftHeld = [] {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
     };
-    chooseFromMenu = [](QMenu& menu) {
-        const QAction* chosen = menu.exec(QCursor::pos());
+    chooseFromMenu = [](QMenu& menu, const QPoint& at) {
+        const QAction* chosen = menu.exec(at);
         return chosen ? chosen->data().toInt() : 0;
     };
     connectControls();
@@ -185,7 +189,8 @@ void CKivoDlg::connectControls() {
         if (const int row = listCtrl_->GetFirstSelected(); row >= 0)
             editRecord(row);
     });
-    connect(listCtrl_, &CListCtrlEx::rowRightClicked, this, [this] { showRecordMenu(); });
+    connect(listCtrl_, &CListCtrlEx::rowRightClicked, this,
+            [this](int, const QPoint& at) { showRecordMenu(at); });
     connect(controlById<QPushButton>(*this, 1024), &QPushButton::clicked, this,
             [this] { newRecord(); });
     connect(controlById<QPushButton>(*this, kIdExportButton), &QPushButton::clicked, this,
@@ -230,7 +235,7 @@ bool CKivoDlg::OnInitDialog() {
     today = now;
 
     insertColumns();
-    listCtrl_->SetImageList(iconStrip());
+    listCtrl_->SetImageList(iconPictures(devicePixelRatioF()));
     listCtrl_->SetRowHighlightMode(2);
     setCaptions();
     spin_->setRange(1, 365);
@@ -391,6 +396,12 @@ void CKivoDlg::hideEvent(QHideEvent* event) {
 }
 
 bool CKivoDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (isMenuKeyOnTheList(watched, event)) {
+        // The context menu that the system makes of the Menu key itself is the same request.
+        if (event->type() == QEvent::KeyPress)
+            showRecordMenuAtRow();
+        return true;
+    }
     if (isDeleteKeyForTheList(watched, event)) {
         if (const int row = listCtrl_->GetFirstSelected(); row >= 0) {
             deleteRecord(row);
@@ -412,6 +423,20 @@ bool CKivoDlg::isDeleteKeyForTheList(QObject* watched, QEvent* event) const {
     return !isTextField(target) && !isTextField(focusWidget());
 }
 
+// Shift+F10 or the Menu key pressed in the list, or the context menu the system makes of them.
+bool CKivoDlg::isMenuKeyOnTheList(QObject* watched, QEvent* event) const {
+    if (watched != listCtrl_ && watched != listCtrl_->viewport())
+        return false;
+    if (event->type() == QEvent::ContextMenu)
+        return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+           (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+}
+
 PersonRecord* CKivoDlg::recordAt(int row) const {
     if (row < 0 || row >= listCtrl_->GetItemCount())
         return nullptr;
@@ -425,7 +450,7 @@ void CKivoDlg::prepareEditor(CPersonDlg& dlg) const {
 }
 
 void CKivoDlg::newRecord() {
-    CPersonDlg dlg(platform_);
+    CPersonDlg dlg(platform_, this);
     prepareEditor(dlg);
     // The defaults as they are on the screen now, not as they were stored.
     dlg.name.clear();
@@ -461,7 +486,7 @@ void CKivoDlg::editRecord(int row) {
     PersonRecord* record = recordAt(row);
     if (!record)
         return;
-    CPersonDlg dlg(platform_);
+    CPersonDlg dlg(platform_, this);
     prepareEditor(dlg);
     dlg.name = record->name;
     dlg.email = record->email;
@@ -532,15 +557,29 @@ void CKivoDlg::deleteRecord(int row) {
 }
 
 void CKivoDlg::showRecordMenu() {
+    showRecordMenu(QCursor::pos());
+}
+
+void CKivoDlg::showRecordMenuAtRow() {
+    const int row = listCtrl_->GetFirstSelected();
+    if (row < 0)
+        return;
+    listCtrl_->EnsureVisible(row);
+    const QRect label = listCtrl_->GetItemRect(row, CListCtrlEx::ItemPart::Label);
+    showRecordMenu(listCtrl_->viewport()->mapToGlobal(QPoint(label.left(), label.center().y())));
+}
+
+void CKivoDlg::showRecordMenu(const QPoint& at) {
     // The command acts on the row selected now, whatever the menu does to the selection.
     const int row = listCtrl_->GetFirstSelected();
     if (row < 0)
         return;
     QMenu menu(this);
+    menu.setFont(font()); // a menu is a window of its own and takes no font from its owner
     for (const auto& [id, builtIn] :
          {std::pair{ID_NEW, "New"}, std::pair{ID_EDIT, "Edit"}, std::pair{ID_DELETE, "Delete"}})
         menu.addAction(qtext(builtIn))->setData(id);
-    runRecordCommand(chooseFromMenu(menu), row);
+    runRecordCommand(chooseFromMenu(menu, at), row);
 }
 
 void CKivoDlg::runRecordCommand(int command, int row) {

@@ -23,6 +23,7 @@ class QHideEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPoint;
 class QPrinter;
 class QShowEvent;
 
@@ -89,16 +90,20 @@ public:
     // Shows the print dialog for a printer and returns whether the user chose to print; by default
     // the real dialog, nested in this window. Tests replace it.
     std::function<bool(QPrinter&)> runPrintDialog;
-    // Chooses a command from the list's context menu; by default the menu is shown at the mouse
-    // cursor. Tests replace it. Returns the chosen command id, or 0.
-    std::function<int(QMenu&)> chooseFromMenu;
+    // Chooses a command from the list's context menu shown at a point on the screen. Tests
+    // replace it. Returns the chosen command id, or 0.
+    std::function<int(QMenu&, const QPoint&)> chooseFromMenu;
 
     // The record commands. A row is a row of the list; a row without a record does nothing.
     void newRecord();
     void editRecord(int row);
     void deleteRecord(int row);
-    // The context menu for the selected row; nothing without one.
+    // The context menu for the selected row, at the mouse cursor; nothing without a row.
     void showRecordMenu();
+    // The same menu at a point on the screen.
+    void showRecordMenu(const QPoint& at);
+    // The same menu opened from the keyboard (Shift+F10, the Menu key): at the selected row.
+    void showRecordMenuAtRow();
     // Runs a command of the context menu on a row.
     void runRecordCommand(int command, int row);
 
@@ -170,6 +175,7 @@ private:
     bool isDeleteKeyForTheList(QObject* watched, QEvent* event) const;
     bool writeExport(const std::string& path, bool singleCalendar);
     PersonRecord newRecordDefaults() const;
+    bool isMenuKeyOnTheList(QObject* watched, QEvent* event) const;
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;

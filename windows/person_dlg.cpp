@@ -76,7 +76,8 @@ QDate CPersonDlg::shownDateFor(int day, int month, QDate today) {
     return d.isValid() ? d : today;
 }
 
-CPersonDlg::CPersonDlg(Platform& platform) : platform_(platform) {
+CPersonDlg::CPersonDlg(Platform& platform, QWidget* owner)
+    : KivoDialog(owner), platform_(platform) {
     buildDialog(*this, kPersonDialog);
     nameEdit_ = controlById<QLineEdit>(*this, 1001);
     emailEdit_ = controlById<QLineEdit>(*this, 1032);
@@ -208,6 +209,9 @@ bool CPersonDlg::OnInitDialog() {
     initialized_ = true;
     refreshSample();
     ShowLeapling();
+    // The whole name is selected, so that typing replaces it.
+    nameEdit_->setFocus();
+    nameEdit_->selectAll();
     return true;
 }
 

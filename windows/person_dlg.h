@@ -22,7 +22,8 @@ class SpinButton;
 
 class CPersonDlg : public KivoDialog {
 public:
-    explicit CPersonDlg(Platform& platform);
+    // The owner is the window the editor opens over, centred.
+    explicit CPersonDlg(Platform& platform, QWidget* owner = nullptr);
 
     // The editor's date for a record's day, month and year: valid only for a real calendar date
     // in years 100 to 9999 (what the picker and a date-time value can hold), so that it converts

@@ -165,6 +165,7 @@ void CReminderDlg::ShowRecordMenu() {
         return;
     QTreeWidgetItem* line = selected.first();
     QMenu menu(this);
+    menu.setFont(font()); // a menu is a window of its own and takes no font from its owner
     for (const auto& [id, label] : recordMenuEntries(*recordOf(line))) {
         if (id == 0) {
             menu.addSeparator();

@@ -2,15 +2,21 @@
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
 #include "platform/print_dialog.h"
+#include "support/scripted_user.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
+#include <QIcon>
+#include <QImage>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -134,6 +140,36 @@ TEST(SpinButtonTest, StepsItsBuddyWithinTheRangeAndLeavesTypedValuesAlone) {
     EXPECT_EQ(days->text(), "999");
     spin->stepBy(-1);
     EXPECT_EQ(days->text(), "365");
+}
+
+// A message box opens centred over the window the user works in, with its icon, in the dialogs'
+// font.
+TEST(DesktopMessageBoxesTest, OpenCentredOverTheOpenWindowWithItsIconAndTheDialogFont) {
+    QDialog owner;
+    owner.setGeometry(30, 50, 900, 620);
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    owner.setWindowIcon(QIcon(red));
+    owner.setModal(true);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+
+    test::ScriptedUser user;
+    QRect box;
+    QImage icon;
+    QFont font;
+    user.then([&](QWidget* w) {
+        box = w->frameGeometry();
+        icon = w->windowIcon().pixmap(16, 16).toImage();
+        font = w->font();
+        w->close();
+    });
+    DesktopMessageBoxes().warning("Please enter an integer.");
+    EXPECT_EQ(user.windowsSeen(), std::vector<std::string>{"Velmik Fennaro"});
+    EXPECT_LE((box.center() - owner.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(icon.pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_EQ(font.family(), dialogFont().family());
+    EXPECT_EQ(font.pointSizeF(), dialogFont().pointSizeF());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "support/fake_platform.h"
 #include "windows/kivo_dlg.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -59,6 +60,44 @@ inline void retype(QLineEdit* edit, const QString& text) {
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, text);
+}
+
+// A key pressed as a person presses it: it goes to the control that has the keyboard focus.
+inline void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "no control has the focus";
+    QTest::keyClick(focus, key, modifiers);
+}
+
+// The id of the window's control that has the focus (a part of a control counts as the control);
+// -1 when the focus is elsewhere.
+inline int focusedId(const QWidget& window) {
+    for (const QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (w->parentWidget() == &window) {
+            bool ok = false;
+            const int id = w->objectName().toInt(&ok);
+            return ok ? id : -1;
+        }
+    return -1;
+}
+
+// Puts the focus on a control by pressing Tab, as a person does; false when Tab never gets there.
+inline bool tabTo(const QWidget& window, int id) {
+    for (int presses = 0; presses < 40 && focusedId(window) != id; ++presses)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    return focusedId(window) == id;
+}
+
+// Makes a window on the screen the active one, so that the keys go to it. (A dialog counts as
+// active while its owner is, so the wait is for the application's own active window.)
+inline bool activate(QWidget& window) {
+    window.activateWindow();
+    return QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; });
+}
+
+inline void showActive(QWidget& window) {
+    window.show();
+    ASSERT_TRUE(activate(window));
 }
 
 // A setup window over its own records and settings, opened on Thursday 6 March 2025 with a

@@ -6,6 +6,7 @@
 #include "support/window_fixture.h"
 #include "windows/person_dlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -389,7 +390,7 @@ TEST_F(RecordCommands, RightClickOnARowOffersTheLookedUpCommandsAndNothingElsewh
     auto dlg = openShown();
     std::vector<std::pair<int, std::string>> offered;
     int menus = 0;
-    dlg->chooseFromMenu = [&](QMenu& menu) {
+    dlg->chooseFromMenu = [&](QMenu& menu, const QPoint&) {
         ++menus;
         offered.clear();
         for (const QAction* action : menu.actions())
@@ -419,7 +420,7 @@ TEST_F(RecordCommands, MenuCommandsRunOnTheRowSelectedWhenTheMenuOpened) {
     dlg->runEditor = editorAnswering(nullptr, IDCANCEL);
     // Each menu moves the selection to the other row before answering.
     const auto choose = [&dlg](int command) {
-        return [&dlg, command](QMenu&) {
+        return [&dlg, command](QMenu&, const QPoint&) {
             dlg->listCtrl()->SetSelected(1 - dlg->listCtrl()->GetFirstSelected());
             return command;
         };
@@ -441,6 +442,95 @@ TEST_F(RecordCommands, MenuCommandsRunOnTheRowSelectedWhenTheMenuOpened) {
     dlg->showRecordMenu();
     EXPECT_EQ(recordNames(), (std::vector<std::string>{"Bert"}));
     EXPECT_TRUE(dlg->modified);
+}
+
+// Enter on a focused button presses it: "New..." opens the editor and the window stays. Anywhere
+// else Enter is Close, which takes the options over.
+TEST_F(RecordCommands, EnterPressesTheFocusedButtonAndCloseElsewhere) {
+    add(record("Anna", 2, 6, 1980));
+    for (const int focusOn : {1024, 1, 1009, 1000, 1028}) {
+        auto dlg = open();
+        int editors = 0;
+        dlg->runEditor = [&editors](CPersonDlg&) {
+            ++editors;
+            return int(IDCANCEL);
+        };
+        test::showActive(*dlg);
+        retype(control<QLineEdit>(*dlg, 1053), "9");
+        ASSERT_TRUE(test::tabTo(*dlg, focusOn));
+        test::press(Qt::Key_Return);
+        EXPECT_EQ(editors, focusOn == 1024 ? 1 : 0) << "Enter on " << focusOn;
+        EXPECT_EQ(dlg->isVisible(), focusOn == 1024) << "Enter on " << focusOn;
+        if (focusOn != 1024) {
+            EXPECT_EQ(dlg->result(), IDOK) << "Enter on " << focusOn;
+            EXPECT_EQ(settings.pastDays, 9) << "Enter on " << focusOn;
+        }
+        settings.pastDays = 0;
+    }
+}
+
+// The editor opened from the list: Tab to Cancel and Enter leaves the record as it was.
+TEST_F(RecordCommands, EnterOnTheEditorsCancelChangesNothing) {
+    PersonRecord& anna = add(record("anna", 2, 6, 1980));
+    auto dlg = open();
+    test::showActive(*dlg);
+    ScriptedUser user;
+    user.then([](QWidget* editor) {
+        if (test::activate(*editor)) {
+            test::press(Qt::Key_End);
+            QTest::keyClicks(QApplication::focusWidget(), "XYZ");
+            EXPECT_TRUE(test::tabTo(*editor, IDCANCEL));
+            test::press(Qt::Key_Return);
+        }
+        EXPECT_FALSE(editor->isVisible());
+        editor->close(); // a failing test ends instead of waiting
+    });
+    dlg->editRecord(rowOf(*dlg, anna));
+    EXPECT_TRUE(user.done());
+    EXPECT_EQ(anna.name, "anna");
+    EXPECT_FALSE(dlg->modified);
+}
+
+// Shift+F10 and the Menu key open the menu of the selected row, at that row, scrolled into view.
+TEST_F(RecordCommands, MenuKeyAndShiftF10OpenTheMenuAtTheSelectedRow) {
+    for (int i = 0; i < 40; ++i)
+        add(record("Name " + std::to_string(10 + i), 1 + i % 28, 1 + i % 12, 1980));
+    auto dlg = open();
+    test::showActive(*dlg);
+    std::vector<QPoint> shownAt;
+    int command = 0;
+    dlg->chooseFromMenu = [&](QMenu& menu, const QPoint& at) {
+        EXPECT_EQ(menu.actions().size(), 3);
+        shownAt.push_back(at);
+        return command;
+    };
+    ASSERT_TRUE(test::tabTo(*dlg, 1009));
+    test::press(Qt::Key_Menu);
+    EXPECT_TRUE(shownAt.empty()) << "no row is selected";
+
+    CListCtrlEx* list = dlg->listCtrl();
+    const PersonRecord& chosen = records[5];
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        shownAt.clear();
+        list->SetSelected(rowOf(*dlg, chosen));
+        list->EnsureVisible(list->GetItemCount() - 1);
+        test::press(key, modifiers);
+        const int row = rowOf(*dlg, chosen);
+        ASSERT_EQ(shownAt.size(), 1u);
+        EXPECT_TRUE(rowVisible(*dlg, row));
+        const QRect label = list->GetItemRect(row, CListCtrlEx::ItemPart::Label);
+        EXPECT_EQ(shownAt[0],
+                  list->viewport()->mapToGlobal(QPoint(label.left(), label.center().y())));
+    }
+    shownAt.clear();
+    test::press(Qt::Key_F10);
+    EXPECT_TRUE(shownAt.empty()) << "F10 alone is no menu key";
+
+    command = CKivoDlg::ID_DELETE;
+    test::press(Qt::Key_Menu);
+    EXPECT_EQ(records.size(), 39u);
+    EXPECT_FALSE(records.contains(&chosen));
 }
 
 TEST_F(RecordCommands, DeleteKeyDeletesWhereverTheFocusIsOutsideText) {

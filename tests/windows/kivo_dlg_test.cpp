@@ -2,11 +2,13 @@
 // sorting, and the item count.
 #include "windows/kivo_dlg.h"
 
+#include "engine/date_text.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -276,31 +278,68 @@ TEST_F(SetupFixture, FlagsAndWordsAreLookedUp) {
     EXPECT_EQ(cell(*dlg, u, CKivoDlg::ColType), "Termin");
 }
 
-// A 29 February counts on 28 February or 1 March; the age goes up on the day that counts, the day
-// whose "Days" reads 0.
-TEST_F(SetupFixture, LeaplingAgeGoesUpOnTheDayItIsCounted) {
-    PersonRecord& m = add(record("March leapling", 29, 2, 2000, {.leapling = 1}));
-    PersonRecord& f = add(record("February leapling", 29, 2, 2000, {.leapling = 0}));
-    const auto at = [&](Date day) {
-        fake.clock.date = day;
-        ComputeOccurrence(m, day);
-        ComputeOccurrence(f, day);
-        return open();
+// "Age now" is the age on the calendar: the stored day and month this year, a day the month lacks
+// rolled over (29 February of a common year to 1 March, 31 April to 1 May), reached once past or
+// on the exact day. The reminders' counted day plays no part, and "Days" still counts to it.
+TEST_F(SetupFixture, AgeNowIsTheAgeOnTheCalendar) {
+    struct Case {
+        PersonRecord person;
+        Date today;
+        const char* age;
     };
-    auto first = at(ymd(2025, 3, 1));
-    EXPECT_EQ(cell(*first, m, CKivoDlg::ColDays), "0");
-    EXPECT_EQ(cell(*first, m, CKivoDlg::ColAgeNow), "25");
-    EXPECT_EQ(cell(*first, f, CKivoDlg::ColAgeNow), "25");
+    const PersonRecord march = record("Leapling, March 1", 29, 2, 2000, {.leapling = 1});
+    const PersonRecord february = record("Leapling, February 28", 29, 2, 2000, {.leapling = 0});
+    const PersonRecord april = record("31 April", 31, 4, 1990);
+    const Case cases[] = {
+        {march, ymd(2024, 2, 28), "23"},    {march, ymd(2024, 2, 29), "24"},
+        {march, ymd(2024, 3, 1), "24"},     {march, ymd(2025, 2, 28), "24"},
+        {march, ymd(2025, 3, 1), "24"},     {march, ymd(2025, 3, 2), "25"},
+        {february, ymd(2027, 2, 27), "26"}, {february, ymd(2027, 2, 28), "26"},
+        {february, ymd(2027, 3, 1), "26"},  {february, ymd(2027, 3, 2), "27"},
+        {february, ymd(2028, 2, 29), "28"}, {april, ymd(2030, 4, 30), "39"},
+        {april, ymd(2030, 5, 1), "39"},     {april, ymd(2030, 5, 2), "40"},
+    };
+    for (const Case& c : cases) {
+        records.clear();
+        fake.clock.date = c.today;
+        PersonRecord& r = add(c.person);
+        auto dlg = open();
+        const std::string when = formatDate("%d/%m/%Y", c.today);
+        EXPECT_EQ(cell(*dlg, r, CKivoDlg::ColAgeNow), c.age) << r.name << " on " << when;
+        EXPECT_EQ(cell(*dlg, r, CKivoDlg::ColDays), std::to_string(r.daysUntil)) << r.name;
+    }
+    // The counted day still rules the day count: "February 28" is due on 28 February 2027.
+    records.clear();
+    fake.clock.date = ymd(2027, 2, 28);
+    PersonRecord& f = add(february);
+    EXPECT_EQ(cell(*open(), f, CKivoDlg::ColDays), "0");
+}
 
-    auto before = at(ymd(2025, 2, 28));
-    EXPECT_EQ(cell(*before, m, CKivoDlg::ColAgeNow), "24");
-    EXPECT_EQ(cell(*before, f, CKivoDlg::ColDays), "0");
-    EXPECT_EQ(cell(*before, f, CKivoDlg::ColAgeNow), "25");
-
-    auto leapYear = at(ymd(2024, 2, 28));
-    EXPECT_EQ(cell(*leapYear, f, CKivoDlg::ColDays), "0");
-    EXPECT_EQ(cell(*leapYear, f, CKivoDlg::ColAgeNow), "24");
-    EXPECT_EQ(cell(*leapYear, m, CKivoDlg::ColAgeNow), "23");
+// The header's arrow points the way the rows are in order: the stored sort, each click that
+// sorts, and name order again after the list is refilled.
+TEST_F(SetupFixture, HeaderArrowShowsHowTheRowsAreSorted) {
+    add(record("Bert", 1, 5, 1970));
+    add(record("Anna", 2, 6, 1980));
+    settings.sortColumn = -(CKivoDlg::ColDays + 1);
+    auto dlg = open();
+    const QHeaderView* header = dlg->listCtrl()->headerCtrl();
+    const auto arrow = [header] {
+        return std::pair{header->isSortIndicatorShown() ? header->sortIndicatorSection() : -1,
+                         header->sortIndicatorOrder()};
+    };
+    EXPECT_EQ(arrow(), std::pair(int(CKivoDlg::ColDays), Qt::DescendingOrder));
+    clickHeading(*dlg, CKivoDlg::ColName);
+    EXPECT_EQ(arrow(), std::pair(int(CKivoDlg::ColName), Qt::AscendingOrder));
+    clickHeading(*dlg, CKivoDlg::ColName);
+    EXPECT_EQ(arrow(), std::pair(int(CKivoDlg::ColName), Qt::DescendingOrder));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Bert", "Anna"}));
+    // A click that does not sort leaves the arrow where it was.
+    dlg->listCtrl()->EnableHeaderSort(false);
+    clickHeading(*dlg, CKivoDlg::ColAhead);
+    EXPECT_EQ(arrow(), std::pair(int(CKivoDlg::ColName), Qt::DescendingOrder));
+    dlg->fillList();
+    EXPECT_EQ(arrow(), std::pair(int(CKivoDlg::ColName), Qt::AscendingOrder));
+    EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna", "Bert"}));
 }
 
 TEST_F(SetupFixture, RecordsWithoutARealDateAreListedWithEmptyDateCells) {

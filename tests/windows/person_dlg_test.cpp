@@ -4,6 +4,8 @@
 
 #include "support/window_fixture.h"
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -251,6 +253,7 @@ TEST_F(PersonEditor, SampleTakesLeadingDigitsAndThePickedWeekdayAtTheNextRefresh
     daysEdit(*dlg)->setText("3");
     picker(*dlg)->setDate(QDate(2026, 6, 7));
     EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 3 days)");
+    QTest::keyClick(nameEdit(*dlg), Qt::Key_End); // the name opens selected
     QTest::keyClick(nameEdit(*dlg), 'x');
     EXPECT_EQ(sample(*dlg), "Annax will be XX on Sunday 01/01/11 (in 3 days)");
 }
@@ -386,6 +389,109 @@ TEST_F(PersonEditor, OldDatesComeBackUnchanged) {
         ASSERT_TRUE(pressOk(*dlg));
         EXPECT_EQ(dlg->date, old);
     }
+}
+
+// The editor driven from the keyboard, on the screen.
+struct PersonEditorKeys : PersonEditor {
+    std::unique_ptr<CPersonDlg> shown(QWidget* owner = nullptr, int day = 12, int month = 6) {
+        auto dlg = std::make_unique<CPersonDlg>(fake.platform, owner);
+        auto prepared = prepare(day, month, 2000);
+        dlg->name = prepared->name;
+        dlg->date = prepared->date;
+        dlg->texts = &texts;
+        dlg->settings = &settings;
+        EXPECT_TRUE(dlg->initialize());
+        test::showActive(*dlg);
+        return dlg;
+    }
+};
+
+// A focused button takes Enter itself; anywhere else Enter is OK. Cancel must never save.
+TEST_F(PersonEditorKeys, EnterPressesTheFocusedButtonAndOkElsewhere) {
+    struct Case {
+        int focusOn;
+        int result;
+    };
+    for (const Case c : {Case{2, IDCANCEL}, Case{1, IDOK}, Case{1032, IDOK}, Case{1003, IDOK},
+                         Case{1038, IDOK}, Case{1017, IDOK}}) {
+        auto dlg = shown();
+        QTest::keyClicks(QApplication::focusWidget(), "XYZ");
+        ASSERT_TRUE(test::tabTo(*dlg, c.focusOn)) << c.focusOn;
+        test::press(Qt::Key_Return);
+        EXPECT_FALSE(dlg->isVisible()) << "Enter on " << c.focusOn;
+        EXPECT_EQ(dlg->result(), c.result) << "Enter on " << c.focusOn;
+        if (c.result == IDOK)
+            EXPECT_EQ(dlg->name, "XYZ") << "typing replaced the selected name";
+    }
+}
+
+// Tab goes through the controls in the template's order, over the date picker in one step; the
+// leapling list joins only when it is shown.
+TEST_F(PersonEditorKeys, TabAndShiftTabWalkTheTemplateOrder) {
+    const std::vector<int> order = {1001, 1032, 1017, 1027, 1019, 1038, 1003, 1037, 1, 2, 1001};
+    auto dlg = shown();
+    std::vector<int> forward = {test::focusedId(*dlg)};
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        test::press(Qt::Key_Tab);
+        forward.push_back(test::focusedId(*dlg));
+    }
+    EXPECT_EQ(forward, order);
+    std::vector<int> backward = {test::focusedId(*dlg)};
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        test::press(Qt::Key_Tab, Qt::ShiftModifier);
+        backward.push_back(test::focusedId(*dlg));
+    }
+    EXPECT_EQ(backward, std::vector<int>(order.rbegin(), order.rend()));
+
+    auto leap = shown(nullptr, 29, 2);
+    ASSERT_TRUE(test::tabTo(*leap, 1017));
+    test::press(Qt::Key_Tab);
+    EXPECT_EQ(test::focusedId(*leap), 1052);
+    test::press(Qt::Key_Backtab);
+    EXPECT_EQ(test::focusedId(*leap), 1017);
+}
+
+// Inside the picker the left and right arrows go from part to part and stay in the picker; up
+// and down change the part.
+TEST_F(PersonEditorKeys, ArrowsMoveBetweenThePartsOfTheDate) {
+    auto dlg = shown();
+    QDateEdit* date = picker(*dlg);
+    ASSERT_TRUE(test::tabTo(*dlg, 1017));
+    const int parts = date->sectionCount();
+    ASSERT_GE(parts, 3);
+    date->setCurrentSectionIndex(0);
+    for (int i = 1; i < parts + 2; ++i) {
+        test::press(Qt::Key_Right);
+        EXPECT_EQ(date->currentSectionIndex(), std::min(i, parts - 1));
+    }
+    date->setCurrentSection(QDateTimeEdit::YearSection);
+    test::press(Qt::Key_Up);
+    EXPECT_EQ(date->date(), QDate(2001, 6, 12));
+    test::press(Qt::Key_Left);
+    EXPECT_NE(date->currentSection(), QDateTimeEdit::YearSection);
+    EXPECT_EQ(test::focusedId(*dlg), 1017);
+}
+
+// Over its owner, centred, with the name selected so that typing replaces it; the calendar drops
+// down under the picker's right edge.
+TEST_F(PersonEditorKeys, OpensCentredOverItsOwnerWithTheNameSelected) {
+    QWidget owner;
+    owner.setGeometry(40, 60, 900, 600);
+    test::showActive(owner);
+    auto dlg = shown(&owner);
+    EXPECT_LE((dlg->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
+              2);
+    EXPECT_FALSE(dlg->windowIcon().isNull());
+    EXPECT_EQ(QApplication::focusWidget(), nameEdit(*dlg));
+    EXPECT_EQ(str(nameEdit(*dlg)->selectedText()), "Anna");
+
+    QDateEdit* date = picker(*dlg);
+    QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 4, date->height() / 2));
+    QWidget* calendar = date->calendarWidget()->window();
+    ASSERT_TRUE(calendar->isVisible());
+    EXPECT_EQ(calendar->geometry().right(), date->mapToGlobal(QPoint(date->width() - 1, 0)).x());
+    EXPECT_GE(calendar->geometry().top(), date->mapToGlobal(QPoint(0, date->height() - 1)).y());
+    calendar->close();
 }
 
 TEST(PersonEditorDates, EditorDateOnlyForRealCalendarDatesInRange) {

@@ -272,5 +272,27 @@ TEST_F(ReminderFixture, SetupButtonRequestsTheSetupWindowAndKeepsModified) {
     EXPECT_TRUE(dlg->modified);
 }
 
+// Enter on a focused button presses that button (Setup... opens the setup window); anywhere else
+// it is OK. The window has a minimise box.
+TEST_F(ReminderFixture, EnterPressesTheFocusedButtonAndOkElsewhere) {
+    add(record("Anna", 12, 6, 1996));
+    struct Case {
+        int focusOn;
+        int result;
+        int setupRequested;
+    };
+    for (const Case c : {Case{1008, IDCANCEL, 1}, Case{1, IDOK, 0}, Case{1009, IDOK, 0}}) {
+        auto dlg = open();
+        ASSERT_TRUE(dlg->initialize());
+        test::showActive(*dlg);
+        ASSERT_TRUE(test::tabTo(*dlg, c.focusOn));
+        test::press(Qt::Key_Return);
+        EXPECT_FALSE(dlg->isVisible()) << "Enter on " << c.focusOn;
+        EXPECT_EQ(dlg->result(), c.result) << "Enter on " << c.focusOn;
+        EXPECT_EQ(dlg->setupRequested, c.setupRequested) << "Enter on " << c.focusOn;
+    }
+    EXPECT_TRUE(open()->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+}
+
 } // namespace
 } // namespace kivo

@@ -230,8 +230,10 @@ void SpinButton::resizeEvent(QResizeEvent*) {
 DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
     setCalendarPopup(true);
     // The calendar is a window of its own, placed by the picker just before it shows; it is
-    // moved once it is about to appear.
-    calendarWidget()->window()->installEventFilter(this);
+    // moved once it is about to appear. Being a window, it takes no font from the dialog.
+    QWidget* calendar = calendarWidget()->window();
+    calendar->setFont(font());
+    calendar->installEventFilter(this);
 }
 
 bool DatePicker::event(QEvent* event) {

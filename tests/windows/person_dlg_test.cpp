@@ -491,6 +491,7 @@ TEST_F(PersonEditorKeys, OpensCentredOverItsOwnerWithTheNameSelected) {
     ASSERT_TRUE(calendar->isVisible());
     EXPECT_EQ(calendar->geometry().right(), date->mapToGlobal(QPoint(date->width() - 1, 0)).x());
     EXPECT_GE(calendar->geometry().top(), date->mapToGlobal(QPoint(0, date->height() - 1)).y());
+    EXPECT_EQ(calendar->font().pointSizeF(), dlg->font().pointSizeF());
     calendar->close();
 }
 

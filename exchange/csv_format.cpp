@@ -82,6 +82,12 @@ void parseInto(std::string_view line, PersonRecord& r) {
     r.age = r.daysUntil = r.nextYear = -1;
 }
 
+// The years the records file can hold: it keeps four characters, a minus sign included. Any other
+// year would come back changed from the next save.
+bool yearFitsRecordsFile(int year) {
+    return year >= -999 && year <= 9999;
+}
+
 // Reads the data lines of any line source (a text in memory or a file).
 template <class Lines> void appendLines(Lines& lines, RecordList& records, CsvImportCounts& n) {
     std::string_view line;
@@ -90,7 +96,7 @@ template <class Lines> void appendLines(Lines& lines, RecordList& records, CsvIm
     while (lines.next(line)) {
         auto record = std::make_unique<PersonRecord>();
         parseInto(line, *record);
-        if (!hasUsableDate(*record)) {
+        if (!hasUsableDate(*record) || !yearFitsRecordsFile(record->year)) {
             ++n.skipped;
             continue;
         }

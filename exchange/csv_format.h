@@ -23,7 +23,8 @@ std::string formatCsv(const RecordList& records);
 PersonRecord parseCsvLine(std::string_view line);
 
 // What an import brought: records appended, and lines left out because their day or month is not
-// a date (day 1..31 and month 1..12), which no list could show.
+// a date (day 1..31 and month 1..12), which no list could show, or their year is one the records
+// file cannot keep (below -999 or above 9999).
 struct CsvImportCounts {
     std::size_t added = 0;
     std::size_t skipped = 0;

@@ -770,7 +770,7 @@ void CKivoDlg::importCsv() {
         const char* builtIn =
             contacts
                 ? "Contacts not imported because they have no birthday or could not be read: %i"
-                : "Lines not imported because their day or month is not a date: %i";
+                : "Lines not imported because their day, month or year cannot be kept: %i";
         platform_.messages.warning(fillFormat(text(builtIn), builtIn, {std::to_string(skipped)}));
     }
 }

@@ -89,6 +89,7 @@ TEST(CsvFormat, ImportReadsEachLineWithTheCursorRule) {
     }
 }
 
+// A year the records file cannot hold (it keeps four characters) would change at the next save.
 TEST(CsvFormat, ImportSkipsTheFirstLineAndLinesWithoutADate) {
     RecordList records;
     records.append(make("Existing", 1, 1, 2000));
@@ -99,17 +100,23 @@ TEST(CsvFormat, ImportSkipsTheFirstLineAndLinesWithoutADate) {
                 "Bad month,1980,13,7\r\n"
                 "Bad day,1980,3,32\r\n"
                 "Zero day,1980,3,0,1,1,1\r\n"
+                "Year 99999,99999,2,29,1,1,1,1,1,e,1,1,1\r\n" // found by fuzz_csv
+                "Year -1000,-1000,2,28\r\n"
+                "Year 9999,9999,12,31\r\n"
+                "Year -999,-999,1,1\r\n"
                 "Last,0,12,31,1,1,1,0,0,l@m,0,0,0" // no line end
                 "\x1A"
                 "After,1,1,1\r\n", // nothing after a Ctrl-Z
                 records);
-    EXPECT_EQ(n.added, 2u);
-    EXPECT_EQ(n.skipped, 4u);
-    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(n.added, 4u);
+    EXPECT_EQ(n.skipped, 6u);
+    ASSERT_EQ(records.size(), 5u);
     EXPECT_EQ(records[0].name, "Existing");
     EXPECT_EQ(records[1].name, "Ann");
-    EXPECT_EQ(records[2].name, "Last");
-    EXPECT_EQ(records[2].email, "l@m");
+    EXPECT_EQ(records[2].year, 9999);
+    EXPECT_EQ(records[3].year, -999);
+    EXPECT_EQ(records[4].name, "Last");
+    EXPECT_EQ(records[4].email, "l@m");
 
     RecordList none;
     EXPECT_EQ(readCsv("", none).added, 0u);

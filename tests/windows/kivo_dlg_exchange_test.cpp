@@ -191,7 +191,7 @@ TEST_F(Exchange, ImportAppendsTheRecordsAndTellsOfSkippedLines) {
     EXPECT_EQ(itemCount(*dlg), "Items: 3");
     ASSERT_EQ(fake.messages.warnings.size(), 1u);
     EXPECT_EQ(fake.messages.warnings[0],
-              "Lines not imported because their day or month is not a date: 2");
+              "Lines not imported because their day, month or year cannot be kept: 2");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].forOpening);
     EXPECT_EQ(shown[0].filters[1].first, "vCard Files (*.vcf)");

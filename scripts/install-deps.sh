@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra tzdata
   python3 python3-icalendar python3-dateutil python3-vobject
   poppler-utils
+  clang libclang-rt-dev
 )
 # Extra packages a caller asks for by name.
 packages+=("$@")

@@ -1,0 +1,76 @@
+// What the fuzz targets share: a check that stops the run with a message, a scratch file for the
+// readers that open files, and the comparison of the stored fields of records.
+#pragma once
+
+#include "core/person_record.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace kivo::fuzz {
+
+// An invariant that must hold for every input; a broken one is a finding, whatever the build.
+#define FUZZ_REQUIRE(condition, what)                                                              \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, what);     \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
+
+inline std::string_view bytesOf(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+// A folder of this process's own for the files the readers open (memory-backed when the system
+// has such a folder, so that a file per input costs little).
+inline const std::string& scratchFolder() {
+    // Never destroyed, so that the clean-up at exit can still read it.
+    static const std::string& folder = *new std::string([] {
+        const char* base = std::getenv("TMPDIR");
+        std::string root = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (base ? base : "/tmp");
+        std::string path = root + "/kivo-fuzz-" + std::to_string(getpid()) + "/";
+        std::error_code ec;
+        std::filesystem::create_directories(path, ec);
+        FUZZ_REQUIRE(!ec, "scratch folder made");
+        // Gone again when the run ends normally; a crash leaves it for a look at the input.
+        std::atexit([] { std::filesystem::remove_all(scratchFolder()); });
+        return path;
+    }());
+    return folder;
+}
+
+// Writes `bytes` to the file `name` in the scratch folder and returns its path.
+inline std::string scratchFile(const std::string& name, std::string_view bytes) {
+    const std::string path = scratchFolder() + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    FUZZ_REQUIRE(file != nullptr, "scratch file opened");
+    FUZZ_REQUIRE(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(),
+                 "scratch file written");
+    FUZZ_REQUIRE(std::fclose(file) == 0, "scratch file closed");
+    return path;
+}
+
+// Whether two records agree in every field that is stored.
+inline bool sameStoredFields(const PersonRecord& a, const PersonRecord& b) {
+    return a.name == b.name && a.day == b.day && a.month == b.month && a.year == b.year &&
+           a.icon == b.icon && a.skipYear == b.skipYear && a.daysInAdvance == b.daysInAdvance &&
+           a.type == b.type && a.infoOnly == b.infoOnly && a.dontPrint == b.dontPrint &&
+           a.email == b.email && a.leapling == b.leapling;
+}
+
+inline bool sameRecords(const RecordList& a, const RecordList& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!sameStoredFields(a[i], b[i]))
+            return false;
+    return true;
+}
+
+} // namespace kivo::fuzz

@@ -15,6 +15,58 @@ int compareNoCase(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive);
 }
 
+char16_t lowerAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+// Texts prepared for many comparisons ignoring case, in exactly the order compareNoCase gives.
+// Between two texts of ASCII characters alone (nearly every name), folding case is lowering A to
+// Z, so the first eight lowered characters packed into one number decide most comparisons at
+// once; any other pair is compared by compareNoCase itself.
+class NoCaseKeys {
+public:
+    explicit NoCaseKeys(std::vector<QStringView> texts) : texts_(std::move(texts)) {
+        prefix_.resize(texts_.size());
+        ascii_.resize(texts_.size());
+        for (std::size_t i = 0; i < texts_.size(); ++i) {
+            const QStringView t = texts_[i];
+            bool ascii = true;
+            for (const QChar c : t)
+                ascii = ascii && c.unicode() < 0x80;
+            ascii_[i] = ascii;
+            std::uint64_t prefix = 0;
+            for (qsizetype k = 0; k < 8; ++k)
+                prefix = (prefix << 8) | (k < t.size() && ascii ? lowerAscii(t[k].unicode()) : 0);
+            prefix_[i] = prefix;
+        }
+    }
+    // Negative, zero or positive, as compareNoCase(text a, text b).
+    int compare(int a, int b) const {
+        if (!ascii_[a] || !ascii_[b])
+            return compareNoCase(texts_[a], texts_[b]);
+        // A text shorter than eight characters is padded with zeros, the lowest character, so a
+        // difference here is the difference of the texts; equal prefixes look further.
+        if (prefix_[a] != prefix_[b])
+            return prefix_[a] < prefix_[b] ? -1 : 1;
+        const QStringView x = texts_[a];
+        const QStringView y = texts_[b];
+        const qsizetype n = std::min(x.size(), y.size());
+        for (qsizetype k = 8; k < n; ++k) {
+            const char16_t p = lowerAscii(x[k].unicode());
+            const char16_t q = lowerAscii(y[k].unicode());
+            if (p != q)
+                return p < q ? -1 : 1;
+        }
+        return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+    }
+    QStringView text(int i) const { return texts_[i]; }
+
+private:
+    std::vector<QStringView> texts_;
+    std::vector<std::uint64_t> prefix_;
+    std::vector<bool> ascii_;
+};
+
 // Sorts `order` by `less` on row numbers; descending swaps the arguments so that equal rows keep
 // their order both ways.
 template <typename Less> void stableSortRows(std::vector<int>& order, bool ascending, Less less) {
@@ -222,13 +274,14 @@ void ListRowModel::mergePendingRows() {
     const int n = rowCount();
     if (from < 0 || from >= n)
         return;
-    std::vector<QStringView> names(n);
+    std::vector<QStringView> texts(n);
     for (int i = 0; i < n; ++i)
-        names[i] = rows_[i].cells.cell(0);
+        texts[i] = rows_[i].cells.cell(0);
+    const NoCaseKeys names(std::move(texts));
     std::vector<int> tail(n - from);
     std::iota(tail.begin(), tail.end(), from);
     std::stable_sort(tail.begin(), tail.end(),
-                     [&](int a, int b) { return compareNoCase(names[a], names[b]) < 0; });
+                     [&](int a, int b) { return names.compare(a, b) < 0; });
     // A merge puts each new row where one-by-one sorted inserts would have put it, and never
     // moves the rows that were there before relative to each other.
     std::vector<int> order;
@@ -236,7 +289,7 @@ void ListRowModel::mergePendingRows() {
     int i = 0;
     auto j = tail.begin();
     while (i < from && j != tail.end()) {
-        if (compareNoCase(names[*j], names[i]) < 0)
+        if (names.compare(*j, i) < 0)
             order.push_back(*j++);
         else
             order.push_back(i++);
@@ -254,15 +307,20 @@ void ListRowModel::sortRows(int column, SortKind kind, bool ascending, const Dat
     std::iota(order.begin(), order.end(), 0);
 
     switch (kind) {
-    case SortKind::Text:
-    case SortKind::TextNoCase: {
-        const Qt::CaseSensitivity cs =
-            kind == SortKind::Text ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    case SortKind::Text: {
         std::vector<QStringView> keys(n);
         for (int i = 0; i < n; ++i)
             keys[i] = rows_[i].cells.cell(column);
         stableSortRows(order, ascending,
-                       [&](int a, int b) { return keys[a].compare(keys[b], cs) < 0; });
+                       [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        break;
+    }
+    case SortKind::TextNoCase: {
+        std::vector<QStringView> texts(n);
+        for (int i = 0; i < n; ++i)
+            texts[i] = rows_[i].cells.cell(column);
+        const NoCaseKeys keys(std::move(texts));
+        stableSortRows(order, ascending, [&](int a, int b) { return keys.compare(a, b) < 0; });
         break;
     }
     case SortKind::WholeNumber: {

@@ -446,6 +446,13 @@ std::string formatRecordsFile(const RecordList& records, const std::string& mail
     }
     for (const PersonRecord& record : records)
         appendTextLine(out, formatRecordLine(record, encoding));
+    // A Windows-1252 file owes that encoding to bytes that are not UTF-8; when none is left (they
+    // were in a comment or a number), its texts would read back as UTF-8 and change. Such a file
+    // is written in UTF-8, which carries every text.
+    const auto high = [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; };
+    if (encoding == TextEncoding::Windows1252 && std::any_of(out.begin(), out.end(), high) &&
+        isValidUtf8(out))
+        return formatRecordsFile(records, mailPath, TextEncoding::Utf8);
     return out;
 }
 

@@ -390,6 +390,30 @@ TEST(RecordsFileEncoding, EachFileKeepsItsEncodingAndEveryUnchangedByte) {
     }
 }
 
+// Found by fuzz_records_file: a Windows-1252 file whose only non-UTF-8 byte sits in a comment
+// would be saved as bytes that read back as UTF-8, changing "\xC3\xA9" (two characters there)
+// into one. Such a file is saved in UTF-8 and every text reads back the same.
+TEST(RecordsFileEncoding, AWindows1252FileThatWouldReadBackAsUtf8IsSavedInUtf8) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    writeBytes(path, "# caf\xE9\r\n\xC3\xA9t\xE9,01021990,4,-1,7,0,0,,0,1,\r\n"
+                     "Ann\xC3\xA9,02031991,1,-1,3,0,0,,0,1,\r\n");
+    RecordList records;
+    std::string mailPath;
+    const RecordsFileOutcome outcome = readWithOutcome(path, records, mailPath);
+    ASSERT_EQ(outcome.encoding, TextEncoding::Windows1252);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].name, "Ann\xC3\x83\xC2\xA9");
+    records.remove(&records[0]); // the last byte that was not UTF-8 goes with it
+
+    ASSERT_TRUE(writeRecordsFile(path, records, mailPath, nullptr, outcome.encoding));
+    RecordList reread;
+    std::string rereadMail;
+    EXPECT_EQ(readWithOutcome(path, reread, rereadMail).encoding, TextEncoding::Utf8);
+    ASSERT_EQ(reread.size(), 1u);
+    expectSameStoredFields(reread[0], records[0]);
+}
+
 TEST(RecordsFileReader, LoneCrAndByteOrderMarkNeitherJoinNorAddRecords) {
     TempFolder folder;
     const std::string path = folder.file(kRecordsFileName);

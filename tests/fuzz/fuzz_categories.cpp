@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Categories categories = defaultCategories();
     parseCategories(file, categories);
-    const std::vector<std::string> lines = splitTextLines(file);
+    const std::vector<std::string> lines = decodedLines(file);
     for (std::size_t i = 0; i < categories.size(); ++i)
         FUZZ_REQUIRE(categories[i] == (i < lines.size() ? lines[i] : "Birthday"),
                      "line i names the category of icon i");

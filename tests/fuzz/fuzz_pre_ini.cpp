@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes = bytesOf(data, size);
     std::vector<std::string> presets;
     FUZZ_REQUIRE(readPresets(scratchFile("pre.ini", bytes), presets), "pre.ini reads to its end");
-    FUZZ_REQUIRE(presets == splitTextLines(bytes), "one prefix per line, as the lines are");
+    FUZZ_REQUIRE(presets == decodedLines(bytes), "one prefix per line, as the lines are");
 
     PersonRecord record;
     record.name = "Anna";

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     std::string mailPath = in.ConsumeRandomLengthString(64);
     // The mail command is a line of its own: it cannot hold a line end or the end-of-file mark.
-    std::erase_if(mailPath, [](char c) { return c == '\n' || c == '\x1A'; });
+    std::erase_if(mailPath, [](char c) { return c == '\n' || c == '\r' || c == '\x1A'; });
 
     RecordList records;
     while (in.remaining_bytes() > 0 && records.size() < 64) {

@@ -15,40 +15,41 @@ bool sameDueFields(const PersonRecord& due, const PersonRecord& full) {
            due.leapling == full.leapling;
 }
 
-std::size_t recordLineCount(std::string_view bytes) {
-    std::size_t count = 0;
-    for (const std::string& line : splitTextLines(bytes)) {
-        const bool comment = !line.empty() && line[0] == '#';
-        std::string head = line.substr(0, 9);
-        for (char& c : head)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        if (!comment && head != "mailpath=")
-            ++count;
-    }
-    return count;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes = bytesOf(data, size);
+    const TextEncoding encoding = fileEncoding(bytes);
 
-    RecordList fromMemory;
-    std::string mailFromMemory;
-    parseRecordsLines(splitTextLines(bytes), fromMemory, mailFromMemory);
-    FUZZ_REQUIRE(fromMemory.size() == recordLineCount(bytes),
-                 "one record per line that is neither a comment nor a mail command");
+    // The lines one by one, each read in the file's encoding.
+    RecordList fromLines;
+    std::string mailFromLines;
+    for (const std::string& line : splitTextLines(bytes)) {
+        if (!line.empty() && line[0] == '#')
+            continue;
+        std::string head = line.substr(0, 9);
+        for (char& c : head)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (head == "mailpath=") {
+            mailFromLines = decodeText(std::string_view(line).substr(9), encoding);
+            continue;
+        }
+        fromLines.append(parseRecordLine(line, encoding));
+    }
 
     const std::string path = scratchFile("kivos.ini", bytes);
+    RecordsFileReader reader;
+    FUZZ_REQUIRE(reader.open(path) == TextReadStatus::Ok, "an ordinary file opens");
     RecordList fromFile;
     std::string mailFromFile;
-    FUZZ_REQUIRE(readRecordsFile(path, fromFile, mailFromFile), "a readable file reads to its end");
-    FUZZ_REQUIRE(sameRecords(fromFile, fromMemory), "file reader and line reader agree");
-    FUZZ_REQUIRE(mailFromFile == mailFromMemory, "file reader and line reader agree on mailpath");
+    reader.appendRest(fromFile, mailFromFile);
+    FUZZ_REQUIRE(reader.status() == TextReadStatus::Ok, "an ordinary file reads to its end");
+    FUZZ_REQUIRE(reader.outcome().encoding == encoding, "the file's encoding is found");
+    FUZZ_REQUIRE(sameRecords(fromFile, fromLines), "file reader and line reader agree");
+    FUZZ_REQUIRE(mailFromFile == mailFromLines, "file reader and line reader agree on mailpath");
 
     // The quick pass of the log-on check reads the same due fields as the full read.
-    RecordsFileReader reader;
-    FUZZ_REQUIRE(reader.open(path) == TextReadStatus::Ok, "file opens again");
+    FUZZ_REQUIRE(reader.rewind(), "the file reads again");
     PersonRecord due;
     std::string mailFromPass;
     std::size_t index = 0;
@@ -60,15 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(index == fromFile.size() && reader.status() == TextReadStatus::Ok,
                  "due pass sees every record");
 
-    // What was read survives a save and the next start unchanged, and a second save is identical.
-    const std::string saved = formatRecordsFile(fromFile, mailFromFile);
+    // What was read survives a save in the file's encoding and the next start unchanged, and a
+    // second save is identical.
+    const std::string saved = formatRecordsFile(fromFile, mailFromFile, encoding);
     FUZZ_REQUIRE(saved.rfind(std::string(kRecordsHeader) + "\r\n", 0) == 0, "header first");
-    RecordList again;
-    std::string mailAgain;
-    parseRecordsLines(splitTextLines(saved), again, mailAgain);
-    FUZZ_REQUIRE(sameRecords(again, fromFile), "records survive a save");
-    FUZZ_REQUIRE(mailAgain == mailFromFile, "mail command survives a save");
-    FUZZ_REQUIRE(formatRecordsFile(again, mailAgain) == saved,
+    RecordsFileReader again;
+    FUZZ_REQUIRE(again.open(scratchFile("saved.ini", saved)) == TextReadStatus::Ok, "saved opens");
+    RecordList read;
+    std::string mailRead;
+    again.appendRest(read, mailRead);
+    FUZZ_REQUIRE(sameRecords(read, fromFile), "records survive a save");
+    FUZZ_REQUIRE(mailRead == mailFromFile, "mail command survives a save");
+    FUZZ_REQUIRE(formatRecordsFile(read, mailRead, again.outcome().encoding) == saved,
                  "a second save writes the same bytes");
     return 0;
 }

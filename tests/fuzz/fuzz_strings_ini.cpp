@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  "strings.ini reads to its end");
 
     std::size_t entries = 0;
-    for (const std::string& line : splitTextLines(bytes))
+    for (const std::string& line : decodedLines(bytes))
         if (!(line.size() > 0 && line[0] == '#') && line.find('=') != std::string::npos) {
             FUZZ_REQUIRE(entries < texts.size(), "no entry line is lost");
             const TextPair& pair = texts[entries++];

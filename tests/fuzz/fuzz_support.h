@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/person_record.h"
+#include "core/text_encoding.h"
+#include "core/text_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -56,6 +58,24 @@ inline std::string scratchFile(const std::string& name, std::string_view bytes) 
     return path;
 }
 
+// The encoding the readers find for a file's bytes: that of its text after a byte-order mark and
+// before a Ctrl-Z.
+inline TextEncoding fileEncoding(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    return encodingOf(bytes.substr(0, bytes.find('\x1A')));
+}
+
+// The lines of a text file as its readers give them: split by the line rules and decoded from
+// the file's encoding to UTF-8.
+inline std::vector<std::string> decodedLines(std::string_view bytes) {
+    const TextEncoding encoding = fileEncoding(bytes);
+    std::vector<std::string> lines = splitTextLines(bytes);
+    for (std::string& line : lines)
+        decodeInPlace(line, encoding);
+    return lines;
+}
+
 // Whether two records agree in every field that is stored.
 inline bool sameStoredFields(const PersonRecord& a, const PersonRecord& b) {
     return a.name == b.name && a.day == b.day && a.month == b.month && a.year == b.year &&
@@ -64,12 +84,32 @@ inline bool sameStoredFields(const PersonRecord& a, const PersonRecord& b) {
            a.email == b.email && a.leapling == b.leapling;
 }
 
+// A record's stored fields, for the report of a broken invariant.
+inline void printRecord(const char* label, const PersonRecord& r) {
+    std::fprintf(stderr, "%s: name [", label);
+    for (const char c : r.name)
+        std::fprintf(stderr, "%02x", static_cast<unsigned char>(c));
+    std::fprintf(stderr,
+                 "] %d %d %d icon %d skip %d days %d type %d info %d print %d leap %d email [",
+                 r.day, r.month, r.year, r.icon, r.skipYear, r.daysInAdvance, r.type, r.infoOnly,
+                 r.dontPrint, r.leapling);
+    for (const char c : r.email)
+        std::fprintf(stderr, "%02x", static_cast<unsigned char>(c));
+    std::fprintf(stderr, "]\n");
+}
+
 inline bool sameRecords(const RecordList& a, const RecordList& b) {
-    if (a.size() != b.size())
+    if (a.size() != b.size()) {
+        std::fprintf(stderr, "%zu records against %zu\n", a.size(), b.size());
         return false;
+    }
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (!sameStoredFields(a[i], b[i]))
+        if (!sameStoredFields(a[i], b[i])) {
+            std::fprintf(stderr, "record %zu differs\n", i);
+            printRecord("one", a[i]);
+            printRecord("other", b[i]);
             return false;
+        }
     return true;
 }
 

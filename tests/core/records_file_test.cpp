@@ -454,6 +454,46 @@ TEST(RecordsFileWriter, FailedSaveKeepsTheOldFileAndSaysWhy) {
     EXPECT_EQ(readBytes(path), old);
     EXPECT_EQ(folder.entryCount(), 1u);
 }
+
+// The save fails at every byte of a realistic file in turn (the size limit stops the write
+// there): each time the old file stays whole, nothing is left beside it and the reason is given;
+// with room for the whole file the save goes through.
+TEST(RecordsFileWriter, ASaveFailingAtAnyByteKeepsTheOldFileWhole) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    const std::string old =
+        kHeaderLine + "mailpath=mail %s\r\nAnna Berg,07031961,2,-1,14,0,0,,0,1,\r\n";
+    RecordList records;
+    const char* const names[] = {"Anna Berg", "Smith, John", "#1 fan", "J\xC3\xB6rg", "a\"b,c"};
+    for (int i = 0; i < 60; ++i)
+        records.append(makeRecord(names[i % 5] + std::to_string(i), 1 + i % 28, 1 + i % 12,
+                                  1950 + i, i % 32, i % 3 ? -1 : 2025, i % 30, i % 4, i % 7 == 0,
+                                  i % 2 ? "x@y.org" : "", i % 5 == 0, i % 2));
+    const std::string saved = formatRecordsFile(records, "mail %s");
+    ASSERT_GT(saved.size(), 2000u);
+
+    for (std::size_t limit = 0; limit < saved.size(); ++limit) {
+        writeBytes(path, old);
+        bool ok = true;
+        std::string error;
+        {
+            test::FileSizeLimit sizeLimit(limit);
+            ASSERT_TRUE(sizeLimit.active());
+            ok = writeRecordsFile(path, records, "mail %s", &error);
+        }
+        ASSERT_FALSE(ok) << "limit " << limit;
+        ASSERT_FALSE(error.empty()) << "limit " << limit;
+        ASSERT_EQ(readBytes(path), old) << "limit " << limit;
+        ASSERT_EQ(folder.entryCount(), 1u) << "limit " << limit;
+    }
+    {
+        test::FileSizeLimit sizeLimit(saved.size());
+        std::string error;
+        ASSERT_TRUE(writeRecordsFile(path, records, "mail %s", &error)) << error;
+    }
+    EXPECT_EQ(readBytes(path), saved);
+    EXPECT_EQ(folder.entryCount(), 1u);
+}
 #endif
 
 } // namespace

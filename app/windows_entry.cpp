@@ -16,7 +16,11 @@ std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
     auto application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kivo"));
     QApplication::setOrganizationName(QStringLiteral("Velmik"));
+    // The desktop ties our windows to the menu entry by this name (on Wayland it is the only way),
+    // and a message box shown before any window exists still carries the balloons.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.velmik.kivo"));
     initResources();
+    QApplication::setWindowIcon(applicationIcon());
     return application;
 }
 

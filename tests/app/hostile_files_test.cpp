@@ -107,8 +107,9 @@ TEST(HostileRecordsFile, ReaderAndDailyRunTakeItAndLeaveItAlone) {
         std::string mailPath;
         const bool read = readRecordsFile(path, records, mailPath);
         EXPECT_EQ(read, c.place == Place::File);
-        if (c.expectedRecords >= 0)
+        if (c.expectedRecords >= 0) {
             EXPECT_EQ(static_cast<long>(records.size()), c.expectedRecords);
+        }
         for (PersonRecord& r : records)
             ComputeOccurrence(r, fake.clock.date);
 

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <QThread>
 
 #if defined(Q_OS_UNIX)
 #include <csignal>
@@ -45,12 +46,19 @@ bool SingleInstance::acquire(std::chrono::milliseconds wait) {
 
 bool SingleInstance::askHolderToRaise() const {
 #if defined(Q_OS_UNIX)
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!lock_ || !lock_->getLockInfo(&pid, &host, &application) || pid <= 0)
+    if (!lock_)
         return false;
-    return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
+    // The holder creates the lock file first and writes its pid into it a moment later: a start
+    // that comes in between finds the file still empty, and gives the holder that moment.
+    for (int tries = 0; tries < 100; ++tries) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock_->getLockInfo(&pid, &host, &application) && pid > 0)
+            return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
+        QThread::msleep(10);
+    }
+    return false;
 #else
     return false;
 #endif

@@ -26,9 +26,9 @@ int alignmentFlags(PageAlign align) {
 
 } // namespace
 
-QFont pageFont(const PageFontSpec& spec, PageFont which) {
+QFont pageFont(const PageFontSpec& wanted, PageFont which) {
     QFont font;
-    const QString face = QString::fromLatin1(spec.face.c_str());
+    const QString face = QString::fromLatin1(wanted.face.c_str());
     if (QFontDatabase::hasFamily(face)) {
         font.setFamilies({face});
     } else if (which == PageFont::Names) {
@@ -39,7 +39,7 @@ QFont pageFont(const PageFontSpec& spec, PageFont which) {
         font.setFamilies({QStringLiteral("DejaVu Sans")});
         font.setWeight(QFont::Bold);
     }
-    font.setPixelSize(qMax(1, spec.pixelHeight));
+    font.setPixelSize(qMax(1, wanted.pixelHeight));
     return font;
 }
 

@@ -13,8 +13,8 @@ namespace kivo {
 
 // The font a page font is drawn in: the named face where it is installed, else a face of the
 // same proportions (DejaVu Sans Bold for the demi face, DejaVu Sans Condensed for the book face),
-// at the spec's character height in device pixels.
-QFont pageFont(const PageFontSpec& spec, PageFont which);
+// at the wanted character height in device pixels.
+QFont pageFont(const PageFontSpec& wanted, PageFont which);
 
 // Draws a laid-out page with the painter's origin at the top left of the printable area.
 void paintMonthPage(QPainter& painter, const MonthPage& page);

@@ -3,6 +3,9 @@
 # for a while, starting from its seeds in tests/fuzz/corpus/<target>/ and what earlier runs found.
 #   scripts/fuzz.sh [seconds per target, default 30] [target ...]
 #   KIVO_FUZZ_RUNS=10000000 scripts/fuzz.sh 0 fuzz_csv     # a fixed number of inputs instead
+# KIVO_FUZZ_JOBS: targets run at once (default: one per core). KIVO_FUZZ_SANITIZE: the sanitizers
+# (default fuzzer-no-link,address,undefined; a long run may leave out address, several times faster,
+# in its own KIVO_FUZZ_BUILD_DIR).
 # Any broken invariant or sanitizer finding fails the run; the input is kept in build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +14,7 @@ shift || true
 build_dir=${KIVO_FUZZ_BUILD_DIR:-build-fuzz}
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKIVO_FUZZ=ON -DKIVO_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
+  -DKIVO_FUZZ=ON -DKIVO_SANITIZE="${KIVO_FUZZ_SANITIZE:-fuzzer-no-link,address,undefined}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
 targets=("$@")
@@ -38,5 +41,4 @@ run_one() {
 }
 export -f run_one
 export build_dir seconds
-# One target per core at a time.
-printf '%s\n' "${targets[@]}" | xargs -P "$(nproc)" -I{} bash -c 'run_one {}'
+printf '%s\n' "${targets[@]}" | xargs -P "${KIVO_FUZZ_JOBS:-$(nproc)}" -I{} bash -c 'run_one {}'

@@ -200,10 +200,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         record.year = type == 1 ? 0 : 1960;
         record.type = type;
         ComputeOccurrence(record, today);
-        for (int distance : {0, 1, 2, 11, 365}) {
+        // Every form a line can take: today, tomorrow and ahead; yesterday and days ago.
+        for (int distance : {0, 1, 2})
             ComposeReminderLine({&record, DueKind::Upcoming, distance, 2028}, context);
+        for (int distance : {1, 2})
             ComposeReminderLine({&record, DueKind::Past, distance, 2028}, context);
-        }
         SampleReminder(texts, locale, type, "Ann", "12", today);
     }
     for (const std::string number : {"1", "2", "3", "4", "21", "-1", "", "1000001"})

@@ -429,6 +429,19 @@ void appendTextLine(std::string& out, std::string_view line) {
     out.append("\r\n");
 }
 
+FileReplaceSteps& fileReplaceSteps() {
+    static FileReplaceSteps steps{
+        [](std::FILE* file, const char* bytes, std::size_t size) {
+            return std::fwrite(bytes, 1, size, file);
+        },
+        [](std::FILE* file) { return std::fflush(file) == 0 && syncToDisk(file); },
+        [](const fs::path& from, const fs::path& to, std::error_code& error) {
+            fs::rename(from, to, error);
+            return !error;
+        }};
+    return steps;
+}
+
 bool replaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
     auto fail = [error](const std::string& reason) {
         if (error)
@@ -451,9 +464,10 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, std:
         fs::remove(temporary, ignored);
     };
 
+    const FileReplaceSteps& steps = fileReplaceSteps();
     errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                         std::fflush(file.get()) == 0 && syncToDisk(file.get());
+    const bool written = steps.write(file.get(), bytes.data(), bytes.size()) == bytes.size() &&
+                         steps.sync(file.get());
     if (!written) {
         const int writeError = errno;
         file.close();
@@ -480,8 +494,7 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, std:
     }
 
     ec.clear();
-    fs::rename(temporary, target, ec);
-    if (ec) {
+    if (!steps.rename(temporary, target, ec)) {
         discard();
         return fail(ec.message());
     }

@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace kivo {
@@ -139,6 +141,20 @@ void appendTextLine(std::string& out, std::string_view line);
 // let the user read and write it, else it is readable and writable by the user alone.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::string* error = nullptr);
+
+// The steps of a replacement that can fail underneath it, as plain functions so that a test can
+// make any one of them fail (a write that stops part-way, a sync, the rename) and see that nothing
+// is lost. The program always uses the standard steps.
+struct FileReplaceSteps {
+    // Writes `size` bytes to the temporary file; fewer written means failure, errno says why.
+    std::size_t (*write)(std::FILE* file, const char* bytes, std::size_t size);
+    // Flushes what is buffered and syncs it to the disk; false (errno says why) on failure.
+    bool (*sync)(std::FILE* file);
+    // Replaces `to` with `from`; false with `error` set on failure.
+    bool (*rename)(const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::error_code& error);
+};
+FileReplaceSteps& fileReplaceSteps();
 
 // Copies `path` to `copy` unless `copy` already exists: an earlier copy is never overwritten.
 enum class CopyResult { Made, AlreadyThere, Failed };

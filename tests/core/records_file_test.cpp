@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace kivo {
@@ -455,9 +458,28 @@ TEST(RecordsFileWriter, FailedSaveKeepsTheOldFileAndSaysWhy) {
     EXPECT_EQ(folder.entryCount(), 1u);
 }
 
-// The save fails at every byte of a realistic file in turn (the size limit stops the write
-// there): each time the old file stays whole, nothing is left beside it and the reason is given;
-// with room for the whole file the save goes through.
+#endif
+
+// Replaces the steps of every file replacement for as long as it lives.
+class ReplaceStepsSwap {
+public:
+    explicit ReplaceStepsSwap(const FileReplaceSteps& steps) : saved_(fileReplaceSteps()) {
+        fileReplaceSteps() = steps;
+    }
+    ~ReplaceStepsSwap() { fileReplaceSteps() = saved_; }
+    ReplaceStepsSwap(const ReplaceStepsSwap&) = delete;
+    ReplaceStepsSwap& operator=(const ReplaceStepsSwap&) = delete;
+
+private:
+    FileReplaceSteps saved_;
+};
+
+// How many bytes the failing write lets through before the disk is "full".
+std::size_t gBytesBeforeFailure = 0;
+
+// A save of a realistic file fails underneath it in every way it can: the write stopping at each
+// byte in turn, the sync, the rename. Each time the old file stays whole, nothing is left beside
+// it and the reason comes back; with the standard steps the same save goes through.
 TEST(RecordsFileWriter, ASaveFailingAtAnyByteKeepsTheOldFileWhole) {
     TempFolder folder;
     const std::string path = folder.file(kRecordsFileName);
@@ -472,29 +494,55 @@ TEST(RecordsFileWriter, ASaveFailingAtAnyByteKeepsTheOldFileWhole) {
     const std::string saved = formatRecordsFile(records, "mail %s");
     ASSERT_GT(saved.size(), 2000u);
 
-    for (std::size_t limit = 0; limit < saved.size(); ++limit) {
+    const FileReplaceSteps standard = fileReplaceSteps();
+    auto expectOldKept = [&](const FileReplaceSteps& steps, const std::string& reason,
+                             const std::string& when) {
         writeBytes(path, old);
-        bool ok = true;
         std::string error;
+        bool ok = true;
         {
-            test::FileSizeLimit sizeLimit(limit);
-            ASSERT_TRUE(sizeLimit.active());
+            ReplaceStepsSwap swap(steps);
             ok = writeRecordsFile(path, records, "mail %s", &error);
         }
-        ASSERT_FALSE(ok) << "limit " << limit;
-        ASSERT_FALSE(error.empty()) << "limit " << limit;
-        ASSERT_EQ(readBytes(path), old) << "limit " << limit;
-        ASSERT_EQ(folder.entryCount(), 1u) << "limit " << limit;
-    }
-    {
-        test::FileSizeLimit sizeLimit(saved.size());
-        std::string error;
-        ASSERT_TRUE(writeRecordsFile(path, records, "mail %s", &error)) << error;
-    }
+        ASSERT_FALSE(ok) << when;
+        ASSERT_NE(error.find(reason), std::string::npos) << when << ": " << error;
+        ASSERT_EQ(readBytes(path), old) << when;
+        ASSERT_EQ(folder.entryCount(), 1u) << when << ": the temporary file was left";
+    };
+
+    FileReplaceSteps shortWrite = standard;
+    shortWrite.write = [](std::FILE* file, const char* bytes, std::size_t size) {
+        const std::size_t n = std::fwrite(bytes, 1, std::min(size, gBytesBeforeFailure), file);
+        errno = ENOSPC;
+        return n;
+    };
+    const std::string noSpace = std::strerror(ENOSPC);
+    for (gBytesBeforeFailure = 0; gBytesBeforeFailure < saved.size(); ++gBytesBeforeFailure)
+        expectOldKept(shortWrite, noSpace,
+                      "write cut at byte " + std::to_string(gBytesBeforeFailure));
+
+    FileReplaceSteps failedSync = standard;
+    failedSync.sync = [](std::FILE* file) {
+        std::fflush(file); // the bytes reach the temporary file, the disk then fails
+        errno = EIO;
+        return false;
+    };
+    expectOldKept(failedSync, std::strerror(EIO), "sync");
+
+    FileReplaceSteps failedRename = standard;
+    failedRename.rename = [](const std::filesystem::path&, const std::filesystem::path&,
+                             std::error_code& error) {
+        error = std::make_error_code(std::errc::permission_denied);
+        return false;
+    };
+    expectOldKept(failedRename, std::make_error_code(std::errc::permission_denied).message(),
+                  "rename");
+
+    std::string error;
+    ASSERT_TRUE(writeRecordsFile(path, records, "mail %s", &error)) << error;
     EXPECT_EQ(readBytes(path), saved);
     EXPECT_EQ(folder.entryCount(), 1u);
 }
-#endif
 
 } // namespace
 } // namespace kivo

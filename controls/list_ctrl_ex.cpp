@@ -155,12 +155,24 @@ int CListCtrlEx::InsertItem(int row, const QString& text, int image) {
     return model_->insertRowAt(row, text, image);
 }
 
+void CListCtrlEx::SetTextCallback(TextCallback callback) {
+    model_->setTextCallback(std::move(callback));
+}
+
+void CListCtrlEx::InsertCallbackItems(const std::vector<CallbackItem>& items) {
+    std::vector<ListRowModel::CallbackRow> rows;
+    rows.reserve(items.size());
+    for (const CallbackItem& item : items)
+        rows.push_back({item.data, item.image});
+    model_->appendCallbackRows(rows, sortAscendingStyle_);
+}
+
 bool CListCtrlEx::SetItemText(int row, int column, const QString& text) {
     return model_->setText(row, column, text);
 }
 
 QString CListCtrlEx::GetItemText(int row, int column) const {
-    return model_->text(row, column).toString();
+    return model_->text(row, column);
 }
 
 bool CListCtrlEx::SetItemData(int row, quintptr data) {

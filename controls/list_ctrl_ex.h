@@ -10,6 +10,7 @@
 #include <QTreeView>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,20 @@ public:
     void SetSortAscendingStyle(bool sorted);
     // Returns the row the new row got, -1 on failure.
     int InsertItem(int row, const QString& text, int image = -1);
+    // The platform's text callback: rows added by InsertCallbackItems keep no texts and ask this
+    // for them, with their item data and the column, whenever a text is drawn, read or sorted.
+    // A long list then holds no copy of what its rows show; the answers must stay the same until
+    // the rows are told otherwise with SetItemText.
+    using TextCallback = std::function<QString(quintptr data, int column)>;
+    void SetTextCallback(TextCallback callback);
+    struct CallbackItem {
+        quintptr data = 0;
+        int image = -1;
+    };
+    // Appends one row per item in one step, its texts from the callback. With the sort-ascending
+    // style the rows go where InsertItem would have put them one by one (when redraw is off: once
+    // it comes back on). A text set on such a row makes the row keep all its texts itself.
+    void InsertCallbackItems(const std::vector<CallbackItem>& items);
     bool SetItemText(int row, int column, const QString& text);
     QString GetItemText(int row, int column) const;
     bool SetItemData(int row, quintptr data);

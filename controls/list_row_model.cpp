@@ -21,37 +21,78 @@ char16_t lowerAscii(char16_t c) {
 
 // Texts prepared for many comparisons ignoring case, in exactly the order compareNoCase gives.
 // Between two texts of ASCII characters alone (nearly every name), folding case is lowering A to
-// Z, so the first eight lowered characters packed into one number decide most comparisons at
-// once; any other pair is compared by compareNoCase itself.
+// Z, so the first sixteen lowered characters packed into two numbers decide most comparisons at
+// once; any other pair is compared by compareNoCase itself. Only texts that may need more than
+// their key (longer ones, or with other characters) are kept: a short ASCII text is rebuilt,
+// lowered, from its key, and compares ignoring case exactly as the text itself does.
 class NoCaseKeys {
 public:
-    explicit NoCaseKeys(std::vector<QStringView> texts) : texts_(std::move(texts)) {
-        prefix_.resize(texts_.size());
-        ascii_.resize(texts_.size());
-        for (std::size_t i = 0; i < texts_.size(); ++i) {
-            const QStringView t = texts_[i];
-            bool ascii = true;
-            for (const QChar c : t)
-                ascii = ascii && c.unicode() < 0x80;
-            ascii_[i] = ascii;
-            std::uint64_t prefix = 0;
-            for (qsizetype k = 0; k < 8; ++k)
-                prefix = (prefix << 8) | (k < t.size() && ascii ? lowerAscii(t[k].unicode()) : 0);
-            prefix_[i] = prefix;
+    struct Key {
+        std::uint64_t high = 0; // lowered characters 0 to 7, one byte each
+        std::uint64_t low = 0;  // lowered characters 8 to 15
+        std::uint32_t size = 0;
+        std::int32_t kept = -1; // index into the kept texts
+        int row = 0;
+    };
+
+    void reserve(std::size_t n) { keys_.reserve(n); }
+    void add(int row, QStringView t) {
+        Key key;
+        key.row = row;
+        key.size = static_cast<std::uint32_t>(t.size());
+        bool ascii = true;
+        for (const QChar c : t)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii) {
+            for (qsizetype k = 0; k < kPrefix; ++k) {
+                const std::uint64_t c = k < t.size() ? lowerAscii(t[k].unicode()) : 0;
+                std::uint64_t& half = k < 8 ? key.high : key.low;
+                half = (half << 8) | c;
+            }
         }
+        if (!ascii || t.size() > kPrefix) {
+            key.kept = static_cast<std::int32_t>(kept_.size());
+            kept_.push_back(t.toString());
+            keptAscii_.push_back(ascii);
+        }
+        keys_.push_back(key);
     }
-    // Negative, zero or positive, as compareNoCase(text a, text b).
-    int compare(int a, int b) const {
-        if (!ascii_[a] || !ascii_[b])
-            return compareNoCase(texts_[a], texts_[b]);
-        // A text shorter than eight characters is padded with zeros, the lowest character, so a
-        // difference here is the difference of the texts; equal prefixes look further.
-        if (prefix_[a] != prefix_[b])
-            return prefix_[a] < prefix_[b] ? -1 : 1;
-        const QStringView x = texts_[a];
-        const QStringView y = texts_[b];
+    std::vector<Key>& keys() { return keys_; }
+
+    // Negative, zero or positive, as compareNoCase of the two keys' texts.
+    int compare(const Key& a, const Key& b) const {
+        if (isAscii(a) && isAscii(b)) {
+            // A text shorter than sixteen characters is padded with zeros, the lowest character,
+            // so a difference here is the difference of the texts.
+            if (a.high != b.high)
+                return a.high < b.high ? -1 : 1;
+            if (a.low != b.low)
+                return a.low < b.low ? -1 : 1;
+            if (a.size > kPrefix && b.size > kPrefix)
+                return compareAsciiFrom(kept_[a.kept], kept_[b.kept], kPrefix);
+            return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+        }
+        char16_t bufferA[kPrefix];
+        char16_t bufferB[kPrefix];
+        return compareNoCase(text(a, bufferA), text(b, bufferB));
+    }
+
+private:
+    static constexpr qsizetype kPrefix = 16;
+
+    bool isAscii(const Key& k) const { return k.kept < 0 || keptAscii_[k.kept]; }
+    QStringView text(const Key& k, char16_t* buffer) const {
+        if (k.kept >= 0)
+            return kept_[k.kept];
+        for (std::uint32_t i = 0; i < k.size; ++i) {
+            const std::uint64_t half = i < 8 ? k.high : k.low;
+            buffer[i] = static_cast<char16_t>((half >> (8 * (7 - i % 8))) & 0xFF);
+        }
+        return QStringView(buffer, k.size);
+    }
+    static int compareAsciiFrom(QStringView x, QStringView y, qsizetype from) {
         const qsizetype n = std::min(x.size(), y.size());
-        for (qsizetype k = 8; k < n; ++k) {
+        for (qsizetype k = from; k < n; ++k) {
             const char16_t p = lowerAscii(x[k].unicode());
             const char16_t q = lowerAscii(y[k].unicode());
             if (p != q)
@@ -59,21 +100,69 @@ public:
         }
         return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
     }
-    QStringView text(int i) const { return texts_[i]; }
 
-private:
-    std::vector<QStringView> texts_;
-    std::vector<std::uint64_t> prefix_;
-    std::vector<bool> ascii_;
+    std::vector<Key> keys_;
+    std::vector<QString> kept_;
+    std::vector<bool> keptAscii_;
 };
 
-// Sorts `order` by `less` on row numbers; descending swaps the arguments so that equal rows keep
-// their order both ways.
-template <typename Less> void stableSortRows(std::vector<int>& order, bool ascending, Less less) {
-    if (ascending)
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(a, b); });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
+// A sort key with the row it belongs to.
+template <typename Key> struct KeyedRow {
+    Key key;
+    int row;
+};
+
+// The new order of the rows, sorted by `compare` (negative, zero or positive) on their keys.
+// Rows whose keys are equal keep their order in either direction, as a stable sort would; the
+// row number makes every pair unequal, so a sort in place serves.
+template <typename Item, typename Compare>
+std::vector<int> orderOf(std::vector<Item>& items, bool ascending, Compare compare) {
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        const int c = compare(a, b);
+        if (c != 0)
+            return ascending ? c < 0 : c > 0;
+        return a.row < b.row;
+    });
+    std::vector<int> order;
+    order.reserve(items.size());
+    for (const Item& item : items)
+        order.push_back(item.row);
+    return order;
+}
+
+// The item data of rows that ask for their texts are usually the addresses of what the rows
+// show. Asked in the order of the rows after a sort, a million of them are read from all over
+// memory, which costs more than everything else a sort does; asked roughly in the order of the
+// addresses (by 4 KiB page, one counting pass), they are read nearly in order.
+std::vector<std::pair<quintptr, int>> inAddressOrder(std::vector<std::pair<quintptr, int>> rows) {
+    constexpr unsigned kPageBits = 12;
+    constexpr quintptr kMaxPages = quintptr(1) << 16;
+    quintptr lowest = rows.front().first;
+    quintptr highest = lowest;
+    bool ordered = true;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ordered = ordered && rows[i - 1].first <= rows[i].first;
+        lowest = std::min(lowest, rows[i].first);
+        highest = std::max(highest, rows[i].first);
+    }
+    if (ordered)
+        return rows;
+    unsigned shift = kPageBits;
+    while (((highest - lowest) >> shift) >= kMaxPages)
+        ++shift;
+    std::vector<int> starts(((highest - lowest) >> shift) + 2, 0);
+    for (const auto& r : rows)
+        ++starts[((r.first - lowest) >> shift) + 1];
+    for (std::size_t b = 1; b < starts.size(); ++b)
+        starts[b] += starts[b - 1];
+    std::vector<std::pair<quintptr, int>> sorted(rows.size());
+    for (const auto& r : rows)
+        sorted[starts[(r.first - lowest) >> shift]++] = r;
+    return sorted;
+}
+
+template <typename Number> int compareNumbers(Number a, Number b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 } // namespace
@@ -93,7 +182,7 @@ QVariant ListRowModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return text(index.row(), index.column()).toString();
+        return text(index.row(), index.column());
     case Qt::DecorationRole: {
         const int i = rows_[index.row()].image;
         if (index.column() == 0 && i >= 0 && i < images_.size())
@@ -125,6 +214,10 @@ Qt::ItemFlags ListRowModel::flags(const QModelIndex& index) const {
 
 int ListRowModel::insertColumnAt(int column, const QString& heading, Qt::Alignment alignment) {
     column = std::clamp(column, 0, columnCount());
+    // The callback knows the columns as they are, so its rows keep their texts from now on.
+    if (column > 0 && column < columnCount())
+        for (Row& row : rows_)
+            keepTexts(row);
     beginInsertColumns({}, column, column);
     columns_.insert(columns_.begin() + column,
                     Column{heading, alignment & Qt::AlignHorizontal_Mask});
@@ -168,11 +261,79 @@ int ListRowModel::insertRowSorted(const QString& text, int image) {
         endInsertRows();
         return row;
     }
-    const auto at =
-        std::upper_bound(rows_.begin(), rows_.end(), text, [](const QString& t, const Row& r) {
-            return compareNoCase(t, r.cells.cell(0)) < 0;
-        });
-    return insertRowAt(static_cast<int>(at - rows_.begin()), text, image);
+    int first = 0;
+    int count = rowCount();
+    while (count > 0) {
+        const int half = count / 2;
+        if (compareNoCase(text, this->text(first + half, 0)) < 0) {
+            count = half;
+        } else {
+            first += half + 1;
+            count -= half + 1;
+        }
+    }
+    return insertRowAt(first, text, image);
+}
+
+void ListRowModel::appendCallbackRows(const std::vector<CallbackRow>& added, bool sorted) {
+    if (added.empty())
+        return;
+    const int from = rowCount();
+    beginInsertRows({}, from, from + static_cast<int>(added.size()) - 1);
+    rows_.reserve(rows_.size() + added.size());
+    for (const CallbackRow& a : added) {
+        Row row;
+        row.data = a.data;
+        row.image = a.image;
+        row.fromCallback = true;
+        rows_.push_back(std::move(row));
+    }
+    endInsertRows();
+    if (!sorted)
+        return;
+    if (pendingFrom_ < 0)
+        pendingFrom_ = from;
+    if (!batch_)
+        mergePendingRows();
+}
+
+void ListRowModel::setTextCallback(TextCallback callback) {
+    textCallback_ = std::move(callback);
+    if (!rows_.empty() && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void ListRowModel::keepTexts(Row& row) const {
+    if (!row.fromCallback)
+        return;
+    row.fromCallback = false;
+    if (!textCallback_)
+        return;
+    for (int c = columnCount() - 1; c >= 0; --c)
+        row.cells.setCell(c, textCallback_(row.data, c));
+}
+
+template <typename Visit>
+void ListRowModel::visitColumn(int column, int first, int last, Visit visit) const {
+    std::vector<std::pair<quintptr, int>> asked;
+    for (int i = first; i < last; ++i) {
+        const Row& row = rows_[i];
+        if (row.fromCallback)
+            asked.push_back({row.data, i});
+        else
+            visit(i, row.cells.cell(column));
+    }
+    if (asked.empty())
+        return;
+    if (!textCallback_) {
+        for (const auto& [data, i] : asked)
+            visit(i, QStringView());
+        return;
+    }
+    for (const auto& [data, i] : inAddressOrder(std::move(asked))) {
+        const QString t = textCallback_(data, column);
+        visit(i, QStringView(t));
+    }
 }
 
 bool ListRowModel::removeRowAt(int row) {
@@ -195,15 +356,21 @@ void ListRowModel::removeAllRows() {
     endResetModel();
 }
 
-QStringView ListRowModel::text(int row, int column) const {
+QString ListRowModel::text(int row, int column) const {
     if (!validRow(row))
         return {};
-    return rows_[row].cells.cell(column);
+    const Row& r = rows_[row];
+    if (r.fromCallback)
+        return textCallback_ && column >= 0 && column < columnCount()
+                   ? textCallback_(r.data, column)
+                   : QString();
+    return r.cells.cell(column).toString();
 }
 
 bool ListRowModel::setText(int row, int column, QStringView text) {
     if (!validRow(row) || column < 0 || (column > 0 && column >= columnCount()))
         return false;
+    keepTexts(rows_[row]);
     rows_[row].cells.setCell(column, text);
     if (batch_) {
         quietChanges_ = true;
@@ -274,84 +441,99 @@ void ListRowModel::mergePendingRows() {
     const int n = rowCount();
     if (from < 0 || from >= n)
         return;
-    std::vector<QStringView> texts(n);
-    for (int i = 0; i < n; ++i)
-        texts[i] = rows_[i].cells.cell(0);
-    const NoCaseKeys names(std::move(texts));
-    std::vector<int> tail(n - from);
-    std::iota(tail.begin(), tail.end(), from);
-    std::stable_sort(tail.begin(), tail.end(),
-                     [&](int a, int b) { return names.compare(a, b) < 0; });
+    // The rows there before are in order and stay so; the new ones come in any order.
+    NoCaseKeys names;
+    names.reserve(n);
+    const auto add = [&](int row, QStringView t) { names.add(row, t); };
+    visitColumn(0, 0, from, add);
+    std::sort(names.keys().begin(), names.keys().end(),
+              [](const NoCaseKeys::Key& a, const NoCaseKeys::Key& b) { return a.row < b.row; });
+    visitColumn(0, from, n, add);
+    using Key = NoCaseKeys::Key;
+    std::vector<Key>& keys = names.keys();
+    const auto tail = keys.begin() + from;
+    std::sort(tail, keys.end(), [&](const Key& a, const Key& b) {
+        const int c = names.compare(a, b);
+        return c != 0 ? c < 0 : a.row < b.row;
+    });
     // A merge puts each new row where one-by-one sorted inserts would have put it, and never
     // moves the rows that were there before relative to each other.
     std::vector<int> order;
     order.reserve(n);
-    int i = 0;
-    auto j = tail.begin();
-    while (i < from && j != tail.end()) {
-        if (names.compare(*j, i) < 0)
-            order.push_back(*j++);
+    auto i = keys.begin();
+    auto j = tail;
+    while (i != tail && j != keys.end()) {
+        if (names.compare(*j, *i) < 0)
+            order.push_back(j++->row);
         else
-            order.push_back(i++);
+            order.push_back(i++->row);
     }
-    while (i < from)
-        order.push_back(i++);
-    order.insert(order.end(), j, tail.end());
+    for (; i != tail; ++i)
+        order.push_back(i->row);
+    for (; j != keys.end(); ++j)
+        order.push_back(j->row);
+    std::vector<Key>().swap(keys);
     applyOrder(order);
 }
 
 void ListRowModel::sortRows(int column, SortKind kind, bool ascending, const DateOrder& dateOrder) {
     pendingFrom_ = -1; // the sort puts pending rows in place as well
     const int n = rowCount();
-    std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
+    // Fills one key per row and sorts the rows by it.
+    auto byNumber = [&](auto key, auto compare) {
+        using Number = decltype(key(QStringView()));
+        std::vector<KeyedRow<Number>> keyed;
+        keyed.reserve(n);
+        visitColumn(column, 0, n, [&](int row, QStringView t) { keyed.push_back({key(t), row}); });
+        return orderOf(keyed, ascending, [&](const KeyedRow<Number>& a, const KeyedRow<Number>& b) {
+            return compare(a.key, b.key);
+        });
+    };
 
+    std::vector<int> order;
     switch (kind) {
     case SortKind::Text: {
-        std::vector<QStringView> keys(n);
-        for (int i = 0; i < n; ++i)
-            keys[i] = rows_[i].cells.cell(column);
-        stableSortRows(order, ascending,
-                       [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        std::vector<KeyedRow<QString>> keyed;
+        keyed.reserve(n);
+        visitColumn(column, 0, n, [&](int row, QStringView t) {
+            keyed.push_back({t.toString(), row});
+        });
+        order =
+            orderOf(keyed, ascending, [](const KeyedRow<QString>& a, const KeyedRow<QString>& b) {
+                return QStringView(a.key).compare(QStringView(b.key));
+            });
         break;
     }
     case SortKind::TextNoCase: {
-        std::vector<QStringView> texts(n);
-        for (int i = 0; i < n; ++i)
-            texts[i] = rows_[i].cells.cell(column);
-        const NoCaseKeys keys(std::move(texts));
-        stableSortRows(order, ascending, [&](int a, int b) { return keys.compare(a, b) < 0; });
+        NoCaseKeys keys;
+        keys.reserve(n);
+        visitColumn(column, 0, n, [&](int row, QStringView t) { keys.add(row, t); });
+        order = orderOf(
+            keys.keys(), ascending,
+            [&](const NoCaseKeys::Key& a, const NoCaseKeys::Key& b) { return keys.compare(a, b); });
         break;
     }
-    case SortKind::WholeNumber: {
-        std::vector<long long> keys(n);
-        for (int i = 0; i < n; ++i)
-            keys[i] = leadingLong(rows_[i].cells.cell(column));
-        stableSortRows(order, ascending, [&](int a, int b) { return keys[a] < keys[b]; });
+    case SortKind::WholeNumber:
+        order = byNumber([](QStringView t) { return leadingLong(t); },
+                         [](long long a, long long b) { return compareNumbers(a, b); });
         break;
-    }
-    case SortKind::RealNumber: {
-        std::vector<double> keys(n);
-        for (int i = 0; i < n; ++i)
-            keys[i] = leadingDouble(rows_[i].cells.cell(column));
+    case SortKind::RealNumber:
         // "nan" is a number to atof; it sorts before every other number so that the order stays
         // a strict one.
-        stableSortRows(order, ascending, [&](int a, int b) {
-            const bool nanA = std::isnan(keys[a]);
-            const bool nanB = std::isnan(keys[b]);
-            if (nanA || nanB)
-                return nanA && !nanB;
-            return keys[a] < keys[b];
-        });
+        order = byNumber([](QStringView t) { return leadingDouble(t); },
+                         [](double a, double b) {
+                             const bool nanA = std::isnan(a);
+                             const bool nanB = std::isnan(b);
+                             if (nanA || nanB)
+                                 return nanA == nanB ? 0 : (nanA ? -1 : 1);
+                             return compareNumbers(a, b);
+                         });
         break;
-    }
     case SortKind::Date:
     case SortKind::DateAlso: {
         constexpr std::int64_t unparsed = std::numeric_limits<std::int64_t>::min();
-        std::vector<std::int64_t> keys(n);
-        for (int i = 0; i < n; ++i)
-            keys[i] = dateKey(rows_[i].cells.cell(column), dateOrder).value_or(unparsed);
-        stableSortRows(order, ascending, [&](int a, int b) { return keys[a] < keys[b]; });
+        order = byNumber([&](QStringView t) { return dateKey(t, dateOrder).value_or(unparsed); },
+                         [](std::int64_t a, std::int64_t b) { return compareNumbers(a, b); });
         break;
     }
     case SortKind::None:
@@ -369,11 +551,22 @@ void ListRowModel::applyOrder(const std::vector<int>& order) {
         return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<Row> sorted;
-    sorted.reserve(rows_.capacity());
-    for (const int old : order)
-        sorted.push_back(std::move(rows_[old]));
-    rows_.swap(sorted);
+    // The rows move in place, one cycle of the permutation at a time, so that a large list is
+    // not held twice.
+    std::vector<bool> placed(n);
+    for (int start = 0; start < n; ++start) {
+        if (placed[start])
+            continue;
+        Row held = std::move(rows_[start]);
+        int to = start;
+        for (int from = order[to]; from != start; from = order[to]) {
+            rows_[to] = std::move(rows_[from]);
+            placed[to] = true;
+            to = from;
+        }
+        rows_[to] = std::move(held);
+        placed[to] = true;
+    }
 
     std::vector<int> newRow(n);
     for (int i = 0; i < n; ++i)

@@ -9,16 +9,25 @@
 #include <QPixmap>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace kivo {
 
-// A flat table kept compact for lists of a hundred thousand rows. A row is tied to whatever it
-// shows by its item data, which travels with it through inserts, deletes and sorts.
+// A flat table kept compact for lists of a million rows. A row is tied to whatever it shows by its
+// item data, which travels with it through inserts, deletes and sorts. A row either keeps its
+// texts itself or asks the text callback for them whenever they are needed.
 class ListRowModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // The text of a cell of a row that keeps no texts, from the row's item data and the column.
+    using TextCallback = std::function<QString(quintptr data, int column)>;
+    struct CallbackRow {
+        quintptr data = 0;
+        int image = -1;
+    };
+
     explicit ListRowModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -36,10 +45,15 @@ public:
     // Inserts a row after every row whose column-0 text is not greater, ignoring case. Inside a
     // batch the row is appended and put in its place when the batch ends.
     int insertRowSorted(const QString& text, int image);
+    // Appends rows that take their texts from the callback, in one insert. With `sorted` they
+    // go where one-by-one sorted inserts would put them, at once or, inside a batch, when it ends.
+    void appendCallbackRows(const std::vector<CallbackRow>& added, bool sorted);
+    void setTextCallback(TextCallback callback);
     bool removeRowAt(int row);
     void removeAllRows();
 
-    QStringView text(int row, int column) const;
+    QString text(int row, int column) const;
+    // A row that took its texts from the callback keeps all of them itself from now on.
     bool setText(int row, int column, QStringView text);
     quintptr rowData(int row) const;
     bool setRowData(int row, quintptr data);
@@ -65,6 +79,7 @@ private:
         PackedCells cells;
         quintptr data = 0;
         int image = -1;
+        bool fromCallback = false;
     };
     struct Column {
         QString heading;
@@ -72,6 +87,11 @@ private:
     };
 
     bool validRow(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
+    // Calls visit(row, text) once for each row from `first` to before `last`, in no particular
+    // order, without copying the texts that rows keep.
+    template <typename Visit> void visitColumn(int column, int first, int last, Visit visit) const;
+    // Gives a row that asks the callback for its texts its own copies of them.
+    void keepTexts(Row& row) const;
     void mergePendingRows();
     // order[newRow] = oldRow; moves the rows and every persistent index with them.
     void applyOrder(const std::vector<int>& order);
@@ -79,6 +99,7 @@ private:
     std::vector<Row> rows_;
     std::vector<Column> columns_;
     QList<QPixmap> images_;
+    TextCallback textCallback_;
     bool batch_ = false;
     bool quietChanges_ = false; // cells changed inside the batch
     int pendingFrom_ = -1;      // first row appended by a sorted insert inside the batch

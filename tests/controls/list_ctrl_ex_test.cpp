@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kivo {
@@ -285,6 +286,104 @@ TEST(CListCtrlExRows, FillWithRedrawOffEndsAsOneByOneInserts) {
         ASSERT_EQ(batched.GetItemText(row, 1), names[i] + QString::number(i));
     }
     EXPECT_EQ(batched.GetItemData(batched.GetFirstSelected()), chosen);
+}
+
+// Rows that ask for their texts must stand, sort and read exactly as rows that keep the same
+// texts: in the name order that one-by-one inserts give (ties, beginnings equal over sixteen
+// characters, NUL and letters beyond ASCII), after a sort by every column both ways, and once a
+// text was set on one of them or a column was inserted.
+TEST(CListCtrlExRows, CallbackRowsBehaveAsRowsWithTheirOwnTexts) {
+    QRandomGenerator random(11);
+    constexpr int count = 1500;
+    std::vector<QStringList> cells;
+    for (int i = 0; i < count; ++i) {
+        QString name;
+        const int length = random.bounded(20);
+        for (int k = 0; k < length; ++k)
+            name += QChar(i % 4 == 0 ? u"aAbB_\u00e9\u00c9\u00df"[random.bounded(8)]
+                                     : u"aAbB_ \0"[random.bounded(7)]);
+        if (i % 6 == 1)
+            name.prepend(u"AbcdefghIjklmnop");
+        else if (i % 6 == 2)
+            name.prepend(u"aBCDEFGHiJKLMNOP");
+        const int day = random.bounded(33); // 29 to 32 give no date in some months or in any
+        cells.push_back({name,
+                         QStringLiteral("%1/%2/%3").arg(day).arg(1 + i % 12).arg(2026 + i % 2),
+                         QString::number(random.bounded(5) - 2), i % 3 ? "Yes" : "yes"});
+    }
+    const auto setUp = [](CListCtrlEx& list) {
+        for (const char* heading : {"Name", "Next", "Days", "Flag"})
+            list.InsertColumn(list.GetColumnCount(), heading);
+        list.SetSortAscendingStyle(true);
+        list.setDateFormat("%d/%m/%Y");
+        list.SetColumnSortKinds({1, 3, 2, 0});
+    };
+    const auto keep = [&](CListCtrlEx& list, int i) {
+        const int row = list.InsertItem(0, cells[i][0]);
+        for (int c = 1; c < 4; ++c)
+            list.SetItemText(row, c, cells[i][c]);
+        list.SetItemData(row, static_cast<quintptr>(i + 1));
+    };
+    const auto callbackItems = [](int from, int to) {
+        std::vector<CListCtrlEx::CallbackItem> items;
+        for (int i = from; i < to; ++i)
+            items.push_back({static_cast<quintptr>(i + 1), i % 32});
+        return items;
+    };
+    CListCtrlEx kept;
+    setUp(kept);
+    for (int i = 0; i < count; ++i)
+        keep(kept, i);
+    CListCtrlEx called;
+    setUp(called);
+    called.SetTextCallback(
+        [&](quintptr data, int column) { return cells[static_cast<int>(data) - 1][column]; });
+    for (int i = 0; i < 300; ++i)
+        keep(called, i); // rows with their own texts there before
+    called.InsertCallbackItems(callbackItems(300, 900));
+    called.SetRedraw(false);
+    called.InsertCallbackItems(callbackItems(900, count));
+    called.SetRedraw(true);
+
+    const auto expectSameRows = [&](const char* after) {
+        SCOPED_TRACE(after);
+        ASSERT_EQ(called.GetItemCount(), count);
+        for (int row = 0; row < count; ++row) {
+            ASSERT_EQ(called.GetItemData(row), kept.GetItemData(row)) << "row " << row;
+            for (int c = 0; c < 4; ++c)
+                ASSERT_EQ(called.GetItemText(row, c), kept.GetItemText(row, c)) << "row " << row;
+        }
+    };
+    expectSameRows("the fill");
+    for (int column : {1, 2, 3, 0}) {
+        for (bool ascending : {true, false}) {
+            std::vector<quintptr> byName(count);
+            for (int row = 0; row < count; ++row)
+                byName[row] = kept.GetItemData(row);
+            std::stable_sort(byName.begin(), byName.end(), [&](quintptr a, quintptr b) {
+                const int c = cells[a - 1][0].compare(cells[b - 1][0], Qt::CaseInsensitive);
+                return ascending ? c < 0 : c > 0;
+            });
+            kept.SortByColumn(column, ascending);
+            called.SortByColumn(column, ascending);
+            expectSameRows(ascending ? "an ascending sort" : "a descending sort");
+            if (column == 0) {
+                for (int row = 0; row < count; ++row)
+                    ASSERT_EQ(called.GetItemData(row), byName[row]) << "row " << row;
+            }
+        }
+    }
+
+    const int row = called.FindItemByData(1000);
+    ASSERT_TRUE(called.SetItemText(row, 2, "x"));
+    kept.SetItemText(row, 2, "x");
+    expectSameRows("a text set");
+    EXPECT_EQ(called.GetItemText(row, 2), "x");
+    called.InsertColumn(1, "New");
+    EXPECT_EQ(called.GetItemText(row, 0), cells[999][0]);
+    EXPECT_EQ(called.GetItemText(row, 1), "");
+    EXPECT_EQ(called.GetItemText(row, 2), cells[999][1]);
+    EXPECT_EQ(called.GetItemText(row, 3), "x");
 }
 
 TEST(CListCtrlExRows, DeleteFindAndSelect) {

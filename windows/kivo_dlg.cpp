@@ -542,8 +542,9 @@ void CKivoDlg::deleteRecord(int row) {
     PersonRecord* record = recordAt(row);
     if (!record)
         return;
-    records->remove(record);
+    // The row goes first: it reads its texts from the record.
     listCtrl_->DeleteItem(row);
+    records->remove(record);
     showItemCount();
     const int count = listCtrl_->GetItemCount();
     if (count > 0) {
@@ -604,18 +605,22 @@ CKivoDlg::CellWords CKivoDlg::cellWords() const {
 
 void CKivoDlg::fillList() {
     // The texts cannot change while the window is open, so one lookup serves every row.
-    const CellWords words = cellWords();
-    // With drawing off the list appends the rows and puts them in name order once at the end,
-    // so the row numbers below stay valid until drawing comes back on.
+    words_ = cellWords();
+    shownDates_.clear();
+    // The rows ask for their texts only when they are drawn or sorted; a row holds its record's
+    // address and image. With drawing off the list puts them in name order once at the end.
     listCtrl_->SetRedraw(false);
     listCtrl_->DeleteAllItems();
+    listCtrl_->SetTextCallback([this](quintptr data, int column) {
+        return cellText(*reinterpret_cast<const PersonRecord*>(data), column, words_)
+            .value_or(QString());
+    });
     if (records) {
-        for (PersonRecord& record : *records) {
-            const int row = listCtrl_->InsertItem(listCtrl_->GetItemCount(), toQtShown(record.name),
-                                                  record.icon);
-            if (row >= 0)
-                fillRow(row, record, words);
-        }
+        std::vector<CListCtrlEx::CallbackItem> items;
+        items.reserve(records->size());
+        for (PersonRecord& record : *records)
+            items.push_back({reinterpret_cast<quintptr>(&record), record.icon});
+        listCtrl_->InsertCallbackItems(items);
     }
     listCtrl_->SetRedraw(true);
     showItemCount();
@@ -626,51 +631,66 @@ void CKivoDlg::fillRow(int row, PersonRecord& record) {
 }
 
 void CKivoDlg::fillRow(int row, PersonRecord& r, const CellWords& words) {
+    for (int column = ColNext; column < ColumnCount; ++column)
+        if (const std::optional<QString> shown = cellText(r, column, words))
+            listCtrl_->SetItemText(row, column, *shown);
+    listCtrl_->SetItemData(row, reinterpret_cast<quintptr>(&r));
+}
+
+// A sort by "Next" asks for the date of every row, and a million rows share a few hundred dates.
+QString CKivoDlg::shownDateText(Date date) const {
+    const auto key =
+        static_cast<std::int32_t>(std::chrono::sys_days{date}.time_since_epoch().count());
+    auto [at, added] = shownDates_.try_emplace(key);
+    if (added)
+        at->second = toQt(formatDate(settings->dateFormat, date));
+    return at->second;
+}
+
+std::optional<QString> CKivoDlg::cellText(const PersonRecord& r, int column,
+                                          const CellWords& words) const {
     // A record without a real day and month (a malformed import, say) has no next date, age or
     // day count: those cells stay empty and the rest of the row is shown as usual.
+    if (column == ColName)
+        return toQtShown(r.name);
     const bool dated = hasUsableDate(r) && r.nextYear >= 1900;
-
-    listCtrl_->SetItemText(
-        row, ColNext, dated ? toQt(formatDate(settings->dateFormat, ShownDate(r))) : QString());
-    listCtrl_->SetItemText(row, ColAhead, QString::number(r.daysInAdvance));
-
     // Without a year there is no age, and no day count is shown either.
-    QString ageText;
-    QString daysText;
-    if (dated && r.year != 0) {
-        ageText = QString::number(ageReached(r, today));
-        daysText = QString::number(r.daysUntil);
-    } else if (dated) {
-        ageText = daysText = QStringLiteral("-");
+    const bool counted = dated && r.year != 0;
+    const QString noNumber = dated ? QStringLiteral("-") : QString();
+    switch (column) {
+    case ColNext:
+        return dated ? shownDateText(ShownDate(r)) : QString();
+    case ColAhead:
+        return QString::number(r.daysInAdvance);
+    case ColDays:
+        return counted ? QString::number(r.daysUntil) : noNumber;
+    case ColRemind:
+        return r.infoOnly ? words.no : words.yes;
+    case ColType:
+    case ColAgeNow:
+        break;
+    case ColPrint:
+        return r.dontPrint ? words.no : words.yes;
+    case ColIcon:
+        return QString::number(r.icon);
+    default:
+        return QString();
     }
-    listCtrl_->SetItemText(row, ColDays, daysText);
-    listCtrl_->SetItemData(row, reinterpret_cast<quintptr>(&r));
-    listCtrl_->SetItemText(row, ColRemind, r.infoOnly ? words.no : words.yes);
-
-    // Events and dates have no age, dated or not; an undated record shows no age at all.
-    const QString noAge = dated ? QStringLiteral("-") : QString();
+    // Events and dates have no age, dated or not; an undated record shows no age at all. An
+    // unknown type leaves both cells as they were.
+    const QString age = counted ? QString::number(ageReached(r, today)) : noNumber;
     switch (r.type) {
     case Birthday:
-        listCtrl_->SetItemText(row, ColType, words.birthday);
-        listCtrl_->SetItemText(row, ColAgeNow, ageText);
-        break;
+        return column == ColType ? words.birthday : age;
     case AnnualEvent:
-        listCtrl_->SetItemText(row, ColType, words.event);
-        listCtrl_->SetItemText(row, ColAgeNow, noAge);
-        break;
+        return column == ColType ? words.event : noNumber;
     case BirthdayUnknownAge:
-        listCtrl_->SetItemText(row, ColType, words.date);
-        listCtrl_->SetItemText(row, ColAgeNow, noAge);
-        break;
+        return column == ColType ? words.date : noNumber;
     case AnnualEventWithStart:
-        listCtrl_->SetItemText(row, ColType, words.event);
-        listCtrl_->SetItemText(row, ColAgeNow, ageText);
-        break;
+        return column == ColType ? words.event : age;
     default:
-        break; // an unknown type leaves both cells as they were
+        return std::nullopt;
     }
-    listCtrl_->SetItemText(row, ColPrint, r.dontPrint ? words.no : words.yes);
-    listCtrl_->SetItemText(row, ColIcon, QString::number(r.icon));
 }
 
 void CKivoDlg::showItemCount() {

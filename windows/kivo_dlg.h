@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 class QCheckBox;
 class QCloseEvent;
@@ -158,6 +159,11 @@ private:
     QString qtext(const char* builtIn) const;
     CellWords cellWords() const;
     void fillRow(int row, PersonRecord& record, const CellWords& words);
+    // What a record's row shows in a column; nothing for a cell its type leaves as it was.
+    std::optional<QString> cellText(const PersonRecord& record, int column,
+                                    const CellWords& words) const;
+    // A date as the "Next" column shows it in the date format of the last fill.
+    QString shownDateText(Date date) const;
     void connectControls();
     // A year and a month (or the whole year) to print.
     struct PrintRange {
@@ -191,6 +197,8 @@ private:
     QLineEdit* pastDaysEdit_ = nullptr;       // 1053
     CHyperLink* webLink_ = nullptr;           // 1029
     std::unique_ptr<LinkDesktop> linkDesktop_;
+    CellWords words_; // as the rows that ask for their texts show them
+    mutable std::unordered_map<std::int32_t, QString> shownDates_; // by day number
 };
 
 } // namespace kivo

@@ -30,16 +30,15 @@ public:
     struct Key {
         std::uint64_t high = 0; // lowered characters 0 to 7, one byte each
         std::uint64_t low = 0;  // lowered characters 8 to 15
-        std::uint32_t size = 0;
-        std::int32_t kept = -1; // index into the kept texts
         int row = 0;
+        // The index of the kept text, or for a text that is not kept -1 - its size.
+        std::int32_t kept = -1;
     };
 
     void reserve(std::size_t n) { keys_.reserve(n); }
     void add(int row, QStringView t) {
         Key key;
         key.row = row;
-        key.size = static_cast<std::uint32_t>(t.size());
         bool ascii = true;
         for (const QChar c : t)
             ascii = ascii && c.unicode() < 0x80;
@@ -54,6 +53,8 @@ public:
             key.kept = static_cast<std::int32_t>(kept_.size());
             kept_.push_back(t.toString());
             keptAscii_.push_back(ascii);
+        } else {
+            key.kept = static_cast<std::int32_t>(-1 - t.size());
         }
         keys_.push_back(key);
     }
@@ -68,9 +69,11 @@ public:
                 return a.high < b.high ? -1 : 1;
             if (a.low != b.low)
                 return a.low < b.low ? -1 : 1;
-            if (a.size > kPrefix && b.size > kPrefix)
+            if (a.kept >= 0 && b.kept >= 0) // both longer than the key
                 return compareAsciiFrom(kept_[a.kept], kept_[b.kept], kPrefix);
-            return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+            const qsizetype sizeA = size(a);
+            const qsizetype sizeB = size(b);
+            return sizeA == sizeB ? 0 : (sizeA < sizeB ? -1 : 1);
         }
         char16_t bufferA[kPrefix];
         char16_t bufferB[kPrefix];
@@ -81,14 +84,16 @@ private:
     static constexpr qsizetype kPrefix = 16;
 
     bool isAscii(const Key& k) const { return k.kept < 0 || keptAscii_[k.kept]; }
+    qsizetype size(const Key& k) const { return k.kept >= 0 ? kept_[k.kept].size() : -1 - k.kept; }
     QStringView text(const Key& k, char16_t* buffer) const {
         if (k.kept >= 0)
             return kept_[k.kept];
-        for (std::uint32_t i = 0; i < k.size; ++i) {
+        const qsizetype n = size(k);
+        for (qsizetype i = 0; i < n; ++i) {
             const std::uint64_t half = i < 8 ? k.high : k.low;
             buffer[i] = static_cast<char16_t>((half >> (8 * (7 - i % 8))) & 0xFF);
         }
-        return QStringView(buffer, k.size);
+        return QStringView(buffer, n);
     }
     static int compareAsciiFrom(QStringView x, QStringView y, qsizetype from) {
         const qsizetype n = std::min(x.size(), y.size());
@@ -223,8 +228,8 @@ int ListRowModel::insertColumnAt(int column, const QString& heading, Qt::Alignme
                     Column{heading, alignment & Qt::AlignHorizontal_Mask});
     // Column 0 is the row's own text and stays in place, as in the platform's list view.
     if (column > 0)
-        for (Row& row : rows_)
-            row.cells.insertCell(column);
+        for (PackedCells& cells : texts_)
+            cells.insertCell(column);
     endInsertColumns();
     return column;
 }
@@ -239,9 +244,10 @@ int ListRowModel::insertRowAt(int row, const QString& text, int image) {
     row = std::clamp(row, 0, rowCount());
     beginInsertRows({}, row, row);
     Row added;
-    added.cells.setCell(0, text);
+    added.texts = newTexts();
+    texts_[added.texts].setCell(0, text);
     added.image = image;
-    rows_.insert(rows_.begin() + row, std::move(added));
+    rows_.insert(rows_.begin() + row, added);
     if (pendingFrom_ >= 0 && row < pendingFrom_)
         ++pendingFrom_;
     endInsertRows();
@@ -255,9 +261,10 @@ int ListRowModel::insertRowSorted(const QString& text, int image) {
         const int row = rowCount();
         beginInsertRows({}, row, row);
         Row added;
-        added.cells.setCell(0, text);
+        added.texts = newTexts();
+        texts_[added.texts].setCell(0, text);
         added.image = image;
-        rows_.push_back(std::move(added));
+        rows_.push_back(added);
         endInsertRows();
         return row;
     }
@@ -281,13 +288,8 @@ void ListRowModel::appendCallbackRows(const std::vector<CallbackRow>& added, boo
     const int from = rowCount();
     beginInsertRows({}, from, from + static_cast<int>(added.size()) - 1);
     rows_.reserve(rows_.size() + added.size());
-    for (const CallbackRow& a : added) {
-        Row row;
-        row.data = a.data;
-        row.image = a.image;
-        row.fromCallback = true;
-        rows_.push_back(std::move(row));
-    }
+    for (const CallbackRow& a : added)
+        rows_.push_back(Row{a.data, a.image, -1});
     endInsertRows();
     if (!sorted)
         return;
@@ -303,14 +305,24 @@ void ListRowModel::setTextCallback(TextCallback callback) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
-void ListRowModel::keepTexts(Row& row) const {
-    if (!row.fromCallback)
+void ListRowModel::keepTexts(Row& row) {
+    if (row.texts >= 0)
         return;
-    row.fromCallback = false;
+    row.texts = newTexts();
     if (!textCallback_)
         return;
     for (int c = columnCount() - 1; c >= 0; --c)
-        row.cells.setCell(c, textCallback_(row.data, c));
+        texts_[row.texts].setCell(c, textCallback_(row.data, c));
+}
+
+int ListRowModel::newTexts() {
+    if (freeTexts_.empty()) {
+        texts_.emplace_back();
+        return static_cast<int>(texts_.size()) - 1;
+    }
+    const int at = freeTexts_.back();
+    freeTexts_.pop_back();
+    return at;
 }
 
 template <typename Visit>
@@ -318,10 +330,10 @@ void ListRowModel::visitColumn(int column, int first, int last, Visit visit) con
     std::vector<std::pair<quintptr, int>> asked;
     for (int i = first; i < last; ++i) {
         const Row& row = rows_[i];
-        if (row.fromCallback)
+        if (row.texts < 0)
             asked.push_back({row.data, i});
         else
-            visit(i, row.cells.cell(column));
+            visit(i, texts_[row.texts].cell(column));
     }
     if (asked.empty())
         return;
@@ -340,6 +352,10 @@ bool ListRowModel::removeRowAt(int row) {
     if (!validRow(row))
         return false;
     beginRemoveRows({}, row, row);
+    if (const int texts = rows_[row].texts; texts >= 0) {
+        texts_[texts] = PackedCells();
+        freeTexts_.push_back(texts);
+    }
     rows_.erase(rows_.begin() + row);
     if (pendingFrom_ > row)
         --pendingFrom_;
@@ -351,7 +367,10 @@ bool ListRowModel::removeRowAt(int row) {
 
 void ListRowModel::removeAllRows() {
     beginResetModel();
-    std::vector<Row>().swap(rows_); // give the memory back, not only the rows
+    // Give the memory back, not only the rows.
+    std::vector<Row>().swap(rows_);
+    std::vector<PackedCells>().swap(texts_);
+    std::vector<int>().swap(freeTexts_);
     pendingFrom_ = -1;
     endResetModel();
 }
@@ -360,18 +379,18 @@ QString ListRowModel::text(int row, int column) const {
     if (!validRow(row))
         return {};
     const Row& r = rows_[row];
-    if (r.fromCallback)
+    if (r.texts < 0)
         return textCallback_ && column >= 0 && column < columnCount()
                    ? textCallback_(r.data, column)
                    : QString();
-    return r.cells.cell(column).toString();
+    return texts_[r.texts].cell(column).toString();
 }
 
 bool ListRowModel::setText(int row, int column, QStringView text) {
     if (!validRow(row) || column < 0 || (column > 0 && column >= columnCount()))
         return false;
     keepTexts(rows_[row]);
-    rows_[row].cells.setCell(column, text);
+    texts_[rows_[row].texts].setCell(column, text);
     if (batch_) {
         quietChanges_ = true;
     } else if (column < columnCount()) {
@@ -557,14 +576,14 @@ void ListRowModel::applyOrder(const std::vector<int>& order) {
     for (int start = 0; start < n; ++start) {
         if (placed[start])
             continue;
-        Row held = std::move(rows_[start]);
+        const Row held = rows_[start];
         int to = start;
         for (int from = order[to]; from != start; from = order[to]) {
-            rows_[to] = std::move(rows_[from]);
+            rows_[to] = rows_[from];
             placed[to] = true;
             to = from;
         }
-        rows_[to] = std::move(held);
+        rows_[to] = held;
         placed[to] = true;
     }
 

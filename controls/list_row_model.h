@@ -75,11 +75,11 @@ public:
     void sortRows(int column, SortKind kind, bool ascending, const DateOrder& dateOrder);
 
 private:
+    // Sixteen bytes, so that a million rows that ask the callback take little room.
     struct Row {
-        PackedCells cells;
         quintptr data = 0;
         int image = -1;
-        bool fromCallback = false;
+        int texts = -1; // index of the texts the row keeps; -1 when it asks the callback
     };
     struct Column {
         QString heading;
@@ -91,12 +91,16 @@ private:
     // order, without copying the texts that rows keep.
     template <typename Visit> void visitColumn(int column, int first, int last, Visit visit) const;
     // Gives a row that asks the callback for its texts its own copies of them.
-    void keepTexts(Row& row) const;
+    void keepTexts(Row& row);
+    // A place for the texts of one row, empty.
+    int newTexts();
     void mergePendingRows();
     // order[newRow] = oldRow; moves the rows and every persistent index with them.
     void applyOrder(const std::vector<int>& order);
 
     std::vector<Row> rows_;
+    std::vector<PackedCells> texts_; // of the rows that keep theirs; freed places are empty
+    std::vector<int> freeTexts_;
     std::vector<Column> columns_;
     QList<QPixmap> images_;
     TextCallback textCallback_;

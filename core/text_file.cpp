@@ -198,7 +198,14 @@ bool isReadOnly(const fs::path& target, std::string& reason) {
         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     bool denied = (status.permissions() & kAnyWrite) == fs::perms::none;
 #if !defined(_WIN32)
-    denied = denied || ::access(target.c_str(), W_OK) != 0;
+    if (!denied && ::access(target.c_str(), W_OK) != 0) {
+        // On a read-only mount the file itself may well be writable: say what is read-only.
+        if (errno == EROFS) {
+            reason = errnoText(EROFS);
+            return true;
+        }
+        denied = true;
+    }
 #endif
     if (denied)
         reason = errnoText(EACCES) + " (the file is read-only)";

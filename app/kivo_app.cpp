@@ -6,45 +6,6 @@
 
 namespace kivo {
 
-namespace {
-// Records that share a day, month and leapling share their next occurrence, so a pass over many
-// records computes it once per such date. Only what the due test reads is filled in: the next
-// year and the days until it.
-class NextOccurrences {
-public:
-    explicit NextOccurrences(Date today) : today_(today) {}
-
-    void fill(PersonRecord& record) {
-        const bool shared = hasUsableDate(record) && (record.leapling == 0 || record.leapling == 1);
-        if (!shared) {
-            ComputeOccurrence(record, today_);
-            return;
-        }
-        Known& known = known_[record.leapling][record.month - 1][record.day - 1];
-        if (!known.computed) {
-            PersonRecord date;
-            date.day = record.day;
-            date.month = record.month;
-            date.leapling = record.leapling;
-            ComputeOccurrence(date, today_);
-            known = {true, date.nextYear, date.daysUntil};
-        }
-        record.nextYear = known.nextYear;
-        record.daysUntil = known.daysUntil;
-    }
-
-private:
-    struct Known {
-        bool computed = false;
-        int nextYear = -1;
-        int daysUntil = -1;
-    };
-    Date today_;
-    Known known_[2][12][31];
-};
-
-} // namespace
-
 CKivoApp::CKivoApp(Platform& platform) : platform_(platform) {}
 
 std::string CKivoApp::todayKey() const {
@@ -130,20 +91,18 @@ RecordsFileOutcome CKivoApp::findRecordsFile(bool* anyUpcomingDue) {
 }
 
 // Reads the file through to learn whether it can be read whole. With `anyUpcomingDue` given, its
-// records are tested on the way, each read into the same record, until one is due.
+// records are tested on the way until one is due. When none is, the run ends without a window and
+// without saving records, so the file's encoding, which only a save needs, is not looked for.
 RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
     if (anyUpcomingDue)
         *anyUpcomingDue = false;
     if (recordsFile_.open(path) != TextReadStatus::Ok)
         return recordsFile_.outcome();
     if (anyUpcomingDue) {
-        PersonRecord record;
-        std::string mailPath; // the run's own is set when the list is built
-        NextOccurrences nextOccurrences(today);
-        while (!*anyUpcomingDue && recordsFile_.next(record, mailPath, RecordFields::DueTest)) {
-            nextOccurrences.fill(record);
-            *anyUpcomingDue = isUpcomingDue(record);
-        }
+        *anyUpcomingDue = kivo::anyUpcomingDue(recordsFile_, today);
+        if (!*anyUpcomingDue)
+            return recordsFile_.outcome(); // read through to its end
+        recordsFile_.rewind();
     }
     recordsFile_.finish();
     return recordsFile_.outcome();

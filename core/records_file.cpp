@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kivo {
 
 namespace {
@@ -287,6 +291,170 @@ bool readFileLine(std::string_view line, PersonRecord& record, std::string& mail
     return true;
 }
 
+// The commas, the line ends (LF, CR and Ctrl-Z) and the control bytes (0x00 to Ctrl-Z, which
+// include the line ends) among 64 bytes, one bit per byte.
+struct ChunkMarks {
+    std::uint64_t commas = 0;
+    std::uint64_t lineEnds = 0;
+    std::uint64_t controls = 0;
+};
+
+#if defined(__SSE2__)
+// The marks of 16 bytes, placed at `shift`.
+inline void markSixteen(const char* p, int shift, ChunkMarks& marks) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+    const __m128i commas = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(','));
+    const __m128i lineEnds = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
+                                          _mm_cmpeq_epi8(bytes, ctrlZ));
+    // A byte is at most Ctrl-Z when the smaller of the two is the byte itself.
+    const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(bytes, ctrlZ), bytes);
+    auto bits = [shift](__m128i mask) {
+        return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(mask))} << shift;
+    };
+    marks.commas |= bits(commas);
+    marks.lineEnds |= bits(lineEnds);
+    marks.controls |= bits(controls);
+}
+#endif
+
+ChunkMarks chunkMarks(const char* p) {
+    ChunkMarks marks;
+#if defined(__SSE2__)
+    markSixteen(p, 0, marks);
+    markSixteen(p + 16, 16, marks);
+    markSixteen(p + 32, 32, marks);
+    markSixteen(p + 48, 48, marks);
+#else
+    for (int i = 0; i < 64; ++i) {
+        const char c = p[i];
+        marks.commas |= std::uint64_t{c == ','} << i;
+        marks.lineEnds |= std::uint64_t{c == '\n' || c == '\r' || c == kCtrlZ} << i;
+        marks.controls |= std::uint64_t{static_cast<unsigned char>(c) <= kCtrlZ} << i;
+    }
+#endif
+    return marks;
+}
+
+bool endsLine(char c) {
+    return c == '\n' || c == '\r' || c == kCtrlZ;
+}
+
+const char* findLineEnd(const char* p, const char* end) {
+    while (p != end && !endsLine(*p))
+        ++p;
+    return p;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The quick look of RecordsFileReader::findDue. Each line is looked at through the marks of its
+// first 64 bytes: the first control byte ends it (unless it is another control byte, which only
+// sends the line the slow way), and the first five commas give the date and the days of advance
+// warning. Only the usual form is read here: an unquoted name, a date field starting with four
+// digits and a plain number of days. Any other line, and every line that may be due, goes to the
+// full reading of DueLineTest, so this look can only ever pass over lines that are not due.
+class DueLineFinder final : public TextFileLines::BlockScanner {
+public:
+    DueLineFinder(const NearestDays& nearest, DueLineTest& test) : nearest_(nearest), test_(test) {}
+
+    bool found() const { return found_; }
+
+    bool scan(std::string_view block) override {
+        const char* p = block.data();
+        const char* const end = p + block.size();
+        char padded[64];
+        while (p < end) {
+            // The last bytes of a block are looked at in a copy, padded with line ends: the end
+            // of a block ends its last line.
+            const char* bytes = p;
+            const std::size_t left = static_cast<std::size_t>(end - p);
+            if (left < sizeof padded) {
+                std::memcpy(padded, p, left);
+                std::memset(padded + left, '\n', sizeof padded - left);
+                bytes = padded;
+            }
+            // The file's pages come straight from memory, which the processor fetches ahead of
+            // use only within a page: asking for what comes a little later keeps it flowing.
+            __builtin_prefetch(p + 1024);
+            const ChunkMarks marks = chunkMarks(bytes);
+            const char* lineEnd = end;
+            if (marks.lineEnds != 0) {
+                const std::size_t at = static_cast<std::size_t>(std::countr_zero(marks.lineEnds));
+                if (at < left)
+                    lineEnd = p + at;
+            } else {
+                lineEnd = findLineEnd(p + sizeof padded, end);
+            }
+            // Another control byte in the line sends it the slow way.
+            const std::uint64_t before =
+                lineEnd - p >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (lineEnd - p)) - 1;
+            const bool plain = (marks.controls & ~marks.lineEnds & before) == 0;
+            const std::string_view line(p, static_cast<std::size_t>(lineEnd - p));
+            if (!line.empty() && line[0] != '#') {
+                const bool due = plain ? quickLook(bytes, marks.commas, line) : fullLook(line);
+                if (due) {
+                    found_ = true;
+                    return false;
+                }
+            }
+            if (lineEnd == end)
+                break;
+            if (*lineEnd == kCtrlZ)
+                return false; // the end of the file
+            p = lineEnd + 1;
+        }
+        return true;
+    }
+
+private:
+    // A record line that may be due, read in full; a mail command line is none.
+    bool fullLook(std::string_view line) { return !startsWithMailPath(line) && test_.isDue(line); }
+
+    // `bytes` holds the first 64 bytes of `line` (and whatever follows), with its commas marked.
+    bool quickLook(const char* bytes, std::uint64_t commas, std::string_view line) {
+        const char first = bytes[0];
+        if (first == '"' || first == 'm' || first == 'M')
+            return fullLook(line);
+        if (line.size() < 64)
+            commas &= (std::uint64_t{1} << line.size()) - 1;
+        std::size_t comma[5];
+        for (std::size_t& at : comma) {
+            if (commas == 0)
+                return fullLook(line); // fewer fields, or a long name
+            at = static_cast<std::size_t>(std::countr_zero(commas));
+            commas &= commas - 1;
+        }
+        // The date field starts with DDMM; the days of advance warning are a plain number.
+        const char* date = bytes + comma[0] + 1;
+        const char* advance = bytes + comma[3] + 1;
+        const std::size_t advanceLength = comma[4] - comma[3] - 1;
+        if (comma[1] - comma[0] < 5 || !isDigit(date[0]) || !isDigit(date[1]) ||
+            !isDigit(date[2]) || !isDigit(date[3]) || advanceLength == 0 || advanceLength > 9)
+            return fullLook(line);
+        int daysInAdvance = 0;
+        for (std::size_t i = 0; i < advanceLength; ++i) {
+            if (!isDigit(advance[i]))
+                return fullLook(line);
+            daysInAdvance = daysInAdvance * 10 + (advance[i] - '0');
+        }
+        const int day = (date[0] - '0') * 10 + (date[1] - '0');
+        const int month = (date[2] - '0') * 10 + (date[3] - '0');
+        if (day < 1 || day > 31 || month < 1 || month > 12)
+            return false; // a record without a usable date is never due
+        if (nearest_[month - 1][day - 1] > daysInAdvance)
+            return false;
+        return fullLook(line);
+    }
+
+    const NearestDays& nearest_;
+    DueLineTest& test_;
+    bool found_ = false;
+};
+
 std::string formatInt(int value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%i", value);
@@ -407,6 +575,13 @@ bool RecordsFileReader::next(PersonRecord& record, std::string& mailPath, Record
         if (readFileLine(line, record, mailPath, which, encoding))
             return true;
     return false;
+}
+
+bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {
+    atStart_ = false;
+    DueLineFinder finder(nearest, test);
+    lines_.scanBlocks(finder);
+    return finder.found();
 }
 
 void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {

@@ -4,6 +4,8 @@
 #include "person_record.h"
 #include "text_file.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +62,22 @@ struct RecordsFileOutcome {
     TextEncoding encoding = TextEncoding::Utf8;
 };
 
+// For each month (index 0..11) and day (index 0..30): the fewest days from the reference day until
+// that date next comes round, whichever day a 29 February is counted on. A record whose date
+// lies further away than its days of advance warning cannot be due.
+using NearestDays = std::array<std::array<std::uint16_t, 31>, 12>;
+
+// Decides about one record line that may be due (see RecordsFileReader::findDue).
+class DueLineTest {
+public:
+    // `line` is a record line as the file holds it, without its line end; returns whether the
+    // record is due.
+    virtual bool isDue(std::string_view line) = 0;
+
+protected:
+    ~DueLineTest() = default;
+};
+
 // Reads a records file record by record, so that a pass over it needs no list of records and no
 // copy of its lines.
 class RecordsFileReader {
@@ -80,6 +98,16 @@ public:
     TextReadStatus status() const { return lines_.status(); }
     // Reads on to the end without parsing, only to learn status().
     TextReadStatus finish() { return lines_.finish(); }
+    // Reads the file from its first line until `test` finds a due record; returns whether it did.
+    // Only the lines that may be due by `nearest` reach `test`: a comment, a mail command line, a
+    // line without a usable day and month and a line whose date is further away than its days
+    // of advance warning are passed over without parsing; any line of a form this quick look does
+    // not read goes to `test`. The file is read through to its end when nothing is due, so that
+    // status() tells whether it could be read; its encoding is not looked at. Call rewind()
+    // before reading the file again.
+    bool findDue(const NearestDays& nearest, DueLineTest& test);
+    // How much of the file findDue maps into memory at once; tests make it small.
+    void setMapWindow(std::size_t bytes) { lines_.setMapWindow(bytes); }
     // Starts again at the first line; false when no file is open or it cannot be read again.
     bool rewind() {
         atStart_ = true;

@@ -13,8 +13,13 @@
 #if defined(_WIN32)
 #include <io.h>
 #else
+#include <atomic>
+#include <csetjmp>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -246,6 +251,108 @@ std::FILE* createTemporary(const fs::path& target, fs::path& temporary, int& err
     return nullptr;
 }
 
+#if !defined(_WIN32)
+// A mapped file that shrinks under the program, or whose pages cannot be read from the disk,
+// raises SIGBUS where a read would have ended early or failed. While a mapped scan runs, its
+// thread catches that signal and jumps back out of the scan, which then reads the file the
+// ordinary way. One mapped scan runs at a time; a second one at the same moment reads the
+// ordinary way at once.
+std::atomic<bool> mappedScanBusy{false};
+pthread_t mappedScanThread;
+sigjmp_buf mappedScanJump;
+struct sigaction previousBusAction;
+
+extern "C" void onBusError(int signal, siginfo_t* info, void* context) {
+    if (pthread_equal(pthread_self(), mappedScanThread))
+        siglongjmp(mappedScanJump, 1);
+    // Not the scan's fault: the action that was there before takes it, by the fault repeating.
+    ::sigaction(SIGBUS, &previousBusAction, nullptr);
+    (void)signal;
+    (void)info;
+    (void)context;
+}
+
+// One past the last line end (LF, CR or Ctrl-Z) in [begin, end), or nullptr.
+const char* afterLastLineEnd(const char* begin, const char* end) {
+    for (const char* p = end; p != begin; --p)
+        if (p[-1] == '\n' || p[-1] == '\r' || p[-1] == kCtrlZ)
+            return p;
+    return nullptr;
+}
+
+enum class MappedScan { Done, CannotMap, Fault };
+
+// The mapping in use, kept where the jump out of a bus error still finds it.
+struct Mapping {
+    void* volatile address = nullptr;
+    volatile std::size_t length = 0;
+    void unmap() {
+        if (address)
+            ::munmap(address, length);
+        address = nullptr;
+    }
+};
+
+// Maps the file window by window, each window starting at the page of the first line not yet
+// scanned, and hands the whole lines in it to `scanner`. A line longer than the window makes
+// the window larger.
+MappedScan scanWindows(int fd, long long size, std::size_t window, Mapping& mapping,
+                       TextFileLines::BlockScanner& scanner) {
+    const long long page = ::sysconf(_SC_PAGESIZE);
+    window = std::max<std::size_t>(window / page * page, page);
+    long long from = 0;
+    while (from < size) {
+        const long long start = from / page * page;
+        const std::size_t length = static_cast<std::size_t>(
+            std::min<long long>(static_cast<long long>(window), size - start));
+        void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, start);
+        if (address == MAP_FAILED)
+            return MappedScan::CannotMap;
+        mapping.length = length;
+        mapping.address = address;
+        const char* base = static_cast<const char*>(address);
+        const char* begin = base + (from - start);
+        const char* end = base + length;
+        if (from == 0 && length >= 3 && std::memcmp(base, kUtf8Mark, 3) == 0)
+            begin += 3;
+        const bool last = start + static_cast<long long>(length) == size;
+        const char* stop = last ? end : afterLastLineEnd(begin, end);
+        if (!stop) {
+            mapping.unmap();
+            window *= 2;
+            continue;
+        }
+        const bool more =
+            scanner.scan(std::string_view(begin, static_cast<std::size_t>(stop - begin)));
+        mapping.unmap();
+        if (!more || last)
+            break;
+        from = start + (stop - base);
+    }
+    return MappedScan::Done;
+}
+
+MappedScan scanMapped(int fd, long long size, std::size_t window,
+                      TextFileLines::BlockScanner& scanner) {
+    if (mappedScanBusy.exchange(true))
+        return MappedScan::CannotMap;
+    mappedScanThread = pthread_self();
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &previousBusAction);
+    static Mapping mapping; // where the jump finds it; only the scan holding the flag uses it
+    MappedScan result = MappedScan::Fault;
+    if (sigsetjmp(mappedScanJump, 1) == 0)
+        result = scanWindows(fd, size, window, mapping, scanner);
+    mapping.unmap();
+    ::sigaction(SIGBUS, &previousBusAction, nullptr);
+    mappedScanBusy = false;
+    return result;
+}
+#endif
+
 } // namespace
 
 std::vector<std::string> splitTextLines(std::string_view bytes) {
@@ -404,6 +511,25 @@ TextReadStatus TextFileLines::finish() {
     do
         begin_ = scanned_ = end_;
     while (fill());
+    return status();
+}
+
+TextReadStatus TextFileLines::scanBlocks(BlockScanner& scanner) {
+    if (!file_ || !rewind())
+        return status();
+#if !defined(_WIN32)
+    struct stat info {};
+    const int fd = fileno(file_.get());
+    if (::fstat(fd, &info) == 0 &&
+        scanMapped(fd, info.st_size, mapWindow_, scanner) == MappedScan::Done)
+        return TextReadStatus::Ok;
+    if (!rewind())
+        return status();
+#endif
+    // Line by line through the buffer: each line is a block of its own.
+    for (std::string_view line; next(line);)
+        if (!scanner.scan(line))
+            break;
     return status();
 }
 

@@ -66,6 +66,27 @@ public:
     bool rewind();
     void close();
 
+    // Takes the bytes of a file in blocks. A block holds whole lines: it ends just after a line
+    // end, or where the file ends. Its bytes are the file's own, line ends included, so the
+    // scanner splits them into lines by the reading rules above and stops at a Ctrl-Z itself.
+    class BlockScanner {
+    public:
+        // Returns whether more of the file is wanted.
+        virtual bool scan(std::string_view block) = 0;
+
+    protected:
+        ~BlockScanner() = default;
+    };
+    // Hands an open file from its first line on to `scanner`, until the scanner wants no more or
+    // the file ends; returns how the reading went, as status() does. Where the system allows, the
+    // file is mapped into memory a few MiB at a time instead of copied, and only as much of it is
+    // in memory at once. The file's encoding is not looked at (encodingKnown() stays as it was),
+    // and a file that shrinks or fails under the mapping is read again the ordinary way, so the
+    // scanner may see its first blocks twice. Call rewind() before reading the file again.
+    TextReadStatus scanBlocks(BlockScanner& scanner);
+    // How much of a file scanBlocks maps at once (whole pages); tests make it small.
+    void setMapWindow(std::size_t bytes) { mapWindow_ = bytes; }
+
 private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
@@ -88,6 +109,7 @@ private:
     TextEncoding encoding_ = TextEncoding::Utf8;
     Utf8Validator utf8_;
     std::string failure_;
+    std::size_t mapWindow_ = 4 << 20;
 };
 
 // Walks text line by line by the reading rules above, without copying: LF, CR LF or a lone CR

@@ -1,6 +1,7 @@
 // Occurrence arithmetic on calendar dates, and the due selection in one pass over the records.
 #include "engine/occurrence.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -84,7 +85,85 @@ void selectPast(RecordList& records, int pastDays, Date now, DueSelection& selec
         selection.entries);
 }
 
+// Records that share a day, month and leapling share their next occurrence, so a pass over many
+// records computes it once per such date. Only what the due test reads is filled in: the next
+// year and the days until it.
+class NextOccurrences {
+public:
+    explicit NextOccurrences(Date today) : today_(today) {}
+
+    void fill(PersonRecord& record) {
+        const bool shared = hasUsableDate(record) && (record.leapling == 0 || record.leapling == 1);
+        if (!shared) {
+            ComputeOccurrence(record, today_);
+            return;
+        }
+        Known& known = known_[record.leapling][record.month - 1][record.day - 1];
+        if (!known.computed) {
+            PersonRecord date;
+            date.day = record.day;
+            date.month = record.month;
+            date.leapling = record.leapling;
+            ComputeOccurrence(date, today_);
+            known = {true, date.nextYear, date.daysUntil};
+        }
+        record.nextYear = known.nextYear;
+        record.daysUntil = known.daysUntil;
+    }
+
+    // The fewest days until each date, whichever day a 29 February counts on (leapling 0 or any
+    // other value).
+    NearestDays nearestDays() {
+        NearestDays nearest{};
+        PersonRecord date;
+        for (date.month = 1; date.month <= 12; ++date.month) {
+            for (date.day = 1; date.day <= 31; ++date.day) {
+                int fewest = kMaxUpcomingDistance;
+                for (date.leapling = 0; date.leapling <= 1; ++date.leapling) {
+                    fill(date);
+                    fewest = std::min(fewest, date.daysUntil);
+                }
+                nearest[date.month - 1][date.day - 1] = static_cast<std::uint16_t>(fewest);
+            }
+        }
+        return nearest;
+    }
+
+private:
+    struct Known {
+        bool computed = false;
+        int nextYear = -1;
+        int daysUntil = -1;
+    };
+    Date today_;
+    Known known_[2][12][31];
+};
+
+// The full reading and test of one record line that the quick look could not pass over.
+class RecordLineDueTest final : public DueLineTest {
+public:
+    explicit RecordLineDueTest(Date today) : occurrences_(today) {}
+
+    NearestDays nearestDays() { return occurrences_.nearestDays(); }
+
+    bool isDue(std::string_view line) override {
+        parseRecordLine(line, record_, RecordFields::DueTest);
+        occurrences_.fill(record_);
+        return isUpcomingDue(record_);
+    }
+
+private:
+    NextOccurrences occurrences_;
+    PersonRecord record_;
+};
+
 } // namespace
+
+bool anyUpcomingDue(RecordsFileReader& file, Date today) {
+    RecordLineDueTest test(today);
+    const NearestDays nearest = test.nearestDays();
+    return file.findDue(nearest, test);
+}
 
 Date makeDate(int y, int m, int d) {
     // Months beyond 1..12 carry into the year first, then the day offset is added to the first of

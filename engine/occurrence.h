@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/person_record.h"
+#include "core/records_file.h"
 
 #include <chrono>
 #include <vector>
@@ -65,6 +66,12 @@ struct DueSelection {
 // usable date, its next occurrence is at most its own days of advance warning (and a year) away,
 // and that year is not skipped. Reads the derived fields, so ComputeOccurrence must have run.
 bool isUpcomingDue(const PersonRecord& record);
+
+// Whether any record of an open records file is due as an upcoming reminder on `today`: the due
+// test of a run's start, which alone decides whether a log-on run shows anything. Reads the file
+// from its first line until a record is due, or through to its end (see
+// RecordsFileReader::findDue); each record is read and tested exactly as the record list is.
+bool anyUpcomingDue(RecordsFileReader& file, Date today);
 
 // The largest past window that is honoured; a longer one is cut to it (about a hundred years).
 inline constexpr int kMaxPastDays = 36600;

@@ -1,7 +1,9 @@
 // Fuzzes the records file reader: the file reader and the in-memory reader agree, the due-test
-// pass agrees with the full one, and what was read is written back and read again unchanged.
+// pass agrees with the full one, the quick due check of a run's start decides as the full list
+// does, and what was read is written back and read again unchanged.
 #include "core/records_file.h"
 #include "core/text_file.h"
+#include "engine/occurrence.h"
 #include "fuzz_support.h"
 
 using namespace kivo;
@@ -13,6 +15,17 @@ bool sameDueFields(const PersonRecord& due, const PersonRecord& full) {
     return due.day == full.day && due.month == full.month && due.skipYear == full.skipYear &&
            due.daysInAdvance == full.daysInAdvance && due.infoOnly == full.infoOnly &&
            due.leapling == full.leapling;
+}
+
+// Whether any record of the fully read list is due on `today`, as the reminder window finds.
+bool anyDueInList(const RecordList& records, Date today) {
+    for (const PersonRecord& stored : records) {
+        PersonRecord record = stored;
+        ComputeOccurrence(record, today);
+        if (isUpcomingDue(record))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -60,6 +73,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_REQUIRE(index == fromFile.size() && reader.status() == TextReadStatus::Ok,
                  "due pass sees every record");
+
+    // The quick due check of a run's start decides as the whole list does, on days around the
+    // turn of the year, a leap day and an ordinary day, whether the file is mapped in one piece
+    // or page by page (so that lines cross from one window into the next).
+    using namespace std::chrono;
+    const Date days[] = {2027y / January / 1,   2027y / December / 31, 2028y / February / 28,
+                         2028y / February / 29, 2027y / March / 1,     2026y / July / 15};
+    const std::size_t variant = size % 6;
+    for (const Date today : {days[variant], days[(variant + 3) % 6]}) {
+        RecordsFileReader check;
+        check.setMapWindow(size % 2 == 0 ? 4096 : std::size_t{4} << 20);
+        FUZZ_REQUIRE(check.open(path) == TextReadStatus::Ok, "the file opens for the due check");
+        FUZZ_REQUIRE(anyUpcomingDue(check, today) == anyDueInList(fromFile, today),
+                     "the quick due check agrees with the record list");
+        FUZZ_REQUIRE(check.status() == TextReadStatus::Ok, "the due check reads the file");
+    }
 
     // What was read survives a save in the file's encoding and the next start unchanged, and a
     // second save is identical.

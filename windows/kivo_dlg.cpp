@@ -180,6 +180,8 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
 
 CKivoDlg::~CKivoDlg() {
     qApp->removeEventFilter(this);
+    // The list outlives the cell words and dates its rows read through the callback.
+    listCtrl_->SetTextCallback({});
 }
 
 // One line per (control, event, handler). Export, import and printing connect their buttons here

@@ -70,7 +70,7 @@ def main():
     for r in results:
         name = r["name"]
         cpu = r["cpu_time"]
-        peak = r.get("peak_rss_MiB")
+        peak = r.get("peak_rss_MiB", r.get("peak_rss_MB"))  # the name older builds gave it
         verdict = ""
         if name in TARGETS:
             limit, text = TARGETS[name]

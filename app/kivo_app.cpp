@@ -15,6 +15,7 @@ std::string CKivoApp::todayKey() const {
 StartDecision CKivoApp::start(const std::string& commandLine) {
     report_ = RunReport{};
     commandLine_ = commandLine;
+    recordsBeforeStart_ = records.size();
     startUp();
     // 9. The records file. When nothing but the reminder window can open, its records are tested
     // for being due in the same pass, since that alone then decides whether anything is shown.
@@ -96,15 +97,26 @@ RecordsFileOutcome CKivoApp::findRecordsFile(bool* anyUpcomingDue) {
 RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcomingDue) {
     if (anyUpcomingDue)
         *anyUpcomingDue = false;
+    // Only what the file finally used holds ends up in the list.
+    records.truncate(recordsBeforeStart_);
+    settings.mailPath.clear();
+    listLoaded_ = false;
     if (recordsFile_.open(path) != TextReadStatus::Ok)
         return recordsFile_.outcome();
     if (anyUpcomingDue) {
         *anyUpcomingDue = kivo::anyUpcomingDue(recordsFile_, today);
         if (!*anyUpcomingDue)
             return recordsFile_.outcome(); // read through to its end
-        recordsFile_.rewind();
     }
-    recordsFile_.finish();
+    recordsFile_.rewind();
+    if (commandLine_.empty() && onceADayHoldsBack()) {
+        recordsFile_.finish();
+        return recordsFile_.outcome();
+    }
+    // A window opens and shows the list: it is read in the same pass that tells whether the file
+    // reads whole.
+    recordsFile_.appendRest(records, settings.mailPath);
+    listLoaded_ = true;
     return recordsFile_.outcome();
 }
 
@@ -166,15 +178,14 @@ bool CKivoApp::onceADayHoldsBack() const {
 }
 
 void CKivoApp::loadRecordsAndTexts() {
-    // 9. The records, from the file found above.
-    if (recordsFile_.rewind())
+    // 9. The records, from the file found above, unless start() read them already.
+    if (!listLoaded_ && recordsFile_.rewind())
         recordsFile_.appendRest(records, settings.mailPath);
     recordsFile_.close();
     // 10. The text table.
     loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
     // 12. The derived values of every record.
-    for (PersonRecord& record : records)
-        ComputeOccurrence(record, today);
+    ComputeOccurrences(records, today);
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {

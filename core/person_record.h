@@ -104,6 +104,11 @@ public:
     bool remove(const PersonRecord* record);
     // Frees every record, from the head.
     void clear();
+    // Frees the records from position `size` on.
+    void truncate(std::size_t size) {
+        if (size < items_.size())
+            items_.resize(size);
+    }
 
     std::size_t size() const { return items_.size(); }
     bool empty() const { return items_.empty(); }

@@ -585,15 +585,24 @@ bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {
 }
 
 void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
-    // The encoding is a property of the whole file, so it must be known before the first text.
-    if (atStart_ && !lines_.encodingKnown()) {
-        lines_.finish();
-        rewind();
-    }
-    auto record = std::make_unique<PersonRecord>();
-    while (next(*record, mailPath)) {
-        records.append(std::move(record));
-        record = std::make_unique<PersonRecord>();
+    // The encoding is a property of the whole file, known only once it was read to its end. Texts
+    // are taken as UTF-8 until then, which nearly every file is; one that turns out otherwise is
+    // read a second time.
+    const bool guessing = atStart_ && !lines_.encodingKnown();
+    const std::size_t first = records.size();
+    const std::string mailBefore = mailPath;
+    auto appendEach = [&] {
+        auto record = std::make_unique<PersonRecord>();
+        while (next(*record, mailPath)) {
+            records.append(std::move(record));
+            record = std::make_unique<PersonRecord>();
+        }
+    };
+    appendEach();
+    if (guessing && lines_.encodingKnown() && lines_.encoding() != TextEncoding::Utf8 && rewind()) {
+        records.truncate(first);
+        mailPath = mailBefore;
+        appendEach();
     }
 }
 

@@ -159,6 +159,14 @@ private:
 
 } // namespace
 
+void ComputeOccurrences(RecordList& records, Date today) {
+    NextOccurrences occurrences(today);
+    for (PersonRecord& record : records) {
+        occurrences.fill(record);
+        record.age = record.year != 0 && record.nextYear != -1 ? record.nextYear - record.year : -1;
+    }
+}
+
 bool anyUpcomingDue(RecordsFileReader& file, Date today) {
     RecordLineDueTest test(today);
     const NearestDays nearest = test.nearestDays();

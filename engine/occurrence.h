@@ -41,6 +41,9 @@ Date countedDate(const PersonRecord& record, int year);
 // Fills nextYear, daysUntil and age of the record for the reference day.
 void ComputeOccurrence(PersonRecord& record, Date today);
 
+// ComputeOccurrence for every record of the list; records that share a date share the work.
+void ComputeOccurrences(RecordList& records, Date today);
+
 // True when the date's (month, day) comes earlier in the year than today's; years are ignored.
 bool IsBeforeToday(Date date, Date today);
 

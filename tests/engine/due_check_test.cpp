@@ -200,5 +200,30 @@ TEST(DueCheck, AFileCutShortUnderTheCheckIsReadAgainAsItNowIs) {
     EXPECT_EQ(file.status(), TextReadStatus::Ok);
 }
 
+TEST(ComputeOccurrences, FillsEveryRecordAsComputeOccurrenceDoes) {
+    RecordList records;
+    for (int leapling : {0, 1, 7})
+        for (int month = -1; month <= 13; ++month)
+            for (int day = -1; day <= 32; ++day)
+                for (int year : {0, 1992, 2030}) {
+                    PersonRecord record;
+                    record.day = day;
+                    record.month = month;
+                    record.year = year;
+                    record.leapling = leapling;
+                    records.append(record);
+                }
+    for (const Date today : {2027y / March / 10, 2028y / February / 29, 2027y / December / 31}) {
+        ComputeOccurrences(records, today);
+        for (const PersonRecord& record : records) {
+            PersonRecord expected = record;
+            ComputeOccurrence(expected, today);
+            ASSERT_EQ(record.nextYear, expected.nextYear) << record.day << "." << record.month;
+            ASSERT_EQ(record.daysUntil, expected.daysUntil) << record.day << "." << record.month;
+            ASSERT_EQ(record.age, expected.age) << record.day << "." << record.month;
+        }
+    }
+}
+
 } // namespace
 } // namespace kivo

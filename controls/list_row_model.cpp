@@ -1,6 +1,8 @@
 // The rows behind the owner-drawn list, their sorted insert and their column sort.
 #include "controls/list_row_model.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -20,16 +22,19 @@ char16_t lowerAscii(char16_t c) {
 }
 
 // Texts prepared for many comparisons ignoring case, in exactly the order compareNoCase gives.
-// Between two texts of ASCII characters alone (nearly every name), folding case is lowering A to
-// Z, so the first sixteen lowered characters packed into two numbers decide most comparisons at
-// once; any other pair is compared by compareNoCase itself. Only texts that may need more than
-// their key (longer ones, or with other characters) are kept: a short ASCII text is rebuilt,
-// lowered, from its key, and compares ignoring case exactly as the text itself does.
+// compareNoCase compares the case-folded units of two texts one by one, then their lengths; a
+// unit folds on its own unless it is half of a surrogate pair. So each text is folded once here
+// and compared as plain units after. Most names fold into units below 0x100 (ASCII and the
+// Latin-1 letters); their first sixteen folded units, packed into two numbers, decide most
+// comparisons at once. Only what a key cannot hold is kept, folded: the rest of a longer narrow
+// text, texts with wider units, and, unfolded, the rare text with surrogate pairs, which is
+// compared by compareNoCase itself. Folding twice changes nothing, so a folded text compares
+// ignoring case as the text does.
 class NoCaseKeys {
 public:
     struct Key {
-        std::uint64_t high = 0; // lowered characters 0 to 7, one byte each
-        std::uint64_t low = 0;  // lowered characters 8 to 15
+        std::uint64_t high = 0; // folded units 0 to 7, one byte each, of a narrow text
+        std::uint64_t low = 0;  // folded units 8 to 15
         int row = 0;
         // The index of the kept text, or for a text that is not kept -1 - its size.
         std::int32_t kept = -1;
@@ -39,22 +44,39 @@ public:
     void add(int row, QStringView t) {
         Key key;
         key.row = row;
-        bool ascii = true;
-        for (const QChar c : t)
-            ascii = ascii && c.unicode() < 0x80;
-        if (ascii) {
+        std::vector<char16_t>& block = blockFor(t.size());
+        const std::size_t start = block.size();
+        bool narrow = true;
+        bool pairs = false;
+        for (const QChar c : t) {
+            pairs = pairs || c.isSurrogate();
+            const char16_t folded = c.unicode() < 0x80 ? lowerAscii(c.unicode()) : foldUnit(c);
+            narrow = narrow && folded < 0x100;
+            block.push_back(folded);
+        }
+        if (pairs) { // kept as it is, for compareNoCase
+            std::copy(t.utf16(), t.utf16() + t.size(), block.begin() + start);
+            narrow = false;
+        }
+        if (narrow) {
             for (qsizetype k = 0; k < kPrefix; ++k) {
-                const std::uint64_t c = k < t.size() ? lowerAscii(t[k].unicode()) : 0;
+                const std::uint64_t u = k < t.size() ? block[start + k] : 0;
                 std::uint64_t& half = k < 8 ? key.high : key.low;
-                half = (half << 8) | c;
+                half = (half << 8) | u;
             }
         }
-        if (!ascii || t.size() > kPrefix) {
+        if (narrow && t.size() > kPrefix) { // its key holds the beginning
+            std::copy(block.begin() + start + kPrefix, block.end(), block.begin() + start);
+            block.resize(block.size() - kPrefix);
+        }
+        if (!narrow || t.size() > kPrefix) {
             key.kept = static_cast<std::int32_t>(kept_.size());
-            kept_.push_back(t.toString());
-            keptAscii_.push_back(ascii);
+            kept_.push_back({static_cast<std::uint32_t>(blocks_.size() - 1),
+                             static_cast<std::uint32_t>(start),
+                             static_cast<std::uint32_t>(t.size()), narrow, pairs});
         } else {
             key.kept = static_cast<std::int32_t>(-1 - t.size());
+            block.resize(start);
         }
         keys_.push_back(key);
     }
@@ -62,53 +84,97 @@ public:
 
     // Negative, zero or positive, as compareNoCase of the two keys' texts.
     int compare(const Key& a, const Key& b) const {
-        if (isAscii(a) && isAscii(b)) {
-            // A text shorter than sixteen characters is padded with zeros, the lowest character,
-            // so a difference here is the difference of the texts.
+        bool tails = false;
+        if (isNarrow(a) && isNarrow(b)) {
+            // A text shorter than sixteen units is padded with zeros, the lowest unit, so a
+            // difference here is the difference of the texts.
             if (a.high != b.high)
                 return a.high < b.high ? -1 : 1;
             if (a.low != b.low)
                 return a.low < b.low ? -1 : 1;
-            if (a.kept >= 0 && b.kept >= 0) // both longer than the key
-                return compareAsciiFrom(kept_[a.kept], kept_[b.kept], kPrefix);
-            const qsizetype sizeA = size(a);
-            const qsizetype sizeB = size(b);
-            return sizeA == sizeB ? 0 : (sizeA < sizeB ? -1 : 1);
+            if (a.kept < 0 || b.kept < 0) // one is no longer than the key
+                return compareSizes(size(a), size(b));
+            tails = true; // equal keys: what comes after them decides
         }
-        char16_t bufferA[kPrefix];
-        char16_t bufferB[kPrefix];
-        return compareNoCase(text(a, bufferA), text(b, bufferB));
+        if (hasPairs(a) || hasPairs(b)) {
+            Units bufferA;
+            Units bufferB;
+            return compareNoCase(text(a, bufferA), text(b, bufferB));
+        }
+        const QStringView restA = a.kept >= 0 ? kept(a) : QStringView();
+        const QStringView restB = b.kept >= 0 ? kept(b) : QStringView();
+        const qsizetype n = std::min(size(a), size(b));
+        for (qsizetype i = tails ? kPrefix : 0; i < n; ++i) {
+            const char16_t x = unitAt(a, restA, i);
+            const char16_t y = unitAt(b, restB, i);
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+        return compareSizes(size(a), size(b));
     }
 
 private:
     static constexpr qsizetype kPrefix = 16;
+    static constexpr std::size_t kBlockUnits = std::size_t(1) << 20;
+    struct Kept {
+        std::uint32_t block;
+        std::uint32_t start;
+        std::uint32_t size;
+        bool narrow;
+        bool pairs; // unfolded
+    };
 
-    bool isAscii(const Key& k) const { return k.kept < 0 || keptAscii_[k.kept]; }
-    qsizetype size(const Key& k) const { return k.kept >= 0 ? kept_[k.kept].size() : -1 - k.kept; }
-    QStringView text(const Key& k, char16_t* buffer) const {
-        if (k.kept >= 0)
-            return kept_[k.kept];
-        const qsizetype n = size(k);
-        for (qsizetype i = 0; i < n; ++i) {
-            const std::uint64_t half = i < 8 ? k.high : k.low;
-            buffer[i] = static_cast<char16_t>((half >> (8 * (7 - i % 8))) & 0xFF);
+    // Kept texts go into blocks that never grow once full, so that a million of them are not
+    // copied about and held twice on the way.
+    std::vector<char16_t>& blockFor(qsizetype units) {
+        const auto n = static_cast<std::size_t>(units);
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < n) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(std::max(kBlockUnits, n));
         }
-        return QStringView(buffer, n);
+        return blocks_.back();
     }
-    static int compareAsciiFrom(QStringView x, QStringView y, qsizetype from) {
-        const qsizetype n = std::min(x.size(), y.size());
-        for (qsizetype k = from; k < n; ++k) {
-            const char16_t p = lowerAscii(x[k].unicode());
-            const char16_t q = lowerAscii(y[k].unicode());
-            if (p != q)
-                return p < q ? -1 : 1;
-        }
-        return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+
+    // The fold that compareNoCase gives a unit that is no half of a surrogate pair.
+    static char16_t foldUnit(QChar c) {
+        if (c.isSurrogate())
+            return c.unicode();
+        return static_cast<char16_t>(QChar::toCaseFolded(char32_t(c.unicode())));
+    }
+    static int compareSizes(qsizetype a, qsizetype b) { return a == b ? 0 : (a < b ? -1 : 1); }
+    bool isNarrow(const Key& k) const { return k.kept < 0 || kept_[k.kept].narrow; }
+    bool hasPairs(const Key& k) const { return k.kept >= 0 && kept_[k.kept].pairs; }
+    qsizetype size(const Key& k) const { return k.kept >= 0 ? kept_[k.kept].size : -1 - k.kept; }
+    using Units = QVarLengthArray<char16_t, 64>;
+    // What is kept of a text: all of it, folded (or as it is, with pairs), or of a narrow text
+    // what comes after its key.
+    QStringView kept(const Key& k) const {
+        const Kept& kept = kept_[k.kept];
+        const std::uint32_t size = kept.narrow ? kept.size - kPrefix : kept.size;
+        return QStringView(blocks_[kept.block].data() + kept.start, size);
+    }
+    // Unit `i` of a text folded, from its key and what is kept of it.
+    char16_t unitAt(const Key& k, QStringView rest, qsizetype i) const {
+        if (!isNarrow(k))
+            return rest[i].unicode();
+        if (i >= kPrefix)
+            return rest[i - kPrefix].unicode();
+        const std::uint64_t half = i < 8 ? k.high : k.low;
+        return static_cast<char16_t>((half >> (8 * (7 - i % 8))) & 0xFF);
+    }
+    // The whole text, folded (or as it is, with pairs), rebuilt into `buffer` when need be.
+    QStringView text(const Key& k, Units& buffer) const {
+        if (!isNarrow(k))
+            return kept(k);
+        const QStringView rest = k.kept >= 0 ? kept(k) : QStringView();
+        for (qsizetype i = 0; i < size(k); ++i)
+            buffer.append(unitAt(k, rest, i));
+        return QStringView(buffer.constData(), buffer.size());
     }
 
     std::vector<Key> keys_;
-    std::vector<QString> kept_;
-    std::vector<bool> keptAscii_;
+    std::vector<Kept> kept_;
+    std::vector<std::vector<char16_t>> blocks_; // the kept texts back to back
 };
 
 // A sort key with the row it belongs to.

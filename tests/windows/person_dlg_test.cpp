@@ -420,8 +420,9 @@ TEST_F(PersonEditorKeys, EnterPressesTheFocusedButtonAndOkElsewhere) {
         test::press(Qt::Key_Return);
         EXPECT_FALSE(dlg->isVisible()) << "Enter on " << c.focusOn;
         EXPECT_EQ(dlg->result(), c.result) << "Enter on " << c.focusOn;
-        if (c.result == IDOK)
+        if (c.result == IDOK) {
             EXPECT_EQ(dlg->name, "XYZ") << "typing replaced the selected name";
+        }
     }
 }
 

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -291,159 +293,256 @@ bool readFileLine(std::string_view line, PersonRecord& record, std::string& mail
     return true;
 }
 
-// The commas, the line ends (LF, CR and Ctrl-Z) and the control bytes (0x00 to Ctrl-Z, which
-// include the line ends) among 64 bytes, one bit per byte.
+// The marks of 64 bytes of a file, one bit per byte (bit k for byte k): commas, LF and CR, Ctrl-Z,
+// and control bytes other than those three (0x00 to 0x19).
 struct ChunkMarks {
     std::uint64_t commas = 0;
-    std::uint64_t lineEnds = 0;
+    std::uint64_t newlines = 0;
+    std::uint64_t ctrlZ = 0;
     std::uint64_t controls = 0;
 };
+
+void markChunkPlain(const char* p, ChunkMarks& marks) {
+    marks = {};
+    for (int i = 0; i < 64; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        if (c == ',')
+            marks.commas |= bit;
+        else if (c == '\n' || c == '\r')
+            marks.newlines |= bit;
+        else if (c == kCtrlZ)
+            marks.ctrlZ |= bit;
+        else if (c < kCtrlZ)
+            marks.controls |= bit;
+    }
+}
 
 #if defined(__SSE2__)
 // The marks of 16 bytes, placed at `shift`.
 inline void markSixteen(const char* p, int shift, ChunkMarks& marks) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
-    const __m128i commas = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(','));
-    const __m128i lineEnds = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
-                                          _mm_cmpeq_epi8(bytes, ctrlZ));
+    const __m128i ctrlZ = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCtrlZ));
+    const __m128i newlines = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                          _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
     // A byte is at most Ctrl-Z when the smaller of the two is the byte itself.
-    const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(bytes, ctrlZ), bytes);
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(kCtrlZ)), bytes);
     auto bits = [shift](__m128i mask) {
         return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(mask))} << shift;
     };
-    marks.commas |= bits(commas);
-    marks.lineEnds |= bits(lineEnds);
-    marks.controls |= bits(controls);
+    marks.commas |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')));
+    marks.newlines |= bits(newlines);
+    marks.ctrlZ |= bits(ctrlZ);
+    marks.controls |= bits(_mm_andnot_si128(_mm_or_si128(newlines, ctrlZ), low));
 }
-#endif
 
-ChunkMarks chunkMarks(const char* p) {
-    ChunkMarks marks;
-#if defined(__SSE2__)
+void markChunkSse2(const char* p, ChunkMarks& marks) {
+    marks = {};
     markSixteen(p, 0, marks);
     markSixteen(p + 16, 16, marks);
     markSixteen(p + 32, 32, marks);
     markSixteen(p + 48, 48, marks);
-#else
-    for (int i = 0; i < 64; ++i) {
-        const char c = p[i];
-        marks.commas |= std::uint64_t{c == ','} << i;
-        marks.lineEnds |= std::uint64_t{c == '\n' || c == '\r' || c == kCtrlZ} << i;
-        marks.controls |= std::uint64_t{static_cast<unsigned char>(c) <= kCtrlZ} << i;
-    }
+}
 #endif
-    return marks;
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KIVO_MARKS_AVX512 1
+// The same with the wide registers of newer processors, which compare 64 bytes in one step.
+__attribute__((target("avx512bw"))) void markChunkAvx512(const char* p, ChunkMarks& marks) {
+    const __m512i bytes = _mm512_loadu_si512(p);
+    const __mmask64 newlines = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('\n')) |
+                               _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('\r'));
+    const __mmask64 ctrlZ = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kCtrlZ));
+    marks.commas = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(','));
+    marks.newlines = newlines;
+    marks.ctrlZ = ctrlZ;
+    marks.controls = _mm512_cmplt_epu8_mask(bytes, _mm512_set1_epi8(kCtrlZ)) &
+                     ~static_cast<std::uint64_t>(newlines);
+}
+#endif
+
+using MarkChunk = void (*)(const char*, ChunkMarks&);
+
+// The widest way of marking that the processor has, unless a test chose one.
+ByteMarking chosenMarking = ByteMarking::Widest;
+
+MarkChunk chooseMarkChunk() {
+    switch (chosenMarking) {
+    case ByteMarking::Plain:
+        return markChunkPlain;
+    case ByteMarking::Sse2:
+#if defined(__SSE2__)
+        return markChunkSse2;
+#else
+        return markChunkPlain;
+#endif
+    case ByteMarking::Widest:
+        break;
+    }
+#if defined(KIVO_MARKS_AVX512)
+    if (__builtin_cpu_supports("avx512bw"))
+        return markChunkAvx512;
+#endif
+#if defined(__SSE2__)
+    return markChunkSse2;
+#else
+    return markChunkPlain;
+#endif
 }
 
 bool endsLine(char c) {
     return c == '\n' || c == '\r' || c == kCtrlZ;
 }
 
-const char* findLineEnd(const char* p, const char* end) {
-    while (p != end && !endsLine(*p))
-        ++p;
-    return p;
+// The 64 marks from bit `shift` of `low` on, continued in `high`.
+inline std::uint64_t marksFrom(std::uint64_t low, std::uint64_t high, unsigned shift) {
+    return shift == 0 ? low : (low >> shift) | (high << (64 - shift));
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The quick look of RecordsFileReader::findDue. Each line is looked at through the marks of its
-// first 64 bytes: the first control byte ends it (unless it is another control byte, which only
-// sends the line the slow way), and the first five commas give the date and the days of advance
-// warning. Only the usual form is read here: an unquoted name, a date field starting with four
-// digits and a plain number of days. Any other line, and every line that may be due, goes to the
-// full reading of DueLineTest, so this look can only ever pass over lines that are not due.
+// The quick look of RecordsFileReader::findDue. The bytes are marked 64 at a time, a few KiB ahead
+// of the lines; a line starts after every LF or CR and ends at the next LF, CR or Ctrl-Z, and is
+// looked at through the marks of its first 64 bytes: its first five commas give the date and the
+// days of advance warning. Only the usual form is read here: an unquoted name, a date field
+// starting with four digits and a plain number of days, and no control byte. Any other line, and
+// every line that may be due, goes to the full reading of DueLineTest, so this look can only ever
+// pass over lines that are not due.
 class DueLineFinder final : public TextFileLines::BlockScanner {
 public:
-    DueLineFinder(const NearestDays& nearest, DueLineTest& test) : nearest_(nearest), test_(test) {}
+    DueLineFinder(const NearestDays& nearest, DueLineTest& test)
+        : nearest_(nearest), test_(test), markChunk_(chooseMarkChunk()) {}
 
     bool found() const { return found_; }
 
     bool scan(std::string_view block) override {
-        const char* p = block.data();
-        const char* const end = p + block.size();
-        char padded[64];
-        while (p < end) {
-            // The last bytes of a block are looked at in a copy, padded with line ends: the end
-            // of a block ends its last line.
-            const char* bytes = p;
-            const std::size_t left = static_cast<std::size_t>(end - p);
-            if (left < sizeof padded) {
-                std::memcpy(padded, p, left);
-                std::memset(padded + left, '\n', sizeof padded - left);
-                bytes = padded;
-            }
-            // The file's pages come straight from memory, which the processor fetches ahead of
-            // use only within a page: asking for what comes a little later keeps it flowing.
-            __builtin_prefetch(p + 1024);
-            const ChunkMarks marks = chunkMarks(bytes);
-            const char* lineEnd = end;
-            if (marks.lineEnds != 0) {
-                const std::size_t at = static_cast<std::size_t>(std::countr_zero(marks.lineEnds));
-                if (at < left)
-                    lineEnd = p + at;
-            } else {
-                lineEnd = findLineEnd(p + sizeof padded, end);
-            }
-            // Another control byte in the line sends it the slow way.
-            const std::uint64_t before =
-                lineEnd - p >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (lineEnd - p)) - 1;
-            const bool plain = (marks.controls & ~marks.lineEnds & before) == 0;
-            const std::string_view line(p, static_cast<std::size_t>(lineEnd - p));
-            if (!line.empty() && line[0] != '#') {
-                const bool due = plain ? quickLook(bytes, marks.commas, line) : fullLook(line);
-                if (due) {
-                    found_ = true;
-                    return false;
+        const char* const base = block.data();
+        const std::size_t size = block.size();
+        const std::size_t chunks = (size + 63) / 64;
+        bool startCarry = true; // a block starts with a line
+        for (std::size_t first = 0; first < chunks; first += kBatch) {
+            const std::size_t count = std::min(kBatch, chunks - first);
+            // One chunk more than the batch, so that a line starting in its last chunk is seen
+            // 64 bytes on; past the block's end the bytes count as line ends.
+            for (std::size_t k = 0; k <= count; ++k)
+                markAt(base, size, first + k, marks_[k]);
+            for (std::size_t k = 0; k < count; ++k) {
+                const ChunkMarks& here = marks_[k];
+                const ChunkMarks& next = marks_[k + 1];
+                std::uint64_t starts = ~here.newlines & ((here.newlines << 1) | startCarry);
+                startCarry = (here.newlines >> 63) != 0;
+                while (starts != 0) {
+                    const auto shift = static_cast<unsigned>(std::countr_zero(starts));
+                    starts &= starts - 1;
+                    const std::size_t at = (first + k) * 64 + shift;
+                    if (at >= size)
+                        break;
+                    if (!lookAtLine(base, size, at, here, next, shift))
+                        return false;
                 }
             }
-            if (lineEnd == end)
-                break;
-            if (*lineEnd == kCtrlZ)
-                return false; // the end of the file
-            p = lineEnd + 1;
         }
         return true;
     }
 
 private:
+    static constexpr std::size_t kBatch = 64;
+    static constexpr std::size_t kPrefetchDistance = 2 * kBatch * 64;
+
+    void markAt(const char* base, std::size_t size, std::size_t chunk, ChunkMarks& marks) const {
+        const std::size_t at = chunk * 64;
+        if (at + 64 <= size) {
+            // The file's pages come from memory, which the processor fetches ahead of use only
+            // within a page: asking for the bytes of the next batch keeps them flowing.
+            __builtin_prefetch(base + at + kPrefetchDistance);
+            markChunk_(base + at, marks);
+            return;
+        }
+        // The last bytes of the block, padded with line ends: the end of a block ends its line.
+        char padded[64];
+        const std::size_t left = at < size ? size - at : 0;
+        std::memcpy(padded, base + at, left);
+        std::memset(padded + left, '\n', sizeof padded - left);
+        markChunk_(padded, marks);
+    }
+
+    // Looks at the line starting at `at`; returns false when the scan ends there (a due record,
+    // or the end of the file).
+    bool lookAtLine(const char* base, std::size_t size, std::size_t at, const ChunkMarks& here,
+                    const ChunkMarks& next, unsigned shift) {
+        const std::uint64_t ends =
+            marksFrom(here.newlines | here.ctrlZ, next.newlines | next.ctrlZ, shift);
+        const char* line = base + at;
+        std::size_t length;
+        bool plain = true;
+        if (ends != 0) {
+            length = static_cast<std::size_t>(std::countr_zero(ends));
+        } else {
+            // Longer than 64 bytes: the rest is looked at byte by byte.
+            const char* p = line + 64;
+            const char* end = base + size;
+            while (p != end && !endsLine(*p)) {
+                plain = plain && static_cast<unsigned char>(*p) > kCtrlZ;
+                ++p;
+            }
+            length = static_cast<std::size_t>(p - line);
+        }
+        if (length != 0 && line[0] != '#') {
+            const std::uint64_t within =
+                length >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << length) - 1;
+            plain = plain && (marksFrom(here.controls, next.controls, shift) & within) == 0;
+            const std::string_view text(line, length);
+            const bool due =
+                plain ? quickLook(line, marksFrom(here.commas, next.commas, shift) & within, text)
+                      : fullLook(text);
+            if (due) {
+                found_ = true;
+                return false;
+            }
+        }
+        // A Ctrl-Z ends the file.
+        return at + length >= size || line[length] != kCtrlZ;
+    }
+
     // A record line that may be due, read in full; a mail command line is none.
     bool fullLook(std::string_view line) { return !startsWithMailPath(line) && test_.isDue(line); }
 
-    // `bytes` holds the first 64 bytes of `line` (and whatever follows), with its commas marked.
+    // `commas` marks the commas among the first 64 bytes of `line`.
     bool quickLook(const char* bytes, std::uint64_t commas, std::string_view line) {
         const char first = bytes[0];
         if (first == '"' || first == 'm' || first == 'M')
             return fullLook(line);
-        if (line.size() < 64)
-            commas &= (std::uint64_t{1} << line.size()) - 1;
-        std::size_t comma[5];
-        for (std::size_t& at : comma) {
-            if (commas == 0)
-                return fullLook(line); // fewer fields, or a long name
-            at = static_cast<std::size_t>(std::countr_zero(commas));
-            commas &= commas - 1;
-        }
-        // The date field starts with DDMM; the days of advance warning are a plain number.
-        const char* date = bytes + comma[0] + 1;
-        const char* advance = bytes + comma[3] + 1;
-        const std::size_t advanceLength = comma[4] - comma[3] - 1;
-        if (comma[1] - comma[0] < 5 || !isDigit(date[0]) || !isDigit(date[1]) ||
-            !isDigit(date[2]) || !isDigit(date[3]) || advanceLength == 0 || advanceLength > 9)
+        // The first five commas; without five of them (fewer fields, or a long name) the line
+        // goes the slow way.
+        const auto c0 = static_cast<unsigned>(std::countr_zero(commas));
+        commas &= commas - 1;
+        const auto c1 = static_cast<unsigned>(std::countr_zero(commas));
+        commas &= commas - 1;
+        commas &= commas - 1;
+        const auto c3 = static_cast<unsigned>(std::countr_zero(commas));
+        commas &= commas - 1;
+        if (commas == 0)
             return fullLook(line);
+        const auto c4 = static_cast<unsigned>(std::countr_zero(commas));
+        // The date field starts with DDMM; the days of advance warning are a plain number.
+        const char* date = bytes + c0 + 1;
+        std::uint32_t word;
+        std::memcpy(&word, date, sizeof word); // within the line when c1 - c0 > 4
+        // Four digits: each byte is 0x30 to 0x39, so its high half stays 3 when 6 is added.
+        const bool allDigits = (word & 0xF0F0F0F0u) == 0x30303030u &&
+                               ((word + 0x06060606u) & 0xF0F0F0F0u) == 0x30303030u;
+        const unsigned advanceLength = c4 - c3 - 1;
+        if (c1 - c0 < 5 || !allDigits || advanceLength - 1 > 8)
+            return fullLook(line);
+        const char* advance = bytes + c3 + 1;
         int daysInAdvance = 0;
-        for (std::size_t i = 0; i < advanceLength; ++i) {
-            if (!isDigit(advance[i]))
+        for (unsigned i = 0; i < advanceLength; ++i) {
+            const unsigned digit = static_cast<unsigned char>(advance[i]) - unsigned{'0'};
+            if (digit > 9)
                 return fullLook(line);
-            daysInAdvance = daysInAdvance * 10 + (advance[i] - '0');
+            daysInAdvance = daysInAdvance * 10 + static_cast<int>(digit);
         }
-        const int day = (date[0] - '0') * 10 + (date[1] - '0');
-        const int month = (date[2] - '0') * 10 + (date[3] - '0');
-        if (day < 1 || day > 31 || month < 1 || month > 12)
+        const unsigned day = static_cast<unsigned>((date[0] - '0') * 10 + (date[1] - '0'));
+        const unsigned month = static_cast<unsigned>((date[2] - '0') * 10 + (date[3] - '0'));
+        if (day - 1 > 30 || month - 1 > 11)
             return false; // a record without a usable date is never due
         if (nearest_[month - 1][day - 1] > daysInAdvance)
             return false;
@@ -452,6 +551,8 @@ private:
 
     const NearestDays& nearest_;
     DueLineTest& test_;
+    const MarkChunk markChunk_;
+    ChunkMarks marks_[kBatch + 1];
     bool found_ = false;
 };
 
@@ -575,6 +676,10 @@ bool RecordsFileReader::next(PersonRecord& record, std::string& mailPath, Record
         if (readFileLine(line, record, mailPath, which, encoding))
             return true;
     return false;
+}
+
+void chooseByteMarking(ByteMarking marking) {
+    chosenMarking = marking;
 }
 
 bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {

@@ -78,6 +78,12 @@ protected:
     ~DueLineTest() = default;
 };
 
+// How RecordsFileReader::findDue marks the bytes it looks at: byte by byte, 16 bytes at a time, or
+// the widest way the processor has (64 at a time where it can; the default). Every way gives the
+// same results; tests choose each in turn.
+enum class ByteMarking { Plain, Sse2, Widest };
+void chooseByteMarking(ByteMarking marking);
+
 // Reads a records file record by record, so that a pass over it needs no list of records and no
 // copy of its lines.
 class RecordsFileReader {

@@ -394,6 +394,15 @@ bool endsLine(char c) {
     return c == '\n' || c == '\r' || c == kCtrlZ;
 }
 
+// The first bytes that give a line another form than a record with an unquoted name: a comment,
+// a quoted name, or perhaps the mail command.
+constexpr auto kSpecialFirst = [] {
+    std::array<bool, 256> special{};
+    for (const unsigned char c : {'#', '"', 'm', 'M'})
+        special[c] = true;
+    return special;
+}();
+
 // The 64 marks from bit `shift` of `low` on, continued in `high`.
 inline std::uint64_t marksFrom(std::uint64_t low, std::uint64_t high, unsigned shift) {
     return shift == 0 ? low : (low >> shift) | (high << (64 - shift));
@@ -429,12 +438,30 @@ public:
                 const ChunkMarks& next = marks_[k + 1];
                 std::uint64_t starts = ~here.newlines & ((here.newlines << 1) | startCarry);
                 startCarry = (here.newlines >> 63) != 0;
+                // Most of a file has no Ctrl-Z and no other control byte: its lines are only
+                // looked at for their ends and commas.
+                const bool usual = (here.ctrlZ | next.ctrlZ | here.controls | next.controls) == 0;
                 while (starts != 0) {
                     const auto shift = static_cast<unsigned>(std::countr_zero(starts));
                     starts &= starts - 1;
                     const std::size_t at = (first + k) * 64 + shift;
                     if (at >= size)
                         break;
+                    if (usual) {
+                        const std::uint64_t ends = marksFrom(here.newlines, next.newlines, shift);
+                        const char* line = base + at;
+                        if (ends != 0 && !kSpecialFirst[static_cast<unsigned char>(line[0])]) {
+                            const auto length = static_cast<std::size_t>(std::countr_zero(ends));
+                            const std::uint64_t commas =
+                                marksFrom(here.commas, next.commas, shift) &
+                                ((std::uint64_t{1} << length) - 1);
+                            if (quickLook(line, commas, std::string_view(line, length))) {
+                                found_ = true;
+                                return false;
+                            }
+                            continue;
+                        }
+                    }
                     if (!lookAtLine(base, size, at, here, next, shift))
                         return false;
                 }
@@ -507,9 +534,8 @@ private:
 
     // `commas` marks the commas among the first 64 bytes of `line`.
     bool quickLook(const char* bytes, std::uint64_t commas, std::string_view line) {
-        const char first = bytes[0];
-        if (first == '"' || first == 'm' || first == 'M')
-            return fullLook(line);
+        if (kSpecialFirst[static_cast<unsigned char>(bytes[0])])
+            return fullLook(line); // a quoted name or maybe a mail command; comments come not here
         // The first five commas; without five of them (fewer fields, or a long name) the line
         // goes the slow way.
         const auto c0 = static_cast<unsigned>(std::countr_zero(commas));

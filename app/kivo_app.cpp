@@ -115,7 +115,7 @@ RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcom
     }
     // A window opens and shows the list: it is read in the same pass that tells whether the file
     // reads whole.
-    recordsFile_.appendRest(records, settings.mailPath);
+    appendComputedRecords(recordsFile_, records, settings.mailPath, today);
     listLoaded_ = true;
     return recordsFile_.outcome();
 }
@@ -184,8 +184,9 @@ void CKivoApp::loadRecordsAndTexts() {
     recordsFile_.close();
     // 10. The text table.
     loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
-    // 12. The derived values of every record.
-    ComputeOccurrences(records, today);
+    // 12. The derived values of every record, unless they were computed as the list was read.
+    if (!listLoaded_)
+        ComputeOccurrences(records, today);
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {

@@ -89,7 +89,8 @@ private:
     std::unique_ptr<RandomSource> random_;
     std::string commandLine_;
     RecordsFileReader recordsFile_;
-    // Whether start() read the record list already, in its pass over the records file.
+    // Whether start() read the record list already, with the records' derived values, in its pass
+    // over the records file.
     bool listLoaded_ = false;
     std::size_t recordsBeforeStart_ = 0;
     bool firstRun_ = false;

@@ -715,7 +715,8 @@ bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {
     return finder.found();
 }
 
-void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
+void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
+                                   const std::function<void(PersonRecord&)>& each) {
     // The encoding is a property of the whole file, known only once it was read to its end. Texts
     // are taken as UTF-8 until then, which nearly every file is; one that turns out otherwise is
     // read a second time.
@@ -725,6 +726,8 @@ void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath) {
     auto appendEach = [&] {
         auto record = std::make_unique<PersonRecord>();
         while (next(*record, mailPath)) {
+            if (each)
+                each(*record);
             records.append(std::move(record));
             record = std::make_unique<PersonRecord>();
         }

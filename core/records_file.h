@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,7 +97,10 @@ public:
     bool next(PersonRecord& record, std::string& mailPath, RecordFields which = RecordFields::All);
     // Appends every record from here to the end to `records`. Called at the start of the file,
     // it first reads the file through once when its encoding is not known yet.
-    void appendRest(RecordList& records, std::string& mailPath);
+    // `each`, when given, is called with every record as it is appended, while it is still in the
+    // processor's cache.
+    void appendRest(RecordList& records, std::string& mailPath,
+                    const std::function<void(PersonRecord&)>& each = {});
     // What the file turned out to be, once opening failed or the file was read to its end.
     RecordsFileOutcome outcome() const;
     // How the reading ended, once next() has returned false: Ok, or ReadError when a read failed

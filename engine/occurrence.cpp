@@ -111,6 +111,12 @@ public:
         record.daysUntil = known.daysUntil;
     }
 
+    // All that ComputeOccurrence fills in.
+    void fillAll(PersonRecord& record) {
+        fill(record);
+        record.age = record.year != 0 && record.nextYear != -1 ? record.nextYear - record.year : -1;
+    }
+
     // The fewest days until each date, whichever day a 29 February counts on (leapling 0 or any
     // other value).
     NearestDays nearestDays() {
@@ -161,10 +167,15 @@ private:
 
 void ComputeOccurrences(RecordList& records, Date today) {
     NextOccurrences occurrences(today);
-    for (PersonRecord& record : records) {
-        occurrences.fill(record);
-        record.age = record.year != 0 && record.nextYear != -1 ? record.nextYear - record.year : -1;
-    }
+    for (PersonRecord& record : records)
+        occurrences.fillAll(record);
+}
+
+void appendComputedRecords(RecordsFileReader& file, RecordList& records, std::string& mailPath,
+                           Date today) {
+    NextOccurrences occurrences(today);
+    file.appendRest(records, mailPath,
+                    [&occurrences](PersonRecord& record) { occurrences.fillAll(record); });
 }
 
 bool anyUpcomingDue(RecordsFileReader& file, Date today) {

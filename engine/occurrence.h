@@ -43,6 +43,10 @@ void ComputeOccurrence(PersonRecord& record, Date today);
 
 // ComputeOccurrence for every record of the list; records that share a date share the work.
 void ComputeOccurrences(RecordList& records, Date today);
+// Appends the rest of the file's records to `records` (see RecordsFileReader::appendRest) and
+// computes the derived values of each as ComputeOccurrences does, while it is read.
+void appendComputedRecords(RecordsFileReader& file, RecordList& records, std::string& mailPath,
+                           Date today);
 
 // True when the date's (month, day) comes earlier in the year than today's; years are ignored.
 bool IsBeforeToday(Date date, Date today);

@@ -1,14 +1,12 @@
 // Export and import of 100,000 records: the CSV file written (replacing an old one safely) and
 // read back with every record computed, and the single calendar of every record. Run each in a
 // process of its own (--benchmark_filter) so that the peak memory is that of the one operation.
+#include "bench/bench_support.h"
 #include "engine/occurrence.h"
 #include "exchange/calendar_format.h"
 #include "exchange/csv_format.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -19,26 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::size_t kRecords = 100000;
 
-const kivo::Date kToday{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
+using kivo::bench::kToday;
+using kivo::bench::peakResidentMebibytes;
 
-class BenchFolder {
-public:
-    BenchFolder()
-        : path_(fs::temp_directory_path() / ("kivo-exchange-" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~BenchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string file(const char* name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-BenchFolder& folder() {
-    static BenchFolder instance;
+kivo::bench::ScratchFolder& folder() {
+    static kivo::bench::ScratchFolder instance("kivo-exchange-");
     return instance;
 }
 
@@ -64,12 +47,6 @@ void makeRecords(kivo::RecordList& records, std::size_t count) {
     }
 }
 
-double peakResidentMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-}
-
 // The list as the program holds it, then the export into a file that exists already.
 void ExportCsv(benchmark::State& state) {
     kivo::RecordList records;
@@ -84,7 +61,7 @@ void ExportCsv(benchmark::State& state) {
         }
     }
     state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
-    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.counters["peak_rss_MB"] = peakResidentMebibytes();
 }
 BENCHMARK(ExportCsv)->Unit(benchmark::kMillisecond);
 
@@ -112,7 +89,7 @@ void ImportCsv(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["records"] = static_cast<double>(added);
-    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.counters["peak_rss_MB"] = peakResidentMebibytes();
 }
 BENCHMARK(ImportCsv)->Unit(benchmark::kMillisecond);
 
@@ -130,7 +107,7 @@ void ExportCalendar(benchmark::State& state) {
         }
     }
     state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
-    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.counters["peak_rss_MB"] = peakResidentMebibytes();
 }
 BENCHMARK(ExportCalendar)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,6 @@
 // Opening each window when one stored text is huge (a 5 MB or 50 MB name, "pre.ini" line or
 // translated text): built, filled and painted once, as the user would first see it.
+#include "bench/bench_support.h"
 #include "resources/icons.h"
 #include "windows/kivo_dlg.h"
 #include "windows/person_dlg.h"
@@ -16,55 +17,15 @@
 namespace {
 
 using kivo::Date;
-
-const Date kToday{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
-
-class FixedClock : public kivo::Clock {
-public:
-    Date currentDate() const override { return kToday; }
-    std::int64_t currentTime() const override { return 1780790400; }
-};
-class NoFolders : public kivo::FolderProvider {
-public:
-    std::string workingFolder() const override { return "./"; }
-    std::string userDataFolder() const override { return "./"; }
-    void makeFolder(const std::string&) const override {}
-    bool newShell() const override { return true; }
-};
-class PlainLocale : public kivo::LocaleInfo {
-public:
-    std::string shortDatePattern() const override { return "dd/MM/yyyy"; }
-    std::string dayName(int d) const override { return english.dayName(d); }
-    std::string monthName(int m) const override { return english.monthName(m); }
-
-private:
-    kivo::EnglishLocaleNames english;
-};
-class NoShell : public kivo::Shell {
-public:
-    void open(const std::string&) override {}
-    void run(const std::string&, const std::string&) override {}
-};
-class NoMessages : public kivo::MessageBoxes {
-public:
-    void information(const std::string&) override {}
-    void warning(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool question(const std::string&) override { return false; }
-};
+using kivo::bench::kToday;
 
 // Which text is huge.
 enum Huge { HugeName = 0, HugePrefix = 1, HugeTranslation = 2 };
 
 // Everything a window needs, with one text of `megabytes` MB.
 struct Scene {
-    FixedClock clock;
-    NoFolders folders;
-    PlainLocale locale;
-    kivo::MemorySettingsStore store;
-    NoShell shell;
-    NoMessages messages;
-    kivo::Platform platform{clock, folders, locale, store, shell, messages, 96};
+    kivo::bench::BenchPlatform fake;
+    kivo::Platform& platform = fake.platform;
     kivo::RecordList records;
     kivo::TextTable texts;
     kivo::AppSettings settings;

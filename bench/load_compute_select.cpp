@@ -1,12 +1,10 @@
 // The start-up path over a large records file: read "kivos.ini", compute every record, select.
+#include "bench/bench_support.h"
 #include "core/records_file.h"
 #include "core/text_file.h"
 #include "engine/occurrence.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,26 +18,15 @@ using kivo::Date;
 
 namespace fs = std::filesystem;
 
-// A folder of generated record files, removed when the benchmark ends.
+// Generated record files, in a scratch folder removed when the benchmark ends.
 class BenchFolder {
 public:
-    BenchFolder()
-        : path_(fs::temp_directory_path() / ("kivo-bench-" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~BenchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
     // The records file with `count` records, written once per count.
     const std::string& recordsFile(std::size_t count) {
         auto found = files_.find(count);
         if (found != files_.end())
             return found->second;
-        const fs::path folder = path_ / std::to_string(count);
+        const fs::path folder = scratch_.path() / std::to_string(count);
         fs::create_directories(folder);
         const std::string file = (folder / kivo::kRecordsFileName).string();
         writeRecords(file, count);
@@ -79,19 +66,13 @@ private:
         out << chunk;
     }
 
-    fs::path path_;
+    kivo::bench::ScratchFolder scratch_{"kivo-bench-"};
     std::map<std::size_t, std::string> files_;
 };
 
 BenchFolder& folder() {
     static BenchFolder instance;
     return instance;
-}
-
-double peakResidentMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
 void LoadComputeSelect(benchmark::State& state) {
@@ -114,7 +95,7 @@ void LoadComputeSelect(benchmark::State& state) {
     }
     state.counters["records"] = static_cast<double>(count);
     state.counters["due_lines"] = static_cast<double>(lines);
-    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.counters["peak_rss_MB"] = kivo::bench::peakResidentMebibytes();
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
 }
 

@@ -1,5 +1,6 @@
 // The setup window over many records: opening it (fill, stored sort, first paint) and a sort by
 // a click on the "Next" heading. bench/setup_window_bench.py runs it beside a bare Qt start.
+#include "bench/bench_support.h"
 #include "controls/list_ctrl_ex.h"
 #include "resources/icons.h"
 #include "windows/kivo_dlg.h"
@@ -10,8 +11,6 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
-#include <sys/resource.h>
-
 #include <map>
 #include <memory>
 #include <random>
@@ -20,53 +19,9 @@
 namespace {
 
 using kivo::Date;
-
-const Date kToday{std::chrono::year{2026}, std::chrono::June, std::chrono::day{7}};
-
-// Just enough of a platform for the setup window: a fixed clock and nothing else that acts.
-class FixedClock : public kivo::Clock {
-public:
-    Date currentDate() const override { return kToday; }
-    std::int64_t currentTime() const override { return 1780790400; }
-};
-class NoFolders : public kivo::FolderProvider {
-public:
-    std::string workingFolder() const override { return "./"; }
-    std::string userDataFolder() const override { return "./"; }
-    void makeFolder(const std::string&) const override {}
-    bool newShell() const override { return true; }
-};
-class PlainLocale : public kivo::LocaleInfo {
-public:
-    std::string shortDatePattern() const override { return "dd/MM/yyyy"; }
-    std::string dayName(int d) const override { return english.dayName(d); }
-    std::string monthName(int m) const override { return english.monthName(m); }
-
-private:
-    kivo::EnglishLocaleNames english;
-};
-class NoShell : public kivo::Shell {
-public:
-    void open(const std::string&) override {}
-    void run(const std::string&, const std::string&) override {}
-};
-class NoMessages : public kivo::MessageBoxes {
-public:
-    void information(const std::string&) override {}
-    void warning(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool question(const std::string&) override { return false; }
-};
-
-struct BenchPlatform {
-    FixedClock clock;
-    NoFolders folders;
-    PlainLocale locale;
-    kivo::MemorySettingsStore store;
-    NoShell shell;
-    NoMessages messages;
-    kivo::Platform platform{clock, folders, locale, store, shell, messages, 96};
-};
+using kivo::bench::BenchPlatform;
+using kivo::bench::kToday;
+using kivo::bench::peakResidentMebibytes;
 
 // Records as a large real list has them: many names, every type, some without a year. With
 // `fullNames` the names are as long as first and family names together, some with letters
@@ -128,12 +83,6 @@ struct OpenWindow {
         dlg->settings = &settings;
     }
 };
-
-double peakResidentMebibytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-}
 
 // Opening as the user sees it: the window is built, filled, sorted by the stored column ("Next"
 // descending, the dearest kind) and painted once. Closing is not measured.

@@ -408,6 +408,137 @@ inline std::uint64_t marksFrom(std::uint64_t low, std::uint64_t high, unsigned s
     return shift == 0 ? low : (low >> shift) | (high << (64 - shift));
 }
 
+// The marks of a batch of chunks that holds no control byte at all (no Ctrl-Z either), as most of
+// a file is: its commas and line ends, one bit per byte, the batch's first byte at bit 0 of the
+// first word. The chunk behind the batch is marked too, for the lines that run on into it.
+struct UsualBatch {
+    const char* bytes;
+    const std::uint64_t* commas;
+    const std::uint64_t* newlines;
+    std::size_t chunks;
+};
+
+#if defined(__GNUC__) || defined(__clang__)
+#define KIVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define KIVO_ALWAYS_INLINE inline
+#endif
+
+// The marks of `bits` from the byte at `offset` of the batch on: those of at least 57 bytes, and
+// none past those.
+KIVO_ALWAYS_INLINE std::uint64_t marksAt(const std::uint64_t* bits, std::size_t offset) {
+    std::uint64_t word;
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(bits) + offset / 8, sizeof word);
+    return word >> (offset % 8);
+}
+
+// True only for a line of the usual form whose date lies further away than its days of advance
+// warning, or that has no usable date: the lines quickLook passes over, with the days of advance
+// warning at most two digits. Any other line gets false, and the full look.
+KIVO_ALWAYS_INLINE bool surelyNotDue(const UsualBatch& batch, std::size_t offset,
+                                     const NearestDays& nearest) {
+    const char* line = batch.bytes + offset;
+    if (kSpecialFirst[static_cast<unsigned char>(line[0])])
+        return false;
+    std::uint64_t commas = marksAt(batch.commas, offset);
+    const auto end = static_cast<unsigned>(std::countr_zero(marksAt(batch.newlines, offset)));
+    const auto c0 = static_cast<unsigned>(std::countr_zero(commas));
+    commas &= commas - 1;
+    commas &= commas - 1;
+    commas &= commas - 1;
+    const auto c3 = static_cast<unsigned>(std::countr_zero(commas));
+    commas &= commas - 1;
+    const auto c4 = static_cast<unsigned>(std::countr_zero(commas));
+    // Five commas before the line ends (c4 is 64 when the marks hold fewer), and one or two
+    // bytes of days in advance between the fourth and the fifth.
+    const unsigned advanceLength = c4 - c3 - 1;
+    if (c4 >= end || advanceLength - 1 > 1)
+        return false;
+    // The date field starts with DDMM. Four digits hold no comma, so they lie within the field;
+    // each digit byte is 0x30 to 0x39, so its high half stays 3 when 6 is added.
+    std::uint32_t date;
+    std::memcpy(&date, line + c0 + 1, sizeof date);
+    // The two bytes before the fifth comma: the fourth comma and a digit, or two digits.
+    const unsigned high = static_cast<unsigned char>(line[c4 - 2]) - unsigned{'0'};
+    const unsigned low = static_cast<unsigned char>(line[c4 - 1]) - unsigned{'0'};
+    const unsigned tens = advanceLength == 2 ? high : 0;
+    if ((date & 0xF0F0F0F0u) != 0x30303030u ||
+        ((date + 0x06060606u) & 0xF0F0F0F0u) != 0x30303030u || (low | tens) > 9)
+        return false;
+    // Each digit times ten plus the one behind it: the day in the low byte, the month two above.
+    const std::uint32_t pairs = (((date & 0x0F0F0F0Fu) * 2561) >> 8) & 0x00FF00FFu;
+    const unsigned day = pairs & 0xFF;
+    const unsigned month = pairs >> 16;
+    if (day - 1 > 30 || month - 1 > 11)
+        return true; // a record without a usable date is never due
+    return nearest[month - 1][day - 1] > tens * 10 + low;
+}
+
+// Writes where the lines of the batch that need a closer look start (from its first byte, in
+// the order of the file) to `lookAt`, and returns how many there are. The line starts are
+// gathered first, so that the walk over them does not depend on how many lines start in each
+// chunk; `lookAt` has room for every start and two more.
+KIVO_ALWAYS_INLINE std::size_t linesToLookAtIn(const UsualBatch& batch, const NearestDays& nearest,
+                                               bool& startCarry, std::uint16_t* lookAt) {
+    std::size_t lines = 0;
+    for (std::size_t k = 0; k < batch.chunks; ++k) {
+        const std::uint64_t newlines = batch.newlines[k];
+        std::uint64_t starts = ~newlines & ((newlines << 1) | startCarry);
+        startCarry = (newlines >> 63) != 0;
+        const auto offset = static_cast<unsigned>(k * 64);
+        const auto found = static_cast<std::size_t>(std::popcount(starts));
+        // Lines of a usual length start at most twice in 64 bytes: those two places are written
+        // whether they are there or not.
+        std::uint16_t* place = lookAt + lines;
+        place[0] = static_cast<std::uint16_t>(offset + std::countr_zero(starts));
+        starts &= starts - 1;
+        place[1] = static_cast<std::uint16_t>(offset + std::countr_zero(starts));
+        starts &= starts - 1;
+        for (std::size_t i = 2; i < found; ++i) {
+            place[i] = static_cast<std::uint16_t>(offset + std::countr_zero(starts));
+            starts &= starts - 1;
+        }
+        lines += found;
+    }
+    // The batch is copied, so that writing to `lookAt` cannot make the compiler read it again.
+    const UsualBatch here = batch;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines; ++i) {
+        const std::uint16_t offset = lookAt[i];
+        lookAt[kept] = offset;
+        kept += surelyNotDue(here, offset, nearest) ? 0 : 1;
+    }
+    return kept;
+}
+
+using LinesToLookAt = std::size_t (*)(const UsualBatch&, const NearestDays&, bool&,
+                                      std::uint16_t*);
+
+std::size_t linesToLookAtPlain(const UsualBatch& batch, const NearestDays& nearest,
+                               bool& startCarry, std::uint16_t* lookAt) {
+    return linesToLookAtIn(batch, nearest, startCarry, lookAt);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KIVO_LINES_BMI 1
+// The same where the processor counts and finds bits in one instruction each (since 2013), which
+// this walk does for every line.
+__attribute__((target("popcnt,bmi,bmi2"))) std::size_t
+linesToLookAtBmi(const UsualBatch& batch, const NearestDays& nearest, bool& startCarry,
+                 std::uint16_t* lookAt) {
+    return linesToLookAtIn(batch, nearest, startCarry, lookAt);
+}
+#endif
+
+LinesToLookAt chooseLinesToLookAt() {
+#if defined(KIVO_LINES_BMI)
+    if (chosenMarking == ByteMarking::Widest && __builtin_cpu_supports("popcnt") &&
+        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2"))
+        return linesToLookAtBmi;
+#endif
+    return linesToLookAtPlain;
+}
+
 // The quick look of RecordsFileReader::findDue. The bytes are marked 64 at a time, a few KiB ahead
 // of the lines; a line starts after every LF or CR and ends at the next LF, CR or Ctrl-Z, and is
 // looked at through the marks of its first 64 bytes: its first five commas give the date and the
@@ -418,7 +549,8 @@ inline std::uint64_t marksFrom(std::uint64_t low, std::uint64_t high, unsigned s
 class DueLineFinder final : public TextFileLines::BlockScanner {
 public:
     DueLineFinder(const NearestDays& nearest, DueLineTest& test)
-        : nearest_(nearest), test_(test), markChunk_(chooseMarkChunk()) {}
+        : nearest_(nearest), test_(test), markChunk_(chooseMarkChunk()),
+          linesToLookAt_(chooseLinesToLookAt()) {}
 
     bool found() const { return found_; }
 
@@ -431,8 +563,26 @@ public:
             const std::size_t count = std::min(kBatch, chunks - first);
             // One chunk more than the batch, so that a line starting in its last chunk is seen
             // 64 bytes on; past the block's end the bytes count as line ends.
-            for (std::size_t k = 0; k <= count; ++k)
+            std::uint64_t unusual = 0;
+            for (std::size_t k = 0; k <= count; ++k) {
                 markAt(base, size, first + k, marks_[k]);
+                unusual |= marks_[k].ctrlZ | marks_[k].controls;
+                commas_[k] = marks_[k].commas;
+                newlines_[k] = marks_[k].newlines;
+            }
+            // Most of a file has no Ctrl-Z and no other control byte: its lines are only looked
+            // at for their ends and commas, and the few that may be due get the closer look.
+            if (unusual == 0) {
+                const UsualBatch batch{base + first * 64, commas_, newlines_, count};
+                const std::size_t lines = linesToLookAt_(batch, nearest_, startCarry, lookAt_);
+                for (std::size_t i = 0; i < lines; ++i) {
+                    const std::size_t k = lookAt_[i] / 64;
+                    if (!lookAtLine(base, size, first * 64 + lookAt_[i], marks_[k], marks_[k + 1],
+                                    lookAt_[i] % 64u))
+                        return false;
+                }
+                continue;
+            }
             for (std::size_t k = 0; k < count; ++k) {
                 const ChunkMarks& here = marks_[k];
                 const ChunkMarks& next = marks_[k + 1];
@@ -578,7 +728,14 @@ private:
     const NearestDays& nearest_;
     DueLineTest& test_;
     const MarkChunk markChunk_;
+    const LinesToLookAt linesToLookAt_;
     ChunkMarks marks_[kBatch + 1];
+    // The commas and line ends of the batch and of the chunk behind it, and a word for marksAt
+    // to read past that.
+    std::uint64_t commas_[kBatch + 2] = {};
+    std::uint64_t newlines_[kBatch + 2] = {};
+    // Where the lines of a usual batch that need a closer look start: at most one in two bytes.
+    std::uint16_t lookAt_[kBatch * 64 / 2 + 2];
     bool found_ = false;
 };
 

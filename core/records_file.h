@@ -80,8 +80,8 @@ protected:
 };
 
 // How RecordsFileReader::findDue marks the bytes it looks at: byte by byte, 16 bytes at a time, or
-// the widest way the processor has (64 at a time where it can; the default). Every way gives the
-// same results; tests choose each in turn.
+// the widest way the processor has (64 at a time where it can, and the lines found with its bit
+// instructions; the default). Every way gives the same results; tests choose each in turn.
 enum class ByteMarking { Plain, Sse2, Widest };
 void chooseByteMarking(ByteMarking marking);
 

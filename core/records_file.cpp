@@ -432,13 +432,15 @@ KIVO_ALWAYS_INLINE std::uint64_t marksAt(const std::uint64_t* bits, std::size_t 
     return word >> (offset % 8);
 }
 
-// True only for a line of the usual form whose date lies further away than its days of advance
-// warning, or that has no usable date: the lines quickLook passes over, with the days of advance
-// warning at most two digits. Any other line gets false, and the full look.
+// True only for a line that cannot be due: a line of the usual form whose date lies further away
+// than its days of advance warning (at most two digits), or that has no usable date, as quickLook
+// reads it. Any other line gets false, and the full look.
 KIVO_ALWAYS_INLINE bool surelyNotDue(const UsualBatch& batch, std::size_t offset,
                                      const NearestDays& nearest) {
     const char* line = batch.bytes + offset;
-    if (kSpecialFirst[static_cast<unsigned char>(line[0])])
+    // A quoted name may hold commas. A comment or the mail command is never due, so it may be
+    // passed over like a record that is not.
+    if (line[0] == '"')
         return false;
     std::uint64_t commas = marksAt(batch.commas, offset);
     const auto end = static_cast<unsigned>(std::countr_zero(marksAt(batch.newlines, offset)));
@@ -511,8 +513,7 @@ KIVO_ALWAYS_INLINE std::size_t linesToLookAtIn(const UsualBatch& batch, const Ne
     return kept;
 }
 
-using LinesToLookAt = std::size_t (*)(const UsualBatch&, const NearestDays&, bool&,
-                                      std::uint16_t*);
+using LinesToLookAt = std::size_t (*)(const UsualBatch&, const NearestDays&, bool&, std::uint16_t*);
 
 std::size_t linesToLookAtPlain(const UsualBatch& batch, const NearestDays& nearest,
                                bool& startCarry, std::uint16_t* lookAt) {
@@ -523,9 +524,10 @@ std::size_t linesToLookAtPlain(const UsualBatch& batch, const NearestDays& neare
 #define KIVO_LINES_BMI 1
 // The same where the processor counts and finds bits in one instruction each (since 2013), which
 // this walk does for every line.
-__attribute__((target("popcnt,bmi,bmi2"))) std::size_t
-linesToLookAtBmi(const UsualBatch& batch, const NearestDays& nearest, bool& startCarry,
-                 std::uint16_t* lookAt) {
+__attribute__((target("popcnt,bmi,bmi2"))) std::size_t linesToLookAtBmi(const UsualBatch& batch,
+                                                                        const NearestDays& nearest,
+                                                                        bool& startCarry,
+                                                                        std::uint16_t* lookAt) {
     return linesToLookAtIn(batch, nearest, startCarry, lookAt);
 }
 #endif

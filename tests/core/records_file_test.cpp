@@ -417,6 +417,40 @@ TEST(RecordsFileEncoding, AWindows1252FileThatWouldReadBackAsUtf8IsSavedInUtf8) 
     expectSameStoredFields(reread[0], records[0]);
 }
 
+// Found by fuzz_records_file: a Windows-1252 file whose only bytes above 0x7F sit in a date, with
+// a name holding a character that encoding lacks (so written escaped), is saved as plain ASCII,
+// which reads back as UTF-8. Every record reads back the same; the next save writes the character
+// as UTF-8, and the one after that the same bytes again.
+TEST(RecordsFileEncoding, AWindows1252FileSavedAsPlainAsciiKeepsItsRecordsThroughTwoSaves) {
+    TempFolder folder;
+    const std::string path = folder.file(kRecordsFileName);
+    writeBytes(path, "Anna,0101199\xFF,0,-1,7,0,0,,0,1,\r\n"
+                     "%C4%92mil,02031991,1,-1,3,0,0,,0,1,escaped,\r\n");
+    RecordList records;
+    std::string mailPath;
+    ASSERT_EQ(readWithOutcome(path, records, mailPath).encoding, TextEncoding::Windows1252);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].name, "\xC4\x92mil");
+
+    const std::string savedAnna = "Anna,01010199,0,-1,7,0,0,,0,1,\r\n";
+    ASSERT_TRUE(writeRecordsFile(path, records, mailPath, nullptr, TextEncoding::Windows1252));
+    EXPECT_EQ(readBytes(path),
+              kHeaderLine + savedAnna + "%C4%92mil,02031991,1,-1,3,0,0,,0,1,escaped,\r\n");
+    for (const char* afterSave : {"plain ASCII", "UTF-8", "UTF-8 again"}) {
+        SCOPED_TRACE(afterSave);
+        RecordList reread;
+        std::string rereadMail;
+        const TextEncoding found = readWithOutcome(path, reread, rereadMail).encoding;
+        EXPECT_EQ(found, TextEncoding::Utf8);
+        ASSERT_EQ(reread.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i)
+            expectSameStoredFields(reread[i], records[i]);
+        ASSERT_TRUE(writeRecordsFile(path, reread, rereadMail, nullptr, found));
+        EXPECT_EQ(readBytes(path),
+                  kHeaderLine + savedAnna + "\xC4\x92mil,02031991,1,-1,3,0,0,,0,1,\r\n");
+    }
+}
+
 TEST(RecordsFileReader, LoneCrAndByteOrderMarkNeitherJoinNorAddRecords) {
     TempFolder folder;
     const std::string path = folder.file(kRecordsFileName);

@@ -425,11 +425,17 @@ struct UsualBatch {
 #endif
 
 // The marks of `bits` from the byte at `offset` of the batch on: those of at least 57 bytes, and
-// none past those.
+// none past those. Where memory holds the lowest byte of a number first, they are read in one
+// step from the byte that holds the first of them.
 KIVO_ALWAYS_INLINE std::uint64_t marksAt(const std::uint64_t* bits, std::size_t offset) {
-    std::uint64_t word;
-    std::memcpy(&word, reinterpret_cast<const unsigned char*>(bits) + offset / 8, sizeof word);
-    return word >> (offset % 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t word;
+        std::memcpy(&word, reinterpret_cast<const unsigned char*>(bits) + offset / 8, sizeof word);
+        return word >> (offset % 8);
+    } else {
+        return marksFrom(bits[offset / 64], bits[offset / 64 + 1],
+                         static_cast<unsigned>(offset % 64));
+    }
 }
 
 // True only for a line that cannot be due: a line of the usual form whose date lies further away
@@ -457,9 +463,11 @@ KIVO_ALWAYS_INLINE bool surelyNotDue(const UsualBatch& batch, std::size_t offset
     if (c4 >= end || advanceLength - 1 > 1)
         return false;
     // The date field starts with DDMM. Four digits hold no comma, so they lie within the field;
-    // each digit byte is 0x30 to 0x39, so its high half stays 3 when 6 is added.
-    std::uint32_t date;
-    std::memcpy(&date, line + c0 + 1, sizeof date);
+    // each digit byte is 0x30 to 0x39, so its high half stays 3 when 6 is added. The first byte
+    // goes lowest on any processor (one load where that is how memory holds it).
+    const auto* digits = reinterpret_cast<const unsigned char*>(line + c0 + 1);
+    const std::uint32_t date = digits[0] | std::uint32_t{digits[1]} << 8 |
+                               std::uint32_t{digits[2]} << 16 | std::uint32_t{digits[3]} << 24;
     // The two bytes before the fifth comma: the fourth comma and a digit, or two digits.
     const unsigned high = static_cast<unsigned char>(line[c4 - 2]) - unsigned{'0'};
     const unsigned low = static_cast<unsigned char>(line[c4 - 1]) - unsigned{'0'};

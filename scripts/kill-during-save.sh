@@ -9,7 +9,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-200}
 kivo=$(realpath "${KIVO_BUILD_DIR:-build}/app/kivo")
-display=:${KIVO_KILL_DISPLAY:-93}
 scripts/install-deps.sh xvfb xdotool
 work=$(mktemp -d)
 xvfb_pid=
@@ -18,10 +17,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-sleep 1
+. scripts/lib/xvfb.sh
+start_xvfb "$work"
 
 python3 - "$work/old.ini" <<'PY'
 import random, sys

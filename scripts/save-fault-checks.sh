@@ -9,21 +9,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shots=${1:-/tmp}
+mkdir -p "$shots"
 kivo=$(realpath "${KIVO_BUILD_DIR:-build}/app/kivo")
-display=:${KIVO_FAULT_DISPLAY:-94}
 scripts/install-deps.sh xvfb xdotool imagemagick
 work=$(mktemp -d)
-xvfb_pid=
+xvfb_pid= kivo_pid=
 cleanup() {
+  # A kivo still running (a step above failed) holds the mount; it goes first.
+  if [ -n "$kivo_pid" ]; then
+    kill "$kivo_pid" 2>/dev/null || true
+    wait "$kivo_pid" 2>/dev/null || true
+  fi
   umount "$work/data" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-sleep 1
+. scripts/lib/xvfb.sh
+start_xvfb "$work"
 
 python3 - "$work/old.ini" <<'PY'
 import sys
@@ -48,10 +51,13 @@ check_case() { # $1 = name
   xdotool mousemove --window "$win" 60 37 click 1
   xdotool key Delete
   xdotool key Escape
-  # The failed save is told in a message box; its picture is kept, then it is answered.
+  # The failed save is told in a message box (titled "Velmik Fennaro" alone); its picture is kept,
+  # then it is answered. The short pause only lets the box paint for the picture: what passes or
+  # fails is the file check below.
   local box
-  if box=$(timeout 20 xdotool search --sync --onlyvisible --name '.' 2>/dev/null | head -1) && [ -n "$box" ]; then
-    sleep 1
+  if box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Velmik Fennaro$' 2>/dev/null | head -1) &&
+    [ -n "$box" ]; then
+    sleep 0.5
     import -window root "$shots/kivo-save-$name.png"
     xdotool key Return
   fi
@@ -65,7 +71,7 @@ check_case() { # $1 = name
   # The next start reads the old file again: the setup window counts its records.
   start_kivo setup
   win=$(xdotool search --sync --onlyvisible --name '^Velmik Fennaro Setup$' | head -1)
-  sleep 1
+  sleep 0.5 # for the picture only, as above
   import -window root "$shots/kivo-next-start-$name.png"
   xdotool key Escape
   wait "$kivo_pid" || true

@@ -4,6 +4,7 @@
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"
+#include "support/record_builder.h"
 #include "support/scripted_user.h"
 
 #include <QTreeWidget>
@@ -16,20 +17,11 @@ namespace {
 
 using test::clickButton;
 using test::FakePlatform;
+using test::lookingAhead;
 using test::ScriptedUser;
 using test::ymd;
 
 constexpr const char* kReminderTitle = "Velmik Fennaro";
-
-PersonRecord record(std::string name, int day, int month, int daysInAdvance) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = 1990;
-    r.daysInAdvance = daysInAdvance;
-    return r;
-}
 
 // Whether the reminder window, opened on these records, has an upcoming line: the window's own
 // selection over the whole list, as the run computes it.
@@ -65,8 +57,9 @@ RecordList generatedRecords(std::mt19937& random, Date today) {
     RecordList records;
     for (int n = pick(0, 10); n > 0; --n) {
         const auto [day, month] = dates[pick(0, 10)];
-        PersonRecord r = record("r" + std::to_string(n), day + (pick(0, 5) == 0 ? pick(-2, 2) : 0),
-                                month, advance[pick(0, 8)]);
+        PersonRecord r =
+            lookingAhead("r" + std::to_string(n), day + (pick(0, 5) == 0 ? pick(-2, 2) : 0), month,
+                         advance[pick(0, 8)]);
         r.leapling = pick(-1, 2);
         r.infoOnly = pick(0, 7) == 0;
         r.skipYear = pick(0, 2) == 0 ? thisYear + pick(0, 1) : -1;
@@ -134,11 +127,11 @@ TEST_F(LogOnDailyRun, DueRecordsAnywhereInALargeFileAreAllShown) {
     // On the fake clock's 7 June 2026: one due in the middle of the file, one as its last line.
     RecordList records;
     for (int i = 0; i < 3000; ++i)
-        records.append(record("Far " + std::to_string(i), 1 + i % 28, 1 + i % 5, 3));
-    records.append(record("Middle", 9, 6, 7));
+        records.append(lookingAhead("Far " + std::to_string(i), 1 + i % 28, 1 + i % 5, 3));
+    records.append(lookingAhead("Middle", 9, 6, 7));
     for (int i = 0; i < 3000; ++i)
-        records.append(record("Later " + std::to_string(i), 1 + i % 28, 8 + i % 4, 3));
-    records.append(record("Last", 7, 6, 0));
+        records.append(lookingAhead("Later " + std::to_string(i), 1 + i % 28, 8 + i % 4, 3));
+    records.append(lookingAhead("Last", 7, 6, 0));
     test::writeFileBytes(recordsPath(), formatRecordsFile(records, ""));
 
     ScriptedUser user;
@@ -151,10 +144,10 @@ TEST_F(LogOnDailyRun, DueRecordsAnywhereInALargeFileAreAllShown) {
 
 TEST_F(LogOnDailyRun, DueRecordFirstStillShowsTheOnesAfterIt) {
     RecordList records;
-    records.append(record("First", 8, 6, 2));
+    records.append(lookingAhead("First", 8, 6, 2));
     for (int i = 0; i < 500; ++i)
-        records.append(record("Far " + std::to_string(i), 1 + i % 28, 9, 3));
-    records.append(record("Also", 10, 6, 5));
+        records.append(lookingAhead("Far " + std::to_string(i), 1 + i % 28, 9, 3));
+    records.append(lookingAhead("Also", 10, 6, 5));
     test::writeFileBytes(recordsPath(), formatRecordsFile(records, ""));
 
     ScriptedUser user;
@@ -167,7 +160,7 @@ TEST_F(LogOnDailyRun, DueRecordFirstStillShowsTheOnesAfterIt) {
 TEST_F(LogOnDailyRun, NothingDueTouchesNoRecordsAndStillRecordsTheDay) {
     RecordList records;
     for (int i = 0; i < 2000; ++i)
-        records.append(record("Far " + std::to_string(i), 1 + i % 28, 9, 3));
+        records.append(lookingAhead("Far " + std::to_string(i), 1 + i % 28, 9, 3));
     const std::string bytes = formatRecordsFile(records, "mail %s");
     test::writeFileBytes(recordsPath(), bytes);
     const auto before = std::filesystem::last_write_time(recordsPath()) - std::chrono::hours(1);
@@ -193,13 +186,13 @@ TEST_F(LogOnDailyRun, RecordsOfTheSameDateAreEachJudgedOnTheirOwn) {
     fake.clock.date = ymd(2025, 2, 28);
     RecordList records;
     for (int leapling : {1, 2, -1}) {
-        records.append(record("Tomorrow", 29, 2, 0));
+        records.append(lookingAhead("Tomorrow", 29, 2, 0));
         records[records.size() - 1].leapling = leapling;
     }
-    records.append(record("Skipped", 29, 2, 0));
+    records.append(lookingAhead("Skipped", 29, 2, 0));
     records[records.size() - 1].leapling = 0;
     records[records.size() - 1].skipYear = 2025;
-    records.append(record("Today", 29, 2, 0));
+    records.append(lookingAhead("Today", 29, 2, 0));
     records[records.size() - 1].leapling = 0;
     test::writeFileBytes(recordsPath(), formatRecordsFile(records, ""));
 
@@ -215,7 +208,7 @@ TEST_F(LogOnDailyRun, OnlyPastEntriesDoNotOpenTheWindow) {
     test::writeFileBytes(recordsPath(), formatRecordsFile(
                                             [] {
                                                 RecordList records;
-                                                records.append(record("Yesterday", 6, 6, 0));
+                                                records.append(lookingAhead("Yesterday", 6, 6, 0));
                                                 return records;
                                             }(),
                                             ""));
@@ -230,7 +223,7 @@ TEST_F(LogOnDailyRun, AFolderNamedLikeTheRecordsFileLeadsToThePerUserFolder) {
     std::filesystem::create_directories(recordsPath());
     std::filesystem::create_directories(fake.folders.user);
     RecordList records;
-    records.append(record("Due", 7, 6, 0));
+    records.append(lookingAhead("Due", 7, 6, 0));
     test::writeFileBytes(fake.folders.user + kRecordsFileName, formatRecordsFile(records, ""));
     ScriptedUser user;
     const std::vector<std::string> lines = shownLines(user);

@@ -4,6 +4,7 @@
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"
+#include "support/record_builder.h"
 #include "support/scripted_user.h"
 
 #include <QDate>
@@ -18,21 +19,12 @@ namespace {
 
 using test::clickButton;
 using test::FakePlatform;
+using test::lookingAhead;
 using test::ScriptedUser;
 using Window = StartDecision::Window;
 
 constexpr const char* kReminderTitle = "Velmik Fennaro";
 constexpr const char* kSetupTitle = "Velmik Fennaro Setup";
-
-PersonRecord record(std::string name, int day, int month, int daysInAdvance) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = 1990;
-    r.daysInAdvance = daysInAdvance;
-    return r;
-}
 
 // One situation at the start of a run, on the fake clock's 7 June 2026.
 struct StartCase {
@@ -45,9 +37,9 @@ struct StartCase {
 };
 
 std::vector<StartCase> startCases() {
-    const PersonRecord upcoming = record("Upcoming", 9, 6, 3);
-    const PersonRecord yesterday = record("Yesterday", 6, 6, 0);
-    const PersonRecord far = record("Far", 1, 9, 3);
+    const PersonRecord upcoming = lookingAhead("Upcoming", 9, 6, 3);
+    const PersonRecord yesterday = lookingAhead("Yesterday", 6, 6, 0);
+    const PersonRecord far = lookingAhead("Far", 1, 9, 3);
     const std::pair<std::string, std::string> onceADay{"onceaday", "1"};
     const std::pair<std::string, std::string> ranToday{"lastrun", "20260607"};
     const std::pair<std::string, std::string> ranYesterday{"lastrun", "20260606"};
@@ -149,7 +141,7 @@ struct KivoProgram : ::testing::Test {
     void writeRecords(bool dueToday) {
         const QDate day = QDate::currentDate().addDays(dueToday ? 0 : 10);
         RecordList records;
-        records.append(record("Anna", day.day(), day.month(), 0));
+        records.append(lookingAhead("Anna", day.day(), day.month(), 0));
         test::writeFileBytes(work() + kRecordsFileName, formatRecordsFile(records, ""));
     }
     struct Result {

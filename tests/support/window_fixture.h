@@ -4,6 +4,7 @@
 #include "controls/list_ctrl_ex.h"
 #include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
+#include "support/record_builder.h"
 #include "windows/kivo_dlg.h"
 
 #include <QApplication>
@@ -17,36 +18,6 @@
 #include <vector>
 
 namespace kivo::test {
-
-// Everything of a record beyond its name and date. The defaults are the icon and warning the
-// tests do not care about; a test names only what it checks, e.g. {.type = AnnualEvent}.
-struct RecordFields {
-    int type = Birthday;
-    int daysInAdvance = 7;
-    int icon = 4;
-    std::string email = {}; // "= {}" keeps g++ quiet about lists that leave it out
-    int skipYear = -1;
-    bool infoOnly = false;
-    bool dontPrint = false;
-    int leapling = 1;
-};
-
-inline PersonRecord record(std::string name, int day, int month, int year, RecordFields more = {}) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.type = more.type;
-    r.daysInAdvance = more.daysInAdvance;
-    r.icon = more.icon;
-    r.email = std::move(more.email);
-    r.skipYear = more.skipYear;
-    r.infoOnly = more.infoOnly;
-    r.dontPrint = more.dontPrint;
-    r.leapling = more.leapling;
-    return r;
-}
 
 // The control with the given id; a missing one fails the test instead of crashing it later.
 template <class T> T* control(const QWidget& window, int id) {

@@ -62,6 +62,7 @@ check_case() { # $1 = name
     xdotool key Return
   fi
   wait "$kivo_pid" || true
+  kivo_pid=
   if cmp -s "$work/old.ini" "$work/data/kivos.ini" &&
     [ "$(find "$work/data" -mindepth 1 ! -name kivos.ini ! -name lost+found | wc -l)" -eq 0 ]; then
     echo "$name: the old file is whole and nothing is left beside it (message: $shots/kivo-save-$name.png)"
@@ -75,6 +76,7 @@ check_case() { # $1 = name
   import -window root "$shots/kivo-next-start-$name.png"
   xdotool key Escape
   wait "$kivo_pid" || true
+  kivo_pid=
   cmp -s "$work/old.ini" "$work/data/kivos.ini" || { echo "$name: the next start changed the file"; failed=1; }
 }
 

@@ -293,42 +293,65 @@ struct Mapping {
     }
 };
 
-// Maps the file window by window, each window starting at the page of the first line not yet
-// scanned, and hands the whole lines in it to `scanner`. A line longer than the window makes
-// the window larger.
+// Asks the system to map [begin, begin + length) of the mapping in one go, instead of a fault
+// per page; a system without it leaves the pages to fault in as they are read.
+void mapPagesNow(const char* begin, std::size_t length) {
+#if defined(MADV_POPULATE_READ)
+    ::madvise(const_cast<char*>(begin), length, MADV_POPULATE_READ);
+#else
+    (void)begin;
+    (void)length;
+#endif
+}
+
+// Maps the whole file once and hands its whole lines to `scanner` a window at a time. Only the
+// window being scanned is kept mapped: its pages are mapped in one go before its lines are
+// scanned and let go after, so the memory in use stays about one window whatever the file's
+// size. Windows end at multiples of the window size in the file, so a window that is a multiple
+// of 2 MiB lets a kernel that keeps the file in large folios map it with a few large pages
+// instead of hundreds of small ones. A line longer than the window makes the window larger.
 MappedScan scanWindows(int fd, long long size, std::size_t window, Mapping& mapping,
                        TextFileLines::BlockScanner& scanner) {
+    if (size <= 0)
+        return MappedScan::Done;
     const long long page = ::sysconf(_SC_PAGESIZE);
-    window = std::max<std::size_t>(window / page * page, page);
-    long long from = 0;
-    while (from < size) {
+    const long long step = std::max<long long>(static_cast<long long>(window) / page * page, page);
+    const std::size_t length = static_cast<std::size_t>(size);
+    void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (address == MAP_FAILED)
+        return MappedScan::CannotMap;
+    mapping.length = length;
+    mapping.address = address;
+    const char* base = static_cast<const char*>(address);
+    long long from = 0; // the first byte not yet handed to the scanner
+    for (;;) {
+        // From the page of the first line not yet scanned to the next window end after it.
         const long long start = from / page * page;
-        const std::size_t length = static_cast<std::size_t>(
-            std::min<long long>(static_cast<long long>(window), size - start));
-        void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, start);
-        if (address == MAP_FAILED)
-            return MappedScan::CannotMap;
-        mapping.length = length;
-        mapping.address = address;
-        const char* base = static_cast<const char*>(address);
-        const char* begin = base + (from - start);
-        const char* end = base + length;
-        if (from == 0 && length >= 3 && std::memcmp(base, kUtf8Mark, 3) == 0)
-            begin += 3;
-        const bool last = start + static_cast<long long>(length) == size;
-        const char* stop = last ? end : afterLastLineEnd(begin, end);
-        if (!stop) {
-            mapping.unmap();
-            window *= 2;
-            continue;
+        long long end = std::min(size, (from / step + 1) * step);
+        mapPagesNow(base + start, static_cast<std::size_t>(end - start));
+        if (from == 0 && size >= 3 && std::memcmp(base, kUtf8Mark, 3) == 0)
+            from = 3;
+        // The bytes before `end` hold no line end after `from` once looked at, so a longer
+        // window only looks at what it adds.
+        const char* stop = end < size ? afterLastLineEnd(base + from, base + end) : nullptr;
+        while (end < size && !stop) {
+            const long long more = std::min(size, end + step);
+            mapPagesNow(base + end, static_cast<std::size_t>(more - end));
+            stop = afterLastLineEnd(base + end, base + more);
+            end = more;
         }
-        const bool more =
-            scanner.scan(std::string_view(begin, static_cast<std::size_t>(stop - begin)));
-        mapping.unmap();
-        if (!more || last)
+        const bool last = end == size;
+        if (last)
+            stop = base + size;
+        const bool wanted = scanner.scan(std::string_view(
+            base + from, static_cast<std::size_t>(stop - (base + from))));
+        ::madvise(const_cast<char*>(base + start), static_cast<std::size_t>(end - start),
+                  MADV_DONTNEED);
+        if (!wanted || last)
             break;
-        from = start + (stop - base);
+        from = stop - base;
     }
+    mapping.unmap();
     return MappedScan::Done;
 }
 

@@ -109,7 +109,7 @@ private:
     TextEncoding encoding_ = TextEncoding::Utf8;
     Utf8Validator utf8_;
     std::string failure_;
-    std::size_t mapWindow_ = 1 << 20;
+    std::size_t mapWindow_ = std::size_t{2} << 20;
 };
 
 // Walks text line by line by the reading rules above, without copying: LF, CR LF or a lone CR

@@ -172,6 +172,8 @@ TEST(DueCheck, ReadsTheFileByTheTextRules) {
         {"no line end at the end", notDue + "\n" + due, true},
         {"line longer than a page before the due one", huge + ",01011990\r\n" + due, true},
         {"line longer than a page that is due", huge + ",10031990,0,-1,0,0,0,,0,1,", true},
+        {"lines longer than a page, one after another",
+         huge + "\r\n" + huge + "\n" + huge + "\r" + notDue + "\n" + huge + "\r\n" + due, true},
         {"lone CR between lines", notDue + "\r" + due + "\r", true},
         {"blank lines only", "\r\n\r\n\n\r", false},
         {"empty file", "", false},

@@ -343,8 +343,8 @@ MappedScan scanWindows(int fd, long long size, std::size_t window, Mapping& mapp
         const bool last = end == size;
         if (last)
             stop = base + size;
-        const bool wanted = scanner.scan(std::string_view(
-            base + from, static_cast<std::size_t>(stop - (base + from))));
+        const bool wanted = scanner.scan(
+            std::string_view(base + from, static_cast<std::size_t>(stop - (base + from))));
         ::madvise(const_cast<char*>(base + start), static_cast<std::size_t>(end - start),
                   MADV_DONTNEED);
         if (!wanted || last)

@@ -323,14 +323,13 @@ MappedScan scanWindows(int fd, long long size, std::size_t window, Mapping& mapp
     mapping.length = length;
     mapping.address = address;
     const char* base = static_cast<const char*>(address);
-    long long from = 0; // the first byte not yet handed to the scanner
+    // The first byte not yet handed to the scanner; a UTF-8 mark at the start is not text.
+    long long from = size >= 3 && std::memcmp(base, kUtf8Mark, 3) == 0 ? 3 : 0;
     for (;;) {
         // From the page of the first line not yet scanned to the next window end after it.
         const long long start = from / page * page;
         long long end = std::min(size, (from / step + 1) * step);
         mapPagesNow(base + start, static_cast<std::size_t>(end - start));
-        if (from == 0 && size >= 3 && std::memcmp(base, kUtf8Mark, 3) == 0)
-            from = 3;
         // The bytes before `end` hold no line end after `from` once looked at, so a longer
         // window only looks at what it adds.
         const char* stop = end < size ? afterLastLineEnd(base + from, base + end) : nullptr;
@@ -351,8 +350,7 @@ MappedScan scanWindows(int fd, long long size, std::size_t window, Mapping& mapp
             break;
         from = stop - base;
     }
-    mapping.unmap();
-    return MappedScan::Done;
+    return MappedScan::Done; // the caller lets the mapping go, after a bus error too
 }
 
 MappedScan scanMapped(int fd, long long size, std::size_t window,

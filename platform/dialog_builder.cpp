@@ -3,10 +3,8 @@
 
 #include "core/number_text.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -18,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -225,55 +222,6 @@ void SpinButton::resizeEvent(QResizeEvent*) {
     const int half = height() / 2;
     up_->setGeometry(0, 0, width(), half);
     down_->setGeometry(0, half, width(), height() - half);
-}
-
-DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
-    setCalendarPopup(true);
-    // The calendar is a window of its own, placed by the picker just before it shows; it is
-    // moved once it is about to appear. Being a window, it takes no font from the dialog.
-    QWidget* calendar = calendarWidget()->window();
-    calendar->setFont(font());
-    calendar->installEventFilter(this);
-}
-
-bool DatePicker::event(QEvent* event) {
-    // Tab leaves the picker instead of walking through its parts.
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            const bool forward =
-                key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-            QWidget::focusNextPrevChild(forward);
-            return true;
-        }
-    }
-    return QDateEdit::event(event);
-}
-
-void DatePicker::keyPressEvent(QKeyEvent* event) {
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int step = (event->key() == Qt::Key_Right) != isRightToLeft() ? 1 : -1;
-        const int part = std::clamp(currentSectionIndex() + step, 0, sectionCount() - 1);
-        setCurrentSectionIndex(part);
-        setSelectedSection(sectionAt(part));
-        event->accept();
-        return;
-    }
-    QDateEdit::keyPressEvent(event);
-}
-
-bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
-    auto* popup = qobject_cast<QWidget*>(watched);
-    if (dropRight_ && popup && event->type() == QEvent::Show) {
-        // Below (or above) the box as placed, its right edge under the box's right edge.
-        int left = mapToGlobal(QPoint(width(), 0)).x() - popup->width();
-        if (const QScreen* s = screen())
-            left = std::max(left, s->availableGeometry().left());
-        popup->move(left, popup->y());
-    }
-    return QDateEdit::eventFilter(watched, event);
 }
 
 } // namespace kivo

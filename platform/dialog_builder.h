@@ -2,9 +2,9 @@
 // does, each control named by its id so that code and tests find it by id.
 #pragma once
 
+#include "platform/date_picker.h"
 #include "resources/dialog_templates.h"
 
-#include <QDateEdit>
 #include <QDialog>
 #include <QFont>
 #include <QRect>
@@ -67,25 +67,6 @@ private:
     QToolButton* down_ = nullptr;
     int lower_ = 0;
     int upper_ = 100;
-};
-
-// The date picker. Tab and Shift+Tab leave it at once, in the dialog's tab order; the left and
-// right arrows move between its parts (weekday, day, month, year) and the up and down arrows
-// change the part. Its calendar drops down below the box, aligned to its left edge, or to its
-// right edge when asked.
-class DatePicker : public QDateEdit {
-public:
-    explicit DatePicker(QWidget* parent = nullptr);
-    void setDropDownRightAligned(bool right) { dropRight_ = right; }
-    bool dropDownRightAligned() const { return dropRight_; }
-
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    bool dropRight_ = false;
 };
 
 } // namespace kivo

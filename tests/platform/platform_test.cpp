@@ -4,6 +4,7 @@
 #include "platform/print_dialog.h"
 #include "support/scripted_user.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -170,6 +171,106 @@ TEST(DesktopMessageBoxesTest, OpenCentredOverTheOpenWindowWithItsIconAndTheDialo
     EXPECT_EQ(icon.pixelColor(8, 8), QColor(Qt::red));
     EXPECT_EQ(font.family(), dialogFont().family());
     EXPECT_EQ(font.pointSizeF(), dialogFont().pointSizeF());
+}
+
+} // namespace
+} // namespace kivo
+
+namespace kivo {
+namespace {
+
+// Dates typed into the date box part by part, in the long and short formats of the locales the
+// box meets: each part takes its digits (a month shown by name its first letters), an unfinished
+// part stays as typed, Backspace and Delete edit it, and the date is taken when a part is complete
+// or the focus leaves. "<" stands for Backspace, "~" for Delete, " " for the right arrow.
+TEST(DatePickerTest, TakesDatesTypedPartByPart) {
+    struct Case {
+        const char* format;
+        int first; // the part the typing starts in, counted from 0
+        const char* keys;
+        QDate taken;
+    };
+    const Case cases[] = {
+        {"dddd, d MMMM yyyy", 3, "1990", {1990, 12, 8}},
+        {"dddd, d MMMM yyyy", 3, "19<985", {1985, 12, 8}},
+        {"dddd, d MMMM yyyy", 3, "~", {2026, 12, 8}},
+        {"dddd, d MMMM yyyy", 3, "<<4", {2026, 12, 8}},
+        {"dddd, d MMMM yyyy", 1, "15", {2026, 12, 15}},
+        {"dddd, d MMMM yyyy", 0, "15", {2026, 12, 15}},
+        {"yyyy. MMMM d., dddd", 3, "7", {2026, 12, 7}},
+        {"dddd, d MMMM yyyy", 1, "3", {2026, 12, 3}},
+        {"dddd, d MMMM yyyy", 1, "35", {2026, 12, 3}},
+        {"dddd, d MMMM yyyy", 2, "mar", {2026, 3, 8}},
+        {"dddd, d MMMM yyyy", 2, "03", {2026, 3, 8}},
+        {"dddd, d MMMM yyyy", 2, "ma", {2026, 3, 8}},
+        {"dddd, d MMMM yyyy", 2, "x", {2026, 12, 8}},
+        // 29 February typed day first: kept for a leap year, the month's last day otherwise.
+        {"dddd, d MMMM yyyy", 1, "29Feb1996", {1996, 2, 29}},
+        {"dddd, d MMMM yyyy", 1, "29Feb2023", {2023, 2, 28}},
+        {"dddd, d MMMM yyyy", 1, "29Feb2023 2024", {2024, 2, 29}},
+        {"dddd, MMMM d, yyyy", 1, "jun151990", {1990, 6, 15}},
+        {"dd/MM/yyyy", 0, "29022024", {2024, 2, 29}},
+        {"dd/MM/yyyy", 0, "29022023", {2023, 2, 28}},
+        {"d MMM yyyy", 0, "7feb2024", {2024, 2, 7}},
+        {"dd.MM.yy", 0, "050390", {2090, 3, 5}},
+        {"yyyy-MM-dd", 0, "2024229", {2024, 2, 29}},
+    };
+    for (const Case& c : cases) {
+        QDialog dialog;
+        auto* picker = new DatePicker(&dialog);
+        auto* next = new QLineEdit(&dialog);
+        next->move(0, 40);
+        picker->setDisplayFormat(QString::fromLatin1(c.format));
+        picker->setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
+        picker->setDate(QDate(2026, 12, 8));
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        picker->setFocus();
+        picker->setCurrentSectionIndex(c.first);
+        for (const char* k = c.keys; *k; ++k) {
+            if (*k == '<')
+                QTest::keyClick(picker, Qt::Key_Backspace);
+            else if (*k == '~')
+                QTest::keyClick(picker, Qt::Key_Delete);
+            else if (*k == ' ')
+                QTest::keyClick(picker, Qt::Key_Right);
+            else
+                QTest::keyClick(picker, *k);
+        }
+        QTest::keyClick(picker, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << c.format << " " << c.keys;
+        EXPECT_EQ(picker->date(), c.taken) << c.format << " " << c.keys;
+        EXPECT_EQ(picker->text(), QLocale().toString(c.taken, picker->displayFormat()))
+            << c.format << " " << c.keys;
+    }
+}
+
+// While a part is typed it shows what was typed, and the date stays until the part is complete;
+// the weekday follows the date.
+TEST(DatePickerTest, ShowsAnUnfinishedPartAsTyped) {
+    QDialog dialog;
+    auto* picker = new DatePicker(&dialog);
+    picker->setDisplayFormat("dddd, d MMMM yyyy");
+    picker->setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
+    picker->setDate(QDate(2026, 12, 8));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    picker->setFocus();
+    picker->setCurrentSectionIndex(3);
+    std::vector<QDate> changes;
+    QObject::connect(picker, &QDateEdit::dateChanged, [&](QDate d) { changes.push_back(d); });
+    QTest::keyClicks(picker, "199");
+    EXPECT_EQ(picker->text(), "Tuesday, 8 December 199");
+    EXPECT_EQ(picker->date(), QDate(2026, 12, 8));
+    QTest::keyClick(picker, '0');
+    EXPECT_EQ(picker->text(), "Saturday, 8 December 1990");
+    EXPECT_EQ(changes, std::vector<QDate>{QDate(1990, 12, 8)});
+    // The day, reached with the left arrow, is selected whole and replaced by what is typed.
+    QTest::keyClick(picker, Qt::Key_Left);
+    QTest::keyClick(picker, Qt::Key_Left);
+    EXPECT_EQ(picker->findChild<QLineEdit*>()->selectedText(), "8");
+    QTest::keyClick(picker, Qt::Key_Up);
+    EXPECT_EQ(picker->date(), QDate(1990, 12, 9));
 }
 
 } // namespace

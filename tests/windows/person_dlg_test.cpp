@@ -473,6 +473,37 @@ TEST_F(PersonEditorKeys, ArrowsMoveBetweenThePartsOfTheDate) {
     EXPECT_EQ(test::focusedId(*dlg), 1017);
 }
 
+// A birth date typed digit by digit into the picker's day, month and year is what OK hands back,
+// and the leapling row follows the typed date: 29 February is kept in a leap year and becomes the
+// month's last day in a common one.
+TEST_F(PersonEditorKeys, ADateTypedDigitByDigitIsTheDateOnOk) {
+    struct Case {
+        const char* keys; // into the day, then the month, then the year
+        QDate taken;
+        bool leapling;
+    };
+    for (const Case c :
+         {Case{"15031990", QDate(1990, 3, 15), false}, Case{"29021996", QDate(1996, 2, 29), true},
+          Case{"29022023", QDate(2023, 2, 28), false}}) {
+        auto dlg = shown();
+        QDateEdit* date = picker(*dlg);
+        // The long format of the C locale, whatever the machine's: weekday, day, month, year.
+        date->setDisplayFormat("dddd, d MMMM yyyy");
+        // Tab starts on the weekday, which passes what is typed on to the day.
+        ASSERT_TRUE(test::tabTo(*dlg, 1017));
+        date->setCurrentSectionIndex(0);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.keys, 2));
+        ASSERT_EQ(date->currentSection(), QDateTimeEdit::MonthSection) << c.keys;
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.keys + 2, 2));
+        ASSERT_EQ(date->currentSection(), QDateTimeEdit::YearSection) << c.keys;
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.keys + 4));
+        EXPECT_EQ(leaplingShown(*dlg), c.leapling) << c.keys;
+        test::press(Qt::Key_Return);
+        EXPECT_EQ(dlg->result(), IDOK) << c.keys;
+        EXPECT_EQ(dlg->date, c.taken) << c.keys;
+    }
+}
+
 // Over its owner, centred, with the name selected so that typing replaces it; the calendar drops
 // down under the picker's right edge.
 TEST_F(PersonEditorKeys, OpensCentredOverItsOwnerWithTheNameSelected) {

@@ -129,6 +129,15 @@ void CListCtrlEx::SetShowSelectionAlways(bool show) {
     viewport()->update();
 }
 
+void CListCtrlEx::SetEmptyListText(const QString& text) {
+    emptyListText_ = text;
+    viewport()->update();
+}
+
+void CListCtrlEx::SetColumnToolTip(int column, const QString& toolTip) {
+    model_->setColumnToolTip(column, toolTip);
+}
+
 int CListCtrlEx::InsertColumn(int column, const QString& heading, Qt::Alignment alignment,
                               int width) {
     if (column < 0)
@@ -324,6 +333,18 @@ CListCtrlEx::RowGeometry CListCtrlEx::rowGeometry(int top, int height) const {
 // highlight starts at the label (the image keeps the window colour around it) and runs to the
 // right edge of the viewport, past the last column. The item view repaints its whole viewport
 // when the focus comes or goes, so the highlight follows the focus without more ado here.
+void CListCtrlEx::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (model_->rowCount() > 0 || emptyListText_.isEmpty())
+        return;
+    // Painted, not a row: it takes no selection, is never sorted and is not counted.
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().height();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyListText_);
+}
+
 void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     if (highlightMode_ <= 0) {

@@ -65,9 +65,14 @@ public:
 
     // Shows the selection also while the list lacks the focus. Off by default.
     void SetShowSelectionAlways(bool show);
+    // A line shown inside the list while it has no rows, such as how to add the first one; none
+    // by default.
+    void SetEmptyListText(const QString& text);
 
     // Column operations. Returns the column's index, -1 on failure; a negative width keeps the
     // header's default.
+    // A heading's tooltip, saying what the column holds.
+    void SetColumnToolTip(int column, const QString& toolTip);
     int InsertColumn(int column, const QString& heading, Qt::Alignment alignment = Qt::AlignLeft,
                      int width = -1);
     int GetColumnCount() const;
@@ -132,6 +137,7 @@ signals:
     void headerItemClicked(int column, Qt::MouseButton button);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -169,6 +175,7 @@ private:
     DateOrder dateOrder_;
     bool sortAscendingStyle_ = false;
     bool showSelectionAlways_ = false;
+    QString emptyListText_;
     bool redraw_ = true;
     QSize imageSize_{16, 16};
     mutable QList<QPixmap> blended_; // images blended with `blendedWith_`, made when first drawn

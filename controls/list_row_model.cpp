@@ -313,7 +313,16 @@ QVariant ListRowModel::headerData(int section, Qt::Orientation orientation, int 
         return columns_[section].heading;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(columns_[section].alignment | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole && !columns_[section].toolTip.isEmpty())
+        return columns_[section].toolTip;
     return {};
+}
+
+void ListRowModel::setColumnToolTip(int column, const QString& toolTip) {
+    if (column < 0 || column >= columnCount())
+        return;
+    columns_[column].toolTip = toolTip;
+    emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
 Qt::ItemFlags ListRowModel::flags(const QModelIndex& index) const {
@@ -330,7 +339,7 @@ int ListRowModel::insertColumnAt(int column, const QString& heading, Qt::Alignme
             keepTexts(row);
     beginInsertColumns({}, column, column);
     columns_.insert(columns_.begin() + column,
-                    Column{heading, alignment & Qt::AlignHorizontal_Mask});
+                    Column{heading, alignment & Qt::AlignHorizontal_Mask, {}});
     // Column 0 is the row's own text and stays in place, as in the platform's list view.
     if (column > 0)
         for (PackedCells& cells : texts_)

@@ -38,6 +38,7 @@ public:
 
     // Returns the index the column got (appended when `column` is past the end).
     int insertColumnAt(int column, const QString& heading, Qt::Alignment alignment);
+    void setColumnToolTip(int column, const QString& toolTip);
     Qt::Alignment columnAlignment(int column) const;
 
     // Inserts a row at `row` (clamped to the table) holding `text` in column 0.
@@ -84,6 +85,7 @@ private:
     struct Column {
         QString heading;
         Qt::Alignment alignment;
+        QString toolTip;
     };
 
     bool validRow(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }

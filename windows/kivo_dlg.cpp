@@ -48,12 +48,20 @@ namespace {
 
 struct ColumnSpec {
     const char* heading;
-    int width; // pixels at 96 dots per inch
+    int width;           // pixels at 96 dots per inch
+    const char* toolTip; // what the column holds, for a heading too short to say it
 };
 
 constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
-    {"Name", 200},  {"Next", 75}, {"Ahead", 50}, {"Age now", 65}, {"Days", 40},
-    {"Remind", 55}, {"Type", 45}, {"Print", 50}, {"Icon", 50},
+    {"Name", 200, "Name of the person or event"},
+    {"Next", 75, "Date of the next occurrence"},
+    {"Ahead", 50, "Days of advance warning"},
+    {"Age now", 65, "Age reached by today"},
+    {"Days", 40, "Days until the next date"},
+    {"Remind", 55, "Whether a reminder is shown"},
+    {"Type", 45, "Birthday, annual event or date"},
+    {"Print", 50, "Whether it is printed on the calendar"},
+    {"Icon", 50, "Number of the icon"},
 };
 
 // Text ignoring case for the words, date for "Next", whole numbers for the counts.
@@ -268,9 +276,13 @@ bool CKivoDlg::OnInitDialog() {
 }
 
 void CKivoDlg::insertColumns() {
-    for (int c = 0; c < ColumnCount; ++c)
+    for (int c = 0; c < ColumnCount; ++c) {
         listCtrl_->InsertColumn(c, qtext(kColumns[c].heading), Qt::AlignLeft,
                                 mulDiv(kColumns[c].width, platform_.screenDpi, 96));
+        listCtrl_->SetColumnToolTip(c, qtext(kColumns[c].toolTip));
+    }
+    // Every first run starts here, with nothing in the list.
+    listCtrl_->SetEmptyListText(qtext("No records yet. Press New... to add a birthday."));
 }
 
 void CKivoDlg::setCaptions() {

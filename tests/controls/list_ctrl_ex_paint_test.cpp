@@ -220,3 +220,44 @@ TEST_F(CListCtrlExPaint, LongTextIsCutInsideItsColumnAndColumnsKeepTheirAlignmen
 
 } // namespace
 } // namespace kivo
+
+namespace kivo {
+namespace {
+
+// The empty list shows its hint; the first row takes its place, and the last row gone brings it
+// back.
+TEST_F(CListCtrlExPaint, EmptyListShowsItsHintUntilItHasARow) {
+    list->SetEmptyListText("No records yet.");
+    const auto inkRows = [this] {
+        const QImage image = rendered();
+        int rows = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != Qt::white) {
+                    ++rows;
+                    break;
+                }
+        return rows;
+    };
+    const int withRows = inkRows();
+    list->DeleteAllItems();
+    const int hint = inkRows();
+    EXPECT_GT(hint, 0) << "the empty list shows the hint";
+    list->SetEmptyListText({});
+    EXPECT_EQ(inkRows(), 0) << "no hint set: nothing drawn";
+    list->SetEmptyListText("No records yet.");
+    list->InsertItem(0, "Alpha", 0);
+    const int oneRow = inkRows();
+    EXPECT_GT(oneRow, 0);
+    EXPECT_LT(oneRow, withRows);
+    const QRect row = part(0, CListCtrlEx::ItemPart::Bounds);
+    const QImage image = rendered();
+    for (int y = row.bottom() + 2; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(image.pixelColor(x, y), QColor(Qt::white)) << "hint under a row at " << y;
+    list->DeleteItem(0);
+    EXPECT_EQ(inkRows(), hint);
+}
+
+} // namespace
+} // namespace kivo

@@ -71,7 +71,8 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
     parseTextTable({"# German, in part", "options=Optionen", "Close=Schliessen", "NAME=Vorname",
                     "Velmik Fennaro Setup=Einrichtung",
                     "Print:=Drucken:", "Next month=Naechster Monat",
-                    "Days to look ahead:=Tage voraus:", "Large reminder window=Grosses Fenster"},
+                    "Days to look ahead:=Tage voraus:", "Large reminder window=Grosses Fenster",
+                    "Days of advance warning=Tage Vorwarnung"},
                    texts);
     auto dlg = open();
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Einrichtung");
@@ -84,6 +85,15 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
     const QAbstractItemModel* model = dlg->listCtrl()->model();
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString().toStdString(), "Vorname");
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString().toStdString(), "Age now");
+    // The short headings keep their texts; a tooltip says what each column holds.
+    EXPECT_EQ(model->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString().toStdString(),
+              "Tage Vorwarnung");
+    EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString().toStdString(), "Days");
+    EXPECT_EQ(model->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString().toStdString(),
+              "Days until the next date");
+    for (int c = 0; c < model->columnCount(); ++c)
+        EXPECT_FALSE(model->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+            << "column " << c;
 
     // Untranslated captions are the program's own words, not the template's.
     EXPECT_EQ(control<QPushButton>(*dlg, 1024)->text().toStdString(), "New...");

@@ -1,6 +1,7 @@
 // Reading and writing "kivos.ini": the header, the mail command line and one line per record.
 #include "records_file.h"
 
+#include "safe_save.h"
 #include "text_file.h"
 
 #include <algorithm>

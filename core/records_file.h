@@ -4,6 +4,7 @@
 #include "due_scan.h"
 #include "person_record.h"
 #include "record_line.h"
+#include "safe_save.h"
 #include "text_file.h"
 
 #include <functional>

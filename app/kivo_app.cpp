@@ -99,6 +99,8 @@ RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcom
         *anyUpcomingDue = false;
     // Only what the file finally used holds ends up in the list.
     records.truncate(recordsBeforeStart_);
+    recordsSnapshot_ = RecordsFileSnapshot{};
+    recordsFile_.keepSnapshot(&recordsSnapshot_);
     settings.mailPath.clear();
     listLoaded_ = false;
     if (recordsFile_.open(path) != TextReadStatus::Ok)
@@ -193,21 +195,72 @@ void CKivoApp::saveEverything(bool recordsChanged) {
     // An unreadable records file is never replaced; the user was told at start.
     if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable &&
         keepCutOffText(dataFolder + kRecordsFileName)) {
-        const std::string path = dataFolder + kRecordsFileName;
-        std::string error;
-        if (writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding)) {
-            report_.recordsWritten = true;
-        } else {
-            // The previous file is still intact; the user must know that this run's changes
-            // are not in it.
-            report_.recordsWriteFailed = true;
-            platform_.messages.error("The records could not be saved to \"" + path + "\".\n\n" +
-                                     error + "\n\nThe previous file was left unchanged.");
-        }
+        saveRecords(dataFolder + kRecordsFileName);
     }
     writeSettings(settings, platform_.settingsStore, todayKey());
     records.clear();
     texts.clear();
+}
+
+// Writes the run's records. When another program (a sync tool, an editor, kivo elsewhere) wrote the
+// file since it was read, this run's changes go into that file instead of over it.
+void CKivoApp::saveRecords(const std::string& path) {
+    std::string onDisk;
+    bool missing = false;
+    const TextReadStatus now = readFileBytes(path, onDisk, missing);
+    const bool unchanged = now == TextReadStatus::Ok
+                               ? recordsSnapshot_.existed &&
+                                     fileContentHash(onDisk) == recordsSnapshot_.hash
+                               : missing && !recordsSnapshot_.existed;
+    std::string error;
+    bool written = false;
+    if (unchanged) {
+        written =
+            writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding);
+    } else if (now == TextReadStatus::Ok || missing) {
+        const MergedRecords merged = mergeRecords(
+            recordsSnapshot_, records,
+            missing ? std::nullopt : std::optional<std::string_view>(onDisk));
+        written = writeRecordsFile(path, merged.records, merged.mailPath, &error, merged.encoding);
+        if (written)
+            tellMerge(path, merged, missing);
+    } else {
+        error = "It was changed since kivo read it and cannot be read now, so this run's "
+                "changes cannot be added to it.";
+    }
+    if (written) {
+        report_.recordsWritten = true;
+        return;
+    }
+    // The previous file is still intact; the user must know that this run's changes are not in it.
+    report_.recordsWriteFailed = true;
+    platform_.messages.error("The records could not be saved to \"" + path + "\".\n\n" + error +
+                             "\n\nThe previous file was left unchanged.");
+}
+
+void CKivoApp::tellMerge(const std::string& path, const MergedRecords& merged,
+                         bool removedOutside) {
+    ++report_.recordsMerged;
+    if (removedOutside && merged.emptiedOutside) {
+        platform_.messages.information("The records file \"" + path +
+                                       "\" was removed by another program while kivo was "
+                                       "running. kivo saved its records as a new file.");
+    } else if (merged.emptiedOutside) {
+        platform_.messages.information(
+            "The records file \"" + path +
+            "\" was emptied by another program while kivo was running. kivo kept its records and "
+            "saved them; to delete records, delete them in kivo.");
+    }
+    if (!merged.keptTwice.empty()) {
+        std::string names;
+        for (const std::string& name : merged.keptTwice)
+            names += (names.empty() ? "" : ", ") + ("\"" + name + "\"");
+        platform_.messages.warning(
+            "The records file \"" + path +
+            "\" was changed by another program while kivo was running, and these records were "
+            "changed in both places: " +
+            names + ". Both versions were kept; delete the one you do not want.");
+    }
 }
 
 } // namespace kivo

@@ -62,6 +62,7 @@ public:
         int setupWindowsShown = 0;
         bool recordsWritten = false;
         bool recordsWriteFailed = false;
+        int recordsMerged = 0; // saves that went into a file another program had changed
         bool recordsUnreadable = false; // told at start; no records are saved in this run
         bool recordsBackupMade = false; // a Ctrl-Z had cut text off the file that was replaced
     };
@@ -84,6 +85,8 @@ private:
     bool showReminderWindow(bool& recordsChanged);
     void showSetupWindow(bool& recordsChanged);
     void saveEverything(bool recordsChanged);
+    void saveRecords(const std::string& path);
+    void tellMerge(const std::string& path, const MergedRecords& merged, bool removedOutside);
 
     Platform& platform_;
     std::unique_ptr<RandomSource> random_;
@@ -95,6 +98,9 @@ private:
     std::size_t recordsBeforeStart_ = 0;
     bool firstRun_ = false;
     RecordsFileOutcome recordsOutcome_;
+    // The records file as the list was read from it, to learn at the save whether someone else
+    // wrote it since.
+    RecordsFileSnapshot recordsSnapshot_;
     std::string unreadableRecordsPath_;
     std::unique_ptr<FolderInUse> folderInUse_;
     RunReport report_;

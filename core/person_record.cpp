@@ -5,13 +5,14 @@
 
 namespace kivo {
 
-PersonRecord& RecordList::append(std::unique_ptr<PersonRecord> record) {
+PersonRecord& RecordList::append(std::unique_ptr<PersonRecord> record, std::int32_t readPlace) {
     items_.push_back(std::move(record));
+    readPlaces_.push_back(readPlace);
     return *items_.back();
 }
 
-PersonRecord& RecordList::append(PersonRecord record) {
-    return append(std::make_unique<PersonRecord>(std::move(record)));
+PersonRecord& RecordList::append(PersonRecord record, std::int32_t readPlace) {
+    return append(std::make_unique<PersonRecord>(std::move(record)), readPlace);
 }
 
 bool RecordList::remove(const PersonRecord* record) {
@@ -19,6 +20,7 @@ bool RecordList::remove(const PersonRecord* record) {
                            [record](const auto& p) { return p.get() == record; });
     if (it == items_.end())
         return false;
+    readPlaces_.erase(readPlaces_.begin() + (it - items_.begin()));
     items_.erase(it);
     return true;
 }
@@ -28,6 +30,7 @@ void RecordList::clear() {
     for (auto& p : items_)
         p.reset();
     items_.clear();
+    readPlaces_.clear();
 }
 
 std::ptrdiff_t RecordList::indexOf(const PersonRecord* record) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -96,9 +97,13 @@ public:
     RecordList(RecordList&&) = default;
     RecordList& operator=(RecordList&&) = default;
 
+    // Where a record was read from: its place among the records of the file, or none for a record
+    // this run made.
+    static constexpr std::int32_t kNotRead = -1;
+
     // Appends at the tail and returns the record as stored.
-    PersonRecord& append(std::unique_ptr<PersonRecord> record);
-    PersonRecord& append(PersonRecord record);
+    PersonRecord& append(std::unique_ptr<PersonRecord> record, std::int32_t readPlace = kNotRead);
+    PersonRecord& append(PersonRecord record, std::int32_t readPlace = kNotRead);
     // Unlinks the record from wherever it is and frees it; the others keep their order.
     // Returns false when the record is not in the list.
     bool remove(const PersonRecord* record);
@@ -106,8 +111,10 @@ public:
     void clear();
     // Frees the records from position `size` on.
     void truncate(std::size_t size) {
-        if (size < items_.size())
+        if (size < items_.size()) {
             items_.resize(size);
+            readPlaces_.resize(size);
+        }
     }
 
     std::size_t size() const { return items_.size(); }
@@ -117,7 +124,12 @@ public:
     // Position of the record in the list, or -1.
     std::ptrdiff_t indexOf(const PersonRecord* record) const;
     bool contains(const PersonRecord* record) const { return indexOf(record) >= 0; }
-    void reserve(std::size_t n) { items_.reserve(n); }
+    void reserve(std::size_t n) {
+        items_.reserve(n);
+        readPlaces_.reserve(n);
+    }
+    // The place among the file's records that the record at `i` was read from, or kNotRead.
+    std::int32_t readPlace(std::size_t i) const { return readPlaces_[i]; }
 
     iterator begin() { return iterator(items_.begin()); }
     iterator end() { return iterator(items_.end()); }
@@ -126,6 +138,7 @@ public:
 
 private:
     Storage items_;
+    std::vector<std::int32_t> readPlaces_; // beside items_, one for each
 };
 
 } // namespace kivo

@@ -21,8 +21,10 @@ bool RecordsFileReader::next(PersonRecord& record, std::string& mailPath, Record
     atStart_ = false;
     const TextEncoding encoding = lines_.encoding();
     for (std::string_view line; lines_.next(line);)
-        if (readRecordsFileLine(line, record, mailPath, which, encoding))
+        if (readRecordsFileLine(line, record, mailPath, which, encoding)) {
+            ++recordsGiven_;
             return true;
+        }
     return false;
 }
 
@@ -40,12 +42,20 @@ void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
     const std::size_t first = records.size();
     const std::string mailBefore = mailPath;
     auto appendEach = [&] {
+        if (snapshot_)
+            snapshot_->records.clear();
         auto record = std::make_unique<PersonRecord>();
         while (next(*record, mailPath)) {
+            if (snapshot_)
+                snapshot_->records.push_back(storedFieldsHash(*record));
             if (each)
                 each(*record);
-            records.append(std::move(record));
+            records.append(std::move(record), recordsGiven_ - 1);
             record = std::make_unique<PersonRecord>();
+        }
+        if (snapshot_) {
+            snapshot_->existed = true;
+            snapshot_->hash = lines_.contentHash();
         }
     };
     appendEach();

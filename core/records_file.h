@@ -2,6 +2,7 @@
 #pragma once
 
 #include "due_scan.h"
+#include "records_merge.h"
 #include "person_record.h"
 #include "record_line.h"
 #include "safe_save.h"
@@ -46,7 +47,10 @@ struct RecordsFileOutcome {
 class RecordsFileReader {
 public:
     // Opens the file: Ok, or CannotOpen.
-    TextReadStatus open(const std::string& path) { return lines_.open(path); }
+    TextReadStatus open(const std::string& path) {
+        recordsGiven_ = 0;
+        return lines_.open(path);
+    }
     // Reads the next record line into `record`, skipping comments; mail command lines met on the
     // way set `mailPath`. False after the last line. Texts are decoded once an earlier pass has
     // found the file's encoding, and taken as UTF-8 before.
@@ -55,8 +59,12 @@ public:
     // it first reads the file through once when its encoding is not known yet.
     // `each`, when given, is called with every record as it is appended, while it is still in the
     // processor's cache.
+    // Each record appended carries its place among the file's records (RecordList::readPlace).
     void appendRest(RecordList& records, std::string& mailPath,
                     const std::function<void(PersonRecord&)>& each = {});
+    // What a save beside other writers needs of the file as appendRest read it to its end: the
+    // hash of its bytes and of each record's stored fields (see records_merge.h).
+    void keepSnapshot(RecordsFileSnapshot* snapshot) { snapshot_ = snapshot; }
     // What the file turned out to be, once opening failed or the file was read to its end.
     RecordsFileOutcome outcome() const;
     // How the reading ended, once next() has returned false: Ok, or ReadError when a read failed
@@ -77,6 +85,7 @@ public:
     // Starts again at the first line; false when no file is open or it cannot be read again.
     bool rewind() {
         atStart_ = true;
+        recordsGiven_ = 0;
         return lines_.rewind();
     }
     void close() { lines_.close(); }
@@ -84,6 +93,8 @@ public:
 private:
     TextFileLines lines_;
     bool atStart_ = true;
+    std::int32_t recordsGiven_ = 0; // record lines given by next() since the start of the file
+    RecordsFileSnapshot* snapshot_ = nullptr;
 };
 
 // Reads `path`, appending to `records` (which is not emptied first). Returns false when the file

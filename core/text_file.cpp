@@ -304,6 +304,7 @@ void TextFileLines::close() {
     encodingKnown_ = false;
     encoding_ = TextEncoding::Utf8;
     utf8_.reset();
+    hash_ = ContentHash();
     failure_.clear();
 }
 
@@ -313,6 +314,7 @@ bool TextFileLines::rewind() {
     std::clearerr(file_.get());
     begin_ = scanned_ = end_ = 0;
     total_ = 0;
+    hash_ = ContentHash();
     atEnd_ = false;
     atStart_ = true;
     failed_ = false;
@@ -371,6 +373,7 @@ bool TextFileLines::fill() {
             begin_ = scanned_ = end_ + 3;
         }
     }
+    hash_.add(std::string_view(data + end_, n));
     utf8_.feed(data + end_ + skipped, n - skipped);
     end_ += n;
     if (atEnd_ && !failed_ && !encodingKnown_) {
@@ -416,6 +419,22 @@ bool TextFileLines::next(std::string_view& line) {
     line = std::string_view(buffer_.get() + begin_, end_ - begin_);
     begin_ = scanned_ = end_;
     return true;
+}
+
+TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing) {
+    std::string failure;
+    bytes.clear();
+    const std::unique_ptr<std::FILE, decltype(&std::fclose)> file(
+        openRegularFile(path, missing, failure), &std::fclose);
+    if (!file)
+        return TextReadStatus::CannotOpen;
+    char chunk[64 * 1024];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+        bytes.append(chunk, n);
+        if (static_cast<long long>(bytes.size()) > kTextFileSizeLimit)
+            return TextReadStatus::ReadError;
+    }
+    return std::ferror(file.get()) ? TextReadStatus::ReadError : TextReadStatus::Ok;
 }
 
 TextReadStatus TextFileLines::finish() {

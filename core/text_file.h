@@ -4,6 +4,7 @@
 // the writer never writes one), and a UTF-8 byte-order mark at the start is skipped.
 #pragma once
 
+#include "content_hash.h"
 #include "text_encoding.h"
 
 #include <cstddef>
@@ -47,6 +48,10 @@ public:
     // Whether a Ctrl-Z ended the reading while text (anything but blanks and line ends) followed
     // it, text that a rewrite of the file would lose.
     bool cutByCtrlZ() const { return cutByCtrlZ_; }
+    // The hash of the bytes read since the start of the file, up to a Ctrl-Z (see
+    // fileContentHash): once the file was read to its end, what a later look at the file compares
+    // with to learn whether someone else changed it.
+    std::uint64_t contentHash() const { return hash_.value(); }
     // Whether one pass has read the whole file, so that its encoding is known.
     bool encodingKnown() const { return encodingKnown_; }
     // The file's encoding, once known; UTF-8 before.
@@ -106,6 +111,7 @@ private:
     bool encodingKnown_ = false;
     TextEncoding encoding_ = TextEncoding::Utf8;
     Utf8Validator utf8_;
+    ContentHash hash_; // of the bytes read since the start, up to a Ctrl-Z
     std::string failure_;
     std::size_t mapWindow_ = std::size_t{2} << 20;
 };
@@ -150,6 +156,10 @@ TextReadStatus readTextFile(const std::string& path, std::vector<std::string>& l
 // Reads a whole file and appends its lines to `lines`. Returns false when the file cannot be
 // opened or a read fails part-way (the lines read before the failure stay appended).
 bool readTextLines(const std::string& path, std::vector<std::string>& lines);
+
+// The bytes of a whole regular file as they are, nothing taken out. CannotOpen sets `missing` when
+// there is no such file; ReadError when a read failed part-way.
+TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing);
 
 // Appends `line` and CR LF to `out`.
 void appendTextLine(std::string& out, std::string_view line);

@@ -1,0 +1,27 @@
+// A hash of a file's bytes, to tell later whether the file is still the one that was read.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace kivo {
+
+// A 64-bit hash of bytes fed in pieces of any size: the same bytes give the same value however
+// they were cut. Not for security; it tells whether a file is still the one that was read.
+class ContentHash {
+public:
+    void add(std::string_view bytes);
+    std::uint64_t value() const;
+
+private:
+    void mix(std::uint64_t word);
+
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    std::uint64_t length_ = 0;
+    std::uint64_t tail_ = 0; // bytes that do not yet fill a word
+    int tailBytes_ = 0;
+};
+
+std::uint64_t contentHashOf(std::string_view bytes);
+
+} // namespace kivo

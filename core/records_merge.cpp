@@ -1,0 +1,140 @@
+// Saving beside other writers of the records file: the content hash and the merge of a run's
+// changes into the file as it is on disk.
+#include "records_merge.h"
+
+#include "record_line.h"
+#include "text_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace kivo {
+
+std::uint64_t fileContentHash(std::string_view bytes) {
+    return contentHashOf(bytes.substr(0, std::min(bytes.find('\x1A'), bytes.size())));
+}
+
+std::uint64_t storedFieldsHash(const PersonRecord& r) {
+    ContentHash hash;
+    const int numbers[] = {r.day,           r.month, r.year,         r.icon,
+                           r.skipYear,      r.daysInAdvance,        r.type,
+                           r.infoOnly ? 1 : 0, r.dontPrint ? 1 : 0, r.leapling,
+                           static_cast<int>(r.name.size())};
+    char bytes[sizeof numbers];
+    std::memcpy(bytes, numbers, sizeof numbers);
+    hash.add(std::string_view(bytes, sizeof bytes));
+    hash.add(r.name);
+    hash.add(r.email);
+    return hash.value();
+}
+
+namespace {
+
+struct DiskFile {
+    RecordList records;
+    std::string mailPath;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+DiskFile readDisk(std::string_view bytes) {
+    DiskFile disk;
+    disk.encoding = encodingOf(bytes);
+    PersonRecord record;
+    for (const std::string& line : splitTextLines(bytes))
+        if (readRecordsFileLine(line, record, disk.mailPath, RecordFields::All, disk.encoding))
+            disk.records.append(record);
+    return disk;
+}
+
+// The records on disk by the hash of their stored fields, each hash with its places in file
+// order; a place is taken once, so that a line that occurs twice matches two records.
+class DiskIndex {
+public:
+    explicit DiskIndex(const RecordList& records) : taken_(records.size(), false) {
+        places_.reserve(records.size());
+        for (std::size_t i = 0; i < records.size(); ++i)
+            places_[storedFieldsHash(records[i])].push_back(i);
+    }
+    // The first place not yet taken of a record with these stored fields, or -1.
+    std::ptrdiff_t take(std::uint64_t hash) {
+        const auto found = places_.find(hash);
+        if (found == places_.end())
+            return -1;
+        for (const std::size_t place : found->second)
+            if (!taken_[place]) {
+                taken_[place] = true;
+                return static_cast<std::ptrdiff_t>(place);
+            }
+        return -1;
+    }
+
+private:
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> places_;
+    std::vector<bool> taken_;
+};
+
+} // namespace
+
+MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& current,
+                           const std::optional<std::string_view>& onDisk) {
+    MergedRecords merged;
+    DiskFile disk = onDisk ? readDisk(*onDisk) : DiskFile{};
+    merged.mailPath = disk.mailPath;
+    merged.encoding = disk.encoding;
+
+    if (disk.records.empty() && !read.records.empty()) {
+        // Nothing left outside of what was read: keep this run's list whole.
+        merged.emptiedOutside = true;
+        for (const PersonRecord& record : current)
+            merged.records.append(record);
+        return merged;
+    }
+
+    // This run's record for each place read; null where this run deleted it.
+    std::vector<const PersonRecord*> byPlace(read.records.size(), nullptr);
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const std::int32_t place = current.readPlace(i);
+        if (place >= 0 && static_cast<std::size_t>(place) < byPlace.size())
+            byPlace[place] = &current[i];
+    }
+
+    // What becomes of each record on disk: kept, removed, or replaced by this run's version.
+    DiskIndex index(disk.records);
+    std::vector<const PersonRecord*> replacement(disk.records.size(), nullptr);
+    std::vector<bool> removed(disk.records.size(), false);
+    std::vector<bool> keptTwice(read.records.size(), false);
+    for (std::size_t place = 0; place < read.records.size(); ++place) {
+        const PersonRecord* now = byPlace[place];
+        if (now && storedFieldsHash(*now) == read.records[place])
+            continue; // unchanged here: the disk's version stands, whatever it is
+        const std::ptrdiff_t onDiskAt = index.take(read.records[place]);
+        if (onDiskAt >= 0) {
+            if (now)
+                replacement[onDiskAt] = now;
+            else
+                removed[onDiskAt] = true;
+        } else if (now) {
+            // Changed here, and changed or deleted there: both versions stay.
+            keptTwice[place] = true;
+        }
+    }
+
+    for (std::size_t i = 0; i < disk.records.size(); ++i) {
+        if (removed[i])
+            continue;
+        merged.records.append(replacement[i] ? *replacement[i] : disk.records[i]);
+    }
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const std::int32_t place = current.readPlace(i);
+        const bool added = place < 0 || static_cast<std::size_t>(place) >= byPlace.size();
+        if (added || keptTwice[place]) {
+            merged.records.append(current[i]);
+            if (!added)
+                merged.keptTwice.push_back(current[i].name);
+        }
+    }
+    return merged;
+}
+
+} // namespace kivo

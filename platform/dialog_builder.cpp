@@ -54,7 +54,9 @@ QRect DialogUnits::rect(int x0, int y0, int w, int h) const {
 }
 
 DialogUnits dialogUnitsFor(const QFont& font) {
-    // The original platform measures the 52 letters of the alphabet for the average width.
+    // The average width is that of the 52 letters of the alphabet, rounded half up; the height is
+    // the font's line height. Four horizontal units are one average width, eight vertical ones a
+    // line.
     const QFontMetrics metrics(font);
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     DialogUnits units;

@@ -1,5 +1,6 @@
-// Builds a dialog from its template: dialog units turned into pixels as the original platform
-// does, each control named by its id so that code and tests find it by id.
+// Builds a dialog from its template: dialog units turned into pixels through the dialog font's
+// average character width and height, each control named by its id so that code and tests find it
+// by id.
 #pragma once
 
 #include "platform/date_picker.h"

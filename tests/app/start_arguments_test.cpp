@@ -2,7 +2,7 @@
 // Qt takes them out of the arguments, and Qt still applies them. Runs without a QApplication of
 // its own, since the start makes it.
 #include "app/start.h"
-#include "app/windows_entry.h"
+#include "app/window_run.h"
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"

@@ -143,8 +143,8 @@ void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFacto
         QWidget* widget = factory ? factory(c, &dialog) : nullptr;
         if (!widget)
             widget = makeStandardControl(c, &dialog);
-        if (c.id >= 0)
-            widget->setObjectName(QString::number(c.id));
+        if (c.id.named())
+            widget->setObjectName(QString::number(c.id.value()));
         QRect r = units.rect(c.x, c.y, c.w, c.h);
         // A combo box's template height includes its drop-down part; the closed box is one line.
         if (c.kind == ControlKind::DropDownList || c.kind == ControlKind::ImageCombo)

@@ -41,9 +41,9 @@ using ControlFactory = std::function<QWidget*(const ControlTemplate&, QWidget* p
 // order. Each control's objectName is its id in decimal ("1009").
 void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFactory& factory = {});
 
-// The control with the given id, or nullptr.
-template <class T> T* controlById(const QWidget& dialog, int id) {
-    return dialog.findChild<T*>(QString::number(id), Qt::FindDirectChildrenOnly);
+// The control with the given id, named by its window (SetupControl::New), or nullptr.
+template <class T> T* controlById(const QWidget& dialog, ControlId id) {
+    return dialog.findChild<T*>(QString::number(id.value()), Qt::FindDirectChildrenOnly);
 }
 
 // The up-down arrows that set the number of the edit box before them in the template (the

@@ -151,26 +151,26 @@ private:
 
 CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     buildDialog(*this, kSetupDialog, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-        if (c.id == kIdWebLink)
+        if (c.id == SetupControl::WebLink)
             return new CHyperLink(parent);
-        if (c.id != 1009)
+        if (c.id != SetupControl::PersonList)
             return nullptr;
         auto* list = new CListCtrlEx(parent);
         list->SetSortAscendingStyle((c.style & StyleSortAscending) != 0);
         return list;
     });
-    listCtrl_ = controlById<CListCtrlEx>(*this, 1009);
-    alwaysOnTopCheck_ = controlById<QCheckBox>(*this, 1003);
-    onceADayCheck_ = controlById<QCheckBox>(*this, 1000);
-    printLargeCheck_ = controlById<QCheckBox>(*this, 1004);
-    largeReminderCheck_ = controlById<QCheckBox>(*this, 1005);
-    daysAheadEdit_ = controlById<QLineEdit>(*this, 1028);
-    iconBox_ = controlById<QComboBox>(*this, 1026);
-    spin_ = controlById<SpinButton>(*this, 1002);
-    itemCount_ = controlById<QLabel>(*this, 1040);
-    printRange_ = controlById<QComboBox>(*this, kIdPrintRange);
-    pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
-    webLink_ = controlById<CHyperLink>(*this, kIdWebLink);
+    listCtrl_ = controlById<CListCtrlEx>(*this, SetupControl::PersonList);
+    alwaysOnTopCheck_ = controlById<QCheckBox>(*this, SetupControl::AlwaysOnTop);
+    onceADayCheck_ = controlById<QCheckBox>(*this, SetupControl::OnlyOnceADay);
+    printLargeCheck_ = controlById<QCheckBox>(*this, SetupControl::PrintLarge);
+    largeReminderCheck_ = controlById<QCheckBox>(*this, SetupControl::LargeReminder);
+    daysAheadEdit_ = controlById<QLineEdit>(*this, SetupControl::DaysToLookAhead);
+    iconBox_ = controlById<QComboBox>(*this, SetupControl::DefaultIcon);
+    spin_ = controlById<SpinButton>(*this, SetupControl::DaysToLookAheadArrows);
+    itemCount_ = controlById<QLabel>(*this, SetupControl::ItemCount);
+    printRange_ = controlById<QComboBox>(*this, SetupControl::PrintRange);
+    pastDaysEdit_ = controlById<QLineEdit>(*this, SetupControl::PastDays);
+    webLink_ = controlById<CHyperLink>(*this, SetupControl::WebLink);
     linkDesktop_ = std::make_unique<SetupLinkDesktop>(platform_.messages);
     webLink_->setDesktop(linkDesktop_.get());
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
@@ -201,19 +201,20 @@ void CKivoDlg::connectControls() {
     });
     connect(listCtrl_, &CListCtrlEx::rowRightClicked, this,
             [this](int, const QPoint& at) { showRecordMenu(at); });
-    connect(controlById<QPushButton>(*this, 1024), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::New), &QPushButton::clicked, this,
             [this] { newRecord(); });
-    connect(controlById<QPushButton>(*this, kIdExportButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Export), &QPushButton::clicked, this,
             [this] { exportCsv(); });
-    connect(controlById<QPushButton>(*this, kIdImportButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Import), &QPushButton::clicked, this,
             [this] { importCsv(); });
-    connect(controlById<QPushButton>(*this, kIdPrintButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Print), &QPushButton::clicked, this,
             [this] { printSelectedRange(); });
-    connect(controlById<QPushButton>(*this, kIdPrintThisYear), &QPushButton::clicked, this,
-            [this] { printThisYear(); });
-    connect(controlById<QPushButton>(*this, kIdPrintNextYear), &QPushButton::clicked, this,
-            [this] { printNextYear(); });
-    connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(controlById<QPushButton>(*this, SetupControl::PrintThisYear), &QPushButton::clicked,
+            this, [this] { printThisYear(); });
+    connect(controlById<QPushButton>(*this, SetupControl::PrintNextYear), &QPushButton::clicked,
+            this, [this] { printNextYear(); });
+    connect(controlById<QPushButton>(*this, SetupControl::Close), &QPushButton::clicked, this,
+            [this] { OnOK(); });
 }
 
 std::string CKivoDlg::text(const char* builtIn) const {
@@ -253,7 +254,7 @@ bool CKivoDlg::OnInitDialog() {
     listCtrl_->setDateFormat(settings->dateFormat);
     fillList();
 
-    controlById<QPushButton>(*this, kIdPrintButton)->setText(qtext("Print:"));
+    controlById<QPushButton>(*this, SetupControl::Print)->setText(qtext("Print:"));
     for (const char* range : {"This year", "Next year", "This month", "Next month"})
         printRange_->addItem(qtext(range));
     printRange_->setCurrentIndex(0);
@@ -286,7 +287,7 @@ void CKivoDlg::insertColumns() {
 }
 
 void CKivoDlg::setCaptions() {
-    const auto set = [this](int id, const char* builtIn) {
+    const auto set = [this](SetupControl id, const char* builtIn) {
         QWidget* control = controlById<QWidget>(*this, id);
         if (auto* group = qobject_cast<QGroupBox*>(control))
             group->setTitle(qtext(builtIn));
@@ -295,25 +296,25 @@ void CKivoDlg::setCaptions() {
         else if (auto* label = qobject_cast<QLabel*>(control))
             label->setText(qtext(builtIn));
     };
-    set(1, "Close");
-    set(1008, "Options");
-    set(1000, "Only display once a day");
-    set(1004, "Print out birthdays in large font");
-    set(1003, "Reminder window always on top");
-    set(1042, "Default for new records");
-    set(1043, "Days to look ahead:");
-    set(1044, "Icon:");
-    set(1024, "New...");
-    set(1033, "Export...");
-    set(1037, "Print This Year");
-    set(1036, "Print Next Year");
-    set(1034, "Import...");
-    set(1054, "Show past reminders for");
-    set(1055, "days");
-    set(1005, "Large reminder window");
+    set(SetupControl::Close, "Close");
+    set(SetupControl::OptionsGroup, "Options");
+    set(SetupControl::OnlyOnceADay, "Only display once a day");
+    set(SetupControl::PrintLarge, "Print out birthdays in large font");
+    set(SetupControl::AlwaysOnTop, "Reminder window always on top");
+    set(SetupControl::DefaultsGroup, "Default for new records");
+    set(SetupControl::DaysToLookAheadLabel, "Days to look ahead:");
+    set(SetupControl::DefaultIconLabel, "Icon:");
+    set(SetupControl::New, "New...");
+    set(SetupControl::Export, "Export...");
+    set(SetupControl::PrintThisYear, "Print This Year");
+    set(SetupControl::PrintNextYear, "Print Next Year");
+    set(SetupControl::Import, "Import...");
+    set(SetupControl::PastDaysLabel, "Show past reminders for");
+    set(SetupControl::PastDaysUnitLabel, "days");
+    set(SetupControl::LargeReminder, "Large reminder window");
     setWindowTitle(qtext("Velmik Fennaro Setup"));
     // Nothing on the screen tells of the Shift+click otherwise.
-    controlById<QWidget>(*this, kIdExportButton)
+    controlById<QWidget>(*this, SetupControl::Export)
         ->setToolTip(qtext("Shift+click: one calendar file per record into the data folder"));
 }
 

@@ -29,9 +29,9 @@ PersonRecord* recordOf(const QTreeWidgetItem* line) {
 CReminderDlg::CReminderDlg(Platform& platform, RandomSource& random)
     : platform_(platform), random_(random) {
     buildDialog(*this, kReminderDialog);
-    listCtrl_ = controlById<QTreeWidget>(*this, 1009);
-    okButton_ = controlById<QPushButton>(*this, 1);
-    setupButton_ = controlById<QPushButton>(*this, 1008);
+    listCtrl_ = controlById<QTreeWidget>(*this, ReminderControl::Reminders);
+    okButton_ = controlById<QPushButton>(*this, ReminderControl::Ok);
+    setupButton_ = controlById<QPushButton>(*this, ReminderControl::Setup);
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(setupButton_, &QPushButton::clicked, this, [this] { OnSetup(); });
     connect(listCtrl_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowRecordMenu(); });

@@ -34,7 +34,7 @@ int openWindowsWithAUser(int& argc, char** argv, CKivoApp* app, StartPlatform& p
     handed.style = QApplication::style()->name();
     test::ScriptedUser user;
     for (int i = 0; i < 3; ++i)
-        user.then([](QWidget* w) { test::clickButton(w, 1); });
+        user.then([](QWidget* w) { test::pressOkOrClose(w); });
     const int status = showWindows(app, platform);
     handed.windowsSeen = user.windowsSeen();
     return status;

@@ -50,22 +50,27 @@ struct ColumnSpec {
     const char* heading;
     int width;           // pixels at 96 dots per inch
     const char* toolTip; // what the column holds, for a heading too short to say it
+    // Text ignoring case for the words, date for "Next", whole numbers for the counts.
+    SortKind sortKind;
 };
 
 constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
-    {"Name", 200, "Name of the person or event"},
-    {"Next", 75, "Date of the next occurrence"},
-    {"Ahead", 50, "Days of advance warning"},
-    {"Age now", 65, "Age reached by today"},
-    {"Days", 40, "Days until the next date"},
-    {"Remind", 55, "Whether a reminder is shown"},
-    {"Type", 45, "Birthday, annual event or date"},
-    {"Print", 50, "Whether it is printed on the calendar"},
-    {"Icon", 50, "Number of the icon"},
+    {"Name", 200, "Name of the person or event", SortKind::TextNoCase},
+    {"Next", 75, "Date of the next occurrence", SortKind::Date},
+    {"Ahead", 50, "Days of advance warning", SortKind::WholeNumber},
+    {"Age now", 65, "Age reached by today", SortKind::WholeNumber},
+    {"Days", 40, "Days until the next date", SortKind::WholeNumber},
+    {"Remind", 55, "Whether a reminder is shown", SortKind::TextNoCase},
+    {"Type", 45, "Birthday, annual event or date", SortKind::TextNoCase},
+    {"Print", 50, "Whether it is printed on the calendar", SortKind::TextNoCase},
+    {"Icon", 50, "Number of the icon", SortKind::WholeNumber},
 };
 
-// Text ignoring case for the words, date for "Next", whole numbers for the counts.
-const std::vector<std::uint8_t> kColumnSortKinds = {1, 3, 2, 2, 2, 1, 1, 1, 2};
+// The entries of the print-range box, in their order.
+enum PrintRangeChoice { PrintThisYear, PrintNextYear, PrintThisMonth, PrintNextMonth };
+
+// The icon the box shows until the stored default is loaded.
+constexpr int kFirstDefaultIcon = 5;
 
 // The age a dated record has reached by `today`: the person's age on the calendar, whatever day
 // the reminders count a 29 February on. This year's birthday is the stored day and month, with a
@@ -247,7 +252,7 @@ bool CKivoDlg::OnInitDialog() {
 
     insertColumns();
     listCtrl_->SetImageList(iconPictures(devicePixelRatioF()));
-    listCtrl_->SetRowHighlightMode(2);
+    listCtrl_->SetRowHighlightMode(CListCtrlEx::HighlightToEdge);
     setCaptions();
     spin_->setRange(1, 365);
 
@@ -261,9 +266,12 @@ bool CKivoDlg::OnInitDialog() {
 
     for (int i = 0; i < kChoosableIcons; ++i)
         iconBox_->addItem(iconPicture(i), QString());
-    iconBox_->setCurrentIndex(5);
+    iconBox_->setCurrentIndex(kFirstDefaultIcon);
 
-    listCtrl_->SetColumnSortKinds(kColumnSortKinds);
+    std::vector<std::uint8_t> sortKinds;
+    for (const ColumnSpec& column : kColumns)
+        sortKinds.push_back(static_cast<std::uint8_t>(column.sortKind));
+    listCtrl_->SetColumnSortKinds(sortKinds);
     listCtrl_->EnableHeaderSort(true);
     // A stored 0 names no column: the rows stay in name order. A column the list lacks is not
     // sorted either, and the next close stores 0.
@@ -365,13 +373,13 @@ void CKivoDlg::printSelectedRange() {
         const int year = yearOf(today);
         const int month = monthOf(today);
         switch (printRange_->currentIndex()) {
-        case 0:
+        case PrintThisYear:
             return PrintRange{year, kWholeYear};
-        case 1:
+        case PrintNextYear:
             return PrintRange{year + 1, kWholeYear};
-        case 2:
+        case PrintThisMonth:
             return PrintRange{year, month};
-        case 3:
+        case PrintNextMonth:
             return month == 12 ? PrintRange{year + 1, 1} : PrintRange{year, month + 1};
         default:
             return std::nullopt;

@@ -256,7 +256,7 @@ void CPersonDlg::refreshSample() {
                                          {"Event:", "Date:"},
                                          {"Name:", "Birthday:"},
                                          {"Event:", "First date:"}};
-    if (type < 0 || type > 3)
+    if (type < Birthday || type > AnnualEventWithStart)
         return;
     nameLabel_->setText(toQtShown(text(kLabels[type].name)));
     dateLabel_->setText(toQtShown(text(kLabels[type].date)));

@@ -61,7 +61,7 @@ TEST_F(SetupFixture, BuiltFromItsTemplateWithEveryControl) {
     }
     EXPECT_NE(dlg->listCtrl(), nullptr);
     EXPECT_EQ(dlg->listCtrl(), control<CListCtrlEx>(*dlg, SetupControl::PersonList));
-    EXPECT_EQ(dlg->listCtrl()->rowHighlightMode(), 2);
+    EXPECT_EQ(dlg->listCtrl()->rowHighlightMode(), CListCtrlEx::HighlightToEdge);
     EXPECT_TRUE(control<QPushButton>(*dlg, SetupControl::Close)->isDefault());
     EXPECT_FALSE(dlg->windowIcon().isNull());
     EXPECT_FALSE(dlg->modified);

@@ -174,6 +174,9 @@ private:
     // `chosenRange` gives then (nothing when it gives none), as one job.
     void print(const std::function<std::optional<PrintRange>()>& chosenRange);
     void insertColumns();
+    // The columns' sort kinds, sorting by a click on a heading, and the sort stored at the last
+    // close.
+    void setUpSorting();
     void setCaptions();
     void loadOptions();
     PersonRecord* recordAt(int row) const;

@@ -1,5 +1,5 @@
 // The daily run up to the decision whether any window opens, and its end: load, decide, save.
-// The window loop is in kivo_app_windows.cpp, with the windows.
+// The window loop is in kivo_app_window_loop.cpp, with the windows.
 #include "app/kivo_app.h"
 
 #include "engine/date_text.h"
@@ -17,7 +17,7 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
     commandLine_ = commandLine;
     recordsBeforeStart_ = records.size();
     startUp();
-    // 9. The records file. When nothing but the reminder window can open, its records are tested
+    // The records file. When nothing but the reminder window can open, its records are tested
     // for being due in the same pass, since that alone then decides whether anything is shown.
     bool anyUpcomingDue = false;
     const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
@@ -47,23 +47,22 @@ void CKivoApp::endWithoutWindows() {
 // Start-up up to the records file, and the stored settings: everything that a run needs before it
 // can tell whether any window opens.
 void CKivoApp::startUp() {
-    // 1. The reference day: the whole run counts from the day on which it started.
+    // The reference day: the whole run counts from the day on which it started.
     today = platform_.clock.currentDate();
-    // 2. The random seed; it only picks reminder prefixes.
+    // The random seed; it only picks reminder prefixes.
     random_ = std::make_unique<StdRandomSource>(
         static_cast<unsigned>(platform_.clock.currentTime() & 0xFFFFFFFFu));
-    // 3. The display date format, from the locale's short date pattern.
+    // The display date format, from the locale's short date pattern.
     settings.dateFormat = dateFormatFromLocalePattern(platform_.locale.shortDatePattern());
-    // 4. The records file and the stored settings may set these next.
+    // The records file and the stored settings may set these next.
     settings.mailPath.clear();
     settings.sortColumn = 0;
-    // 5., 6. The system: whether the per-user data folder exists; the screen resolution is the
-    // platform's own.
-    newShell = platform_.folders.newShell();
-    // 7., 8. "pre.ini" is always read from the working directory.
+    // Whether the per-user data folder exists; the screen resolution is the platform's own.
+    newShell = platform_.folders.hasPerUserDataFolder();
+    // "pre.ini" is always read from the working directory.
     dataFolder = platform_.folders.workingFolder();
     readPresets(dataFolder + "pre.ini", presets);
-    // 11. The stored settings (written at once with defaults when there are none). They are read
+    // The stored settings (written at once with defaults when there are none). They are read
     // before the records file, since the once-a-day rule alone can decide that nothing is shown.
     readSettings(settings, platform_.settingsStore, todayKey());
 }
@@ -180,13 +179,13 @@ bool CKivoApp::onceADayHoldsBack() const {
 }
 
 void CKivoApp::loadRecordsAndTexts() {
-    // 9. The records, from the file found above, unless start() read them already.
+    // The records, from the file found above, unless start() read them already.
     if (!listLoaded_ && recordsFile_.rewind())
         recordsFile_.appendRest(records, settings.mailPath);
     recordsFile_.close();
-    // 10. The text table.
+    // The text table.
     loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
-    // 12. The derived values of every record, unless they were computed as the list was read.
+    // The derived values of every record, unless they were computed as the list was read.
     if (!listLoaded_)
         ComputeOccurrences(records, today);
 }

@@ -51,6 +51,8 @@ public:
     TextTable texts;
     AppSettings settings;
     Date today{};
+    // Whether the per-user data folder exists to keep the records in; false only on systems too
+    // old to have one, where they stay in the working folder.
     bool newShell = false;
     std::string dataFolder;
     std::vector<std::string> presets;

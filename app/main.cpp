@@ -1,6 +1,6 @@
 // kivo's entry point: run the day's reminders, loading the windows only when one opens.
 #include "app/start.h"
-#include "app/windows_loader.h"
+#include "app/window_library_loader.h"
 
 int main(int argc, char** argv) {
     return kivo::kivoMain(argc, argv, kivo::openLoadedWindows);

@@ -25,7 +25,7 @@ public:
     std::string workingFolder() const override { return "./"; }
     std::string userDataFolder() const override { return "./"; }
     void makeFolder(const std::string&) const override {}
-    bool newShell() const override { return true; }
+    bool hasPerUserDataFolder() const override { return true; }
 };
 class PlainLocale : public LocaleInfo {
 public:

@@ -78,7 +78,7 @@ CListCtrlEx::~CListCtrlEx() = default;
 
 int CListCtrlEx::SetRowHighlightMode(int mode) {
     const int previous = highlightMode_;
-    if (mode > 2)
+    if (mode > HighlightToEdge)
         return previous;
     highlightMode_ = mode;
     viewport()->update();
@@ -347,7 +347,7 @@ void CListCtrlEx::paintEvent(QPaintEvent* event) {
 
 void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
-    if (highlightMode_ <= 0) {
+    if (highlightMode_ <= StandardRows) {
         QTreeView::drawRow(painter, option, index);
         return;
     }
@@ -364,7 +364,7 @@ void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
 
     QRect highlight = g.bounds;
     highlight.setLeft(g.label.left());
-    if (highlightMode_ == 2)
+    if (highlightMode_ == HighlightToEdge)
         highlight.setRight(viewport()->width() - 1);
     painter->fillRect(highlight,
                       highlighted ? highlightColor : palette().color(group, QPalette::Base));
@@ -442,7 +442,7 @@ void CListCtrlEx::mouseDoubleClickEvent(QMouseEvent* event) {
 void CListCtrlEx::selectionChanged(const QItemSelection& selected,
                                    const QItemSelection& deselected) {
     QTreeView::selectionChanged(selected, deselected);
-    if (highlightMode_ <= 0 || GetItemCount() == 0)
+    if (highlightMode_ <= StandardRows || GetItemCount() == 0)
         return;
     // The view repaints the cells only; the highlight beyond the last column changes as well.
     const int first = rowAtY(0);
@@ -456,7 +456,7 @@ void CListCtrlEx::selectionChanged(const QItemSelection& selected,
 
 void CListCtrlEx::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTreeView::currentChanged(current, previous);
-    if (highlightMode_ <= 0)
+    if (highlightMode_ <= StandardRows)
         return;
     if (previous.isValid())
         updateRowStrip(previous.row());

@@ -39,9 +39,14 @@ public:
     explicit CListCtrlEx(QWidget* parent = nullptr);
     ~CListCtrlEx() override;
 
-    // 0: the standard item drawing; 1 and 2: rows drawn here with a full-row highlight, which in
-    // mode 2 runs to the list's right edge. Returns the previous mode; a mode above 2 changes
-    // nothing.
+    // How rows are drawn, numbered as the platform list's modes; a number below StandardRows
+    // draws as it does.
+    enum RowHighlight : int {
+        StandardRows = 0,     // the standard item drawing
+        FullRowHighlight = 1, // rows drawn here, the highlight across all columns
+        HighlightToEdge = 2,  // the same, the highlight running on to the list's right edge
+    };
+    // Returns the previous mode; a mode above HighlightToEdge changes nothing.
     int SetRowHighlightMode(int mode);
     int rowHighlightMode() const { return highlightMode_; }
 
@@ -169,7 +174,7 @@ private:
     bool activeSortAscending_ = true;
     int indicatorColumn_ = -1;
     bool indicatorAscending_ = true;
-    int highlightMode_ = 0;
+    int highlightMode_ = StandardRows;
     bool headerSortEnabled_ = false;
     std::vector<std::uint8_t> columnKinds_;
     DateOrder dateOrder_;

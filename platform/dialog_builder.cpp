@@ -54,7 +54,9 @@ QRect DialogUnits::rect(int x0, int y0, int w, int h) const {
 }
 
 DialogUnits dialogUnitsFor(const QFont& font) {
-    // The original platform measures the 52 letters of the alphabet for the average width.
+    // The average width is that of the 52 letters of the alphabet, rounded half up; the height is
+    // the font's line height. Four horizontal units are one average width, eight vertical ones a
+    // line.
     const QFontMetrics metrics(font);
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     DialogUnits units;
@@ -141,8 +143,8 @@ void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFacto
         QWidget* widget = factory ? factory(c, &dialog) : nullptr;
         if (!widget)
             widget = makeStandardControl(c, &dialog);
-        if (c.id >= 0)
-            widget->setObjectName(QString::number(c.id));
+        if (c.id.named())
+            widget->setObjectName(QString::number(c.id.value()));
         QRect r = units.rect(c.x, c.y, c.w, c.h);
         // A combo box's template height includes its drop-down part; the closed box is one line.
         if (c.kind == ControlKind::DropDownList || c.kind == ControlKind::ImageCombo)

@@ -1,5 +1,6 @@
-// Builds a dialog from its template: dialog units turned into pixels as the original platform
-// does, each control named by its id so that code and tests find it by id.
+// Builds a dialog from its template: dialog units turned into pixels through the dialog font's
+// average character width and height, each control named by its id so that code and tests find it
+// by id.
 #pragma once
 
 #include "platform/date_picker.h"
@@ -40,9 +41,9 @@ using ControlFactory = std::function<QWidget*(const ControlTemplate&, QWidget* p
 // order. Each control's objectName is its id in decimal ("1009").
 void buildDialog(QDialog& dialog, const DialogTemplate& tmpl, const ControlFactory& factory = {});
 
-// The control with the given id, or nullptr.
-template <class T> T* controlById(const QWidget& dialog, int id) {
-    return dialog.findChild<T*>(QString::number(id), Qt::FindDirectChildrenOnly);
+// The control with the given id, named by its window (SetupControl::New), or nullptr.
+template <class T> T* controlById(const QWidget& dialog, ControlId id) {
+    return dialog.findChild<T*>(QString::number(id.value()), Qt::FindDirectChildrenOnly);
 }
 
 // The up-down arrows that set the number of the edit box before them in the template (the

@@ -29,7 +29,7 @@ public:
     // Creates the folder; an error (such as an existing folder) is ignored.
     virtual void makeFolder(const std::string& folder) const = 0;
     // True where the per-user data folder exists (always, except on very old systems).
-    virtual bool newShell() const = 0;
+    virtual bool hasPerUserDataFolder() const = 0;
 };
 
 // The user's locale: short date pattern and day and month names.

@@ -21,7 +21,7 @@ public:
     std::string workingFolder() const override;
     std::string userDataFolder() const override;
     void makeFolder(const std::string& folder) const override;
-    bool newShell() const override { return true; }
+    bool hasPerUserDataFolder() const override { return true; }
 };
 
 class SystemLocale : public LocaleInfo {

@@ -6,7 +6,7 @@
 
 namespace kivo {
 
-// Dialog results, as the original platform numbers them.
+// Dialog results: 1 for OK and 2 for Cancel, the ids of those buttons in every template.
 enum DialogResult { IDOK = 1, IDCANCEL = 2 };
 
 class KivoDialog : public QDialog {

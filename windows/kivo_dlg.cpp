@@ -1,19 +1,15 @@
-// The setup window: its layout, captions and options, the person list with its columns, and the
-// record commands New, Edit and Delete.
+// The setup window: its layout, captions and options, its keys, and the record commands New, Edit
+// and Delete. The list's columns and cells, the exchange commands and printing have files of their
+// own (setup_list_cells.cpp, setup_exchange.cpp, setup_printing.cpp).
 #include "windows/kivo_dlg.h"
 
 #include "controls/hyper_link.h"
 #include "controls/list_ctrl_ex.h"
 #include "core/number_text.h"
-#include "engine/date_text.h"
-#include "exchange/calendar_format.h"
-#include "exchange/csv_format.h"
-#include "exchange/vcard_reader.h"
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
 #include "platform/file_picker.h"
 #include "platform/print_dialog.h"
-#include "printing/print_job.h"
 #include "resources/icons.h"
 #include "windows/person_dlg.h"
 
@@ -31,12 +27,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTextEdit>
-#include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -46,39 +38,8 @@ const char* const CKivoDlg::kMakerWebAddress = KIVO_HOME_PAGE;
 
 namespace {
 
-struct ColumnSpec {
-    const char* heading;
-    int width;           // pixels at 96 dots per inch
-    const char* toolTip; // what the column holds, for a heading too short to say it
-};
-
-constexpr ColumnSpec kColumns[CKivoDlg::ColumnCount] = {
-    {"Name", 200, "Name of the person or event"},
-    {"Next", 75, "Date of the next occurrence"},
-    {"Ahead", 50, "Days of advance warning"},
-    {"Age now", 65, "Age reached by today"},
-    {"Days", 40, "Days until the next date"},
-    {"Remind", 55, "Whether a reminder is shown"},
-    {"Type", 45, "Birthday, annual event or date"},
-    {"Print", 50, "Whether it is printed on the calendar"},
-    {"Icon", 50, "Number of the icon"},
-};
-
-// Text ignoring case for the words, date for "Next", whole numbers for the counts.
-const std::vector<std::uint8_t> kColumnSortKinds = {1, 3, 2, 2, 2, 1, 1, 1, 2};
-
-// The age a dated record has reached by `today`: the person's age on the calendar, whatever day
-// the reminders count a 29 February on. This year's birthday is the stored day and month, with a
-// day the month lacks rolled over as mktime does (29 February of a common year is 1 March, 31 April
-// is 1 May); it counts as reached once it is past, and on the exact stored day and month.
-int ageReached(const PersonRecord& record, Date today) {
-    const int thisYear = yearOf(today);
-    const Date birthday = makeDate(thisYear, record.month, record.day);
-    int age = thisYear - record.year - (IsBeforeToday(birthday, today) ? 0 : 1);
-    if (monthOf(today) == record.month && dayOf(today) == record.day)
-        ++age;
-    return age;
-}
+// The icon the box shows until the stored default is loaded.
+constexpr int kFirstDefaultIcon = 5;
 
 // The editor's date into a record; an invalid date gives -1 each, which no list or reminder
 // takes for a date.
@@ -87,40 +48,6 @@ void takeDate(PersonRecord& record, const QDate& date) {
     record.day = valid ? date.day() : -1;
     record.month = valid ? date.month() : -1;
     record.year = valid ? date.year() : -1;
-}
-
-// The filters of the export and import dialogs; the second one of each is this program's addition.
-constexpr const char* kExportFilter =
-    "CSV Files (*.csv)|*.csv|iCalendar Files (*.ics)|*.ics|All Files (*)|*||";
-constexpr const char* kImportFilter =
-    "CSV Files (*.csv)|*.csv|vCard Files (*.vcf)|*.vcf|All Files (*)|*||";
-constexpr int kSecondFilter = 1;
-constexpr int kAllFilesFilter = 2;
-
-bool endsWithNoCase(const std::string& text, std::string_view end) {
-    if (text.size() < end.size())
-        return false;
-    for (std::size_t i = 0; i < end.size(); ++i) {
-        const char a = text[text.size() - end.size() + i];
-        if (std::tolower(static_cast<unsigned char>(a)) != end[i])
-            return false;
-    }
-    return true;
-}
-
-bool canOpenForReading(const std::string& path) {
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-        return true;
-    }
-    return false;
-}
-
-// The platform's description of a file error, cut as its buffer of 255 characters cuts it.
-std::string errorReason(std::string reason) {
-    if (reason.size() > 254)
-        reason.resize(254);
-    return reason;
 }
 
 // A control in which the Delete key edits text, or a part of one (a spin box's or combo box's
@@ -151,26 +78,26 @@ private:
 
 CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     buildDialog(*this, kSetupDialog, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-        if (c.id == kIdWebLink)
+        if (c.id == SetupControl::WebLink)
             return new CHyperLink(parent);
-        if (c.id != 1009)
+        if (c.id != SetupControl::PersonList)
             return nullptr;
         auto* list = new CListCtrlEx(parent);
         list->SetSortAscendingStyle((c.style & StyleSortAscending) != 0);
         return list;
     });
-    listCtrl_ = controlById<CListCtrlEx>(*this, 1009);
-    alwaysOnTopCheck_ = controlById<QCheckBox>(*this, 1003);
-    onceADayCheck_ = controlById<QCheckBox>(*this, 1000);
-    printLargeCheck_ = controlById<QCheckBox>(*this, 1004);
-    largeReminderCheck_ = controlById<QCheckBox>(*this, 1005);
-    daysAheadEdit_ = controlById<QLineEdit>(*this, 1028);
-    iconBox_ = controlById<QComboBox>(*this, 1026);
-    spin_ = controlById<SpinButton>(*this, 1002);
-    itemCount_ = controlById<QLabel>(*this, 1040);
-    printRange_ = controlById<QComboBox>(*this, kIdPrintRange);
-    pastDaysEdit_ = controlById<QLineEdit>(*this, 1053);
-    webLink_ = controlById<CHyperLink>(*this, kIdWebLink);
+    listCtrl_ = controlById<CListCtrlEx>(*this, SetupControl::PersonList);
+    alwaysOnTopCheck_ = controlById<QCheckBox>(*this, SetupControl::AlwaysOnTop);
+    onceADayCheck_ = controlById<QCheckBox>(*this, SetupControl::OnlyOnceADay);
+    printLargeCheck_ = controlById<QCheckBox>(*this, SetupControl::PrintLarge);
+    largeReminderCheck_ = controlById<QCheckBox>(*this, SetupControl::LargeReminder);
+    daysAheadEdit_ = controlById<QLineEdit>(*this, SetupControl::DaysToLookAhead);
+    iconBox_ = controlById<QComboBox>(*this, SetupControl::DefaultIcon);
+    spin_ = controlById<SpinButton>(*this, SetupControl::DaysToLookAheadArrows);
+    itemCount_ = controlById<QLabel>(*this, SetupControl::ItemCount);
+    printRange_ = controlById<QComboBox>(*this, SetupControl::PrintRange);
+    pastDaysEdit_ = controlById<QLineEdit>(*this, SetupControl::PastDays);
+    webLink_ = controlById<CHyperLink>(*this, SetupControl::WebLink);
     linkDesktop_ = std::make_unique<SetupLinkDesktop>(platform_.messages);
     webLink_->setDesktop(linkDesktop_.get());
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
@@ -201,19 +128,20 @@ void CKivoDlg::connectControls() {
     });
     connect(listCtrl_, &CListCtrlEx::rowRightClicked, this,
             [this](int, const QPoint& at) { showRecordMenu(at); });
-    connect(controlById<QPushButton>(*this, 1024), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::New), &QPushButton::clicked, this,
             [this] { newRecord(); });
-    connect(controlById<QPushButton>(*this, kIdExportButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Export), &QPushButton::clicked, this,
             [this] { exportCsv(); });
-    connect(controlById<QPushButton>(*this, kIdImportButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Import), &QPushButton::clicked, this,
             [this] { importCsv(); });
-    connect(controlById<QPushButton>(*this, kIdPrintButton), &QPushButton::clicked, this,
+    connect(controlById<QPushButton>(*this, SetupControl::Print), &QPushButton::clicked, this,
             [this] { printSelectedRange(); });
-    connect(controlById<QPushButton>(*this, kIdPrintThisYear), &QPushButton::clicked, this,
-            [this] { printThisYear(); });
-    connect(controlById<QPushButton>(*this, kIdPrintNextYear), &QPushButton::clicked, this,
-            [this] { printNextYear(); });
-    connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(controlById<QPushButton>(*this, SetupControl::PrintThisYear), &QPushButton::clicked,
+            this, [this] { printThisYear(); });
+    connect(controlById<QPushButton>(*this, SetupControl::PrintNextYear), &QPushButton::clicked,
+            this, [this] { printNextYear(); });
+    connect(controlById<QPushButton>(*this, SetupControl::Close), &QPushButton::clicked, this,
+            [this] { OnOK(); });
 }
 
 std::string CKivoDlg::text(const char* builtIn) const {
@@ -246,47 +174,30 @@ bool CKivoDlg::OnInitDialog() {
 
     insertColumns();
     listCtrl_->SetImageList(iconPictures(devicePixelRatioF()));
-    listCtrl_->SetRowHighlightMode(2);
+    listCtrl_->SetRowHighlightMode(CListCtrlEx::HighlightToEdge);
     setCaptions();
     spin_->setRange(1, 365);
 
     listCtrl_->setDateFormat(settings->dateFormat);
     fillList();
 
-    controlById<QPushButton>(*this, kIdPrintButton)->setText(qtext("Print:"));
+    controlById<QPushButton>(*this, SetupControl::Print)->setText(qtext("Print:"));
     for (const char* range : {"This year", "Next year", "This month", "Next month"})
         printRange_->addItem(qtext(range));
     printRange_->setCurrentIndex(0);
 
     for (int i = 0; i < kChoosableIcons; ++i)
         iconBox_->addItem(iconPicture(i), QString());
-    iconBox_->setCurrentIndex(5);
+    iconBox_->setCurrentIndex(kFirstDefaultIcon);
 
-    listCtrl_->SetColumnSortKinds(kColumnSortKinds);
-    listCtrl_->EnableHeaderSort(true);
-    // A stored 0 names no column: the rows stay in name order. A column the list lacks is not
-    // sorted either, and the next close stores 0.
-    const long long stored = settings->sortColumn;
-    const long long column = (stored < 0 ? -stored : stored) - 1;
-    if (stored != 0 && column < ColumnCount)
-        listCtrl_->SortByColumn(static_cast<int>(column), stored > 0);
+    setUpSorting();
 
     loadOptions();
     return true;
 }
 
-void CKivoDlg::insertColumns() {
-    for (int c = 0; c < ColumnCount; ++c) {
-        listCtrl_->InsertColumn(c, qtext(kColumns[c].heading), Qt::AlignLeft,
-                                mulDiv(kColumns[c].width, platform_.screenDpi, 96));
-        listCtrl_->SetColumnToolTip(c, qtext(kColumns[c].toolTip));
-    }
-    // Every first run starts here, with nothing in the list.
-    listCtrl_->SetEmptyListText(qtext("No records yet. Press New... to add a birthday."));
-}
-
 void CKivoDlg::setCaptions() {
-    const auto set = [this](int id, const char* builtIn) {
+    const auto set = [this](SetupControl id, const char* builtIn) {
         QWidget* control = controlById<QWidget>(*this, id);
         if (auto* group = qobject_cast<QGroupBox*>(control))
             group->setTitle(qtext(builtIn));
@@ -295,25 +206,25 @@ void CKivoDlg::setCaptions() {
         else if (auto* label = qobject_cast<QLabel*>(control))
             label->setText(qtext(builtIn));
     };
-    set(1, "Close");
-    set(1008, "Options");
-    set(1000, "Only display once a day");
-    set(1004, "Print out birthdays in large font");
-    set(1003, "Reminder window always on top");
-    set(1042, "Default for new records");
-    set(1043, "Days to look ahead:");
-    set(1044, "Icon:");
-    set(1024, "New...");
-    set(1033, "Export...");
-    set(1037, "Print This Year");
-    set(1036, "Print Next Year");
-    set(1034, "Import...");
-    set(1054, "Show past reminders for");
-    set(1055, "days");
-    set(1005, "Large reminder window");
+    set(SetupControl::Close, "Close");
+    set(SetupControl::OptionsGroup, "Options");
+    set(SetupControl::OnlyOnceADay, "Only display once a day");
+    set(SetupControl::PrintLarge, "Print out birthdays in large font");
+    set(SetupControl::AlwaysOnTop, "Reminder window always on top");
+    set(SetupControl::DefaultsGroup, "Default for new records");
+    set(SetupControl::DaysToLookAheadLabel, "Days to look ahead:");
+    set(SetupControl::DefaultIconLabel, "Icon:");
+    set(SetupControl::New, "New...");
+    set(SetupControl::Export, "Export...");
+    set(SetupControl::PrintThisYear, "Print This Year");
+    set(SetupControl::PrintNextYear, "Print Next Year");
+    set(SetupControl::Import, "Import...");
+    set(SetupControl::PastDaysLabel, "Show past reminders for");
+    set(SetupControl::PastDaysUnitLabel, "days");
+    set(SetupControl::LargeReminder, "Large reminder window");
     setWindowTitle(qtext("Velmik Fennaro Setup"));
     // Nothing on the screen tells of the Shift+click otherwise.
-    controlById<QWidget>(*this, kIdExportButton)
+    controlById<QWidget>(*this, SetupControl::Export)
         ->setToolTip(qtext("Shift+click: one calendar file per record into the data folder"));
 }
 
@@ -340,50 +251,6 @@ void CKivoDlg::applyOptions() {
     settings->defaultIcon = iconBox_->currentIndex();
     const int column = listCtrl_->activeSortColumn();
     settings->sortColumn = listCtrl_->activeSortAscending() ? column + 1 : -(column + 1);
-}
-
-void CKivoDlg::print(const std::function<std::optional<PrintRange>()>& chosenRange) {
-    // Printing uses the options as they are on the screen, and they stay taken over on Cancel.
-    applyOptions();
-    QPrinter printer(QPrinter::HighResolution);
-    if (!runPrintDialog(printer))
-        return;
-    const std::optional<PrintRange> range = chosenRange();
-    if (!range)
-        return;
-    static const RecordList noRecords;
-    static const TextTable noTexts;
-    const PrintContent content{records ? *records : noRecords, texts ? *texts : noTexts,
-                               platform_.locale, settings->printLarge, platform_.screenDpi};
-    // Nothing of the job is reported: a printer that fails says so itself.
-    printDates(printer, range->year, range->month, content);
-}
-
-void CKivoDlg::printSelectedRange() {
-    print([this]() -> std::optional<PrintRange> {
-        const int year = yearOf(today);
-        const int month = monthOf(today);
-        switch (printRange_->currentIndex()) {
-        case 0:
-            return PrintRange{year, kWholeYear};
-        case 1:
-            return PrintRange{year + 1, kWholeYear};
-        case 2:
-            return PrintRange{year, month};
-        case 3:
-            return month == 12 ? PrintRange{year + 1, 1} : PrintRange{year, month + 1};
-        default:
-            return std::nullopt;
-        }
-    });
-}
-
-void CKivoDlg::printThisYear() {
-    print([this] { return std::optional<PrintRange>({yearOf(today), kWholeYear}); });
-}
-
-void CKivoDlg::printNextYear() {
-    print([this] { return std::optional<PrintRange>({yearOf(today) + 1, kWholeYear}); });
 }
 
 void CKivoDlg::OnOK() {
@@ -611,239 +478,6 @@ void CKivoDlg::runRecordCommand(int command, int row) {
     default:
         break; // the menu was dismissed
     }
-}
-
-CKivoDlg::CellWords CKivoDlg::cellWords() const {
-    return {qtext("Yes"), qtext("No"), qtext("B'day"), qtext("Event"), qtext("Date")};
-}
-
-void CKivoDlg::fillList() {
-    // The texts cannot change while the window is open, so one lookup serves every row.
-    words_ = cellWords();
-    shownDates_.clear();
-    // The rows ask for their texts only when they are drawn or sorted; a row holds its record's
-    // address and image. With drawing off the list puts them in name order once at the end.
-    listCtrl_->SetRedraw(false);
-    listCtrl_->DeleteAllItems();
-    listCtrl_->SetTextCallback([this](quintptr data, int column) {
-        return cellText(*reinterpret_cast<const PersonRecord*>(data), column, words_)
-            .value_or(QString());
-    });
-    if (records) {
-        std::vector<CListCtrlEx::CallbackItem> items;
-        items.reserve(records->size());
-        for (PersonRecord& record : *records)
-            items.push_back({reinterpret_cast<quintptr>(&record), record.icon});
-        listCtrl_->InsertCallbackItems(items);
-    }
-    listCtrl_->SetRedraw(true);
-    showItemCount();
-}
-
-void CKivoDlg::fillRow(int row, PersonRecord& record) {
-    fillRow(row, record, cellWords());
-}
-
-void CKivoDlg::fillRow(int row, PersonRecord& r, const CellWords& words) {
-    for (int column = ColNext; column < ColumnCount; ++column)
-        if (const std::optional<QString> shown = cellText(r, column, words))
-            listCtrl_->SetItemText(row, column, *shown);
-    listCtrl_->SetItemData(row, reinterpret_cast<quintptr>(&r));
-}
-
-// A sort by "Next" asks for the date of every row, and a million rows share a few hundred dates.
-QString CKivoDlg::shownDateText(Date date) const {
-    const auto key =
-        static_cast<std::int32_t>(std::chrono::sys_days{date}.time_since_epoch().count());
-    auto [at, added] = shownDates_.try_emplace(key);
-    if (added)
-        at->second = toQt(formatDate(settings->dateFormat, date));
-    return at->second;
-}
-
-std::optional<QString> CKivoDlg::cellText(const PersonRecord& r, int column,
-                                          const CellWords& words) const {
-    // A record without a real day and month (a malformed import, say) has no next date, age or
-    // day count: those cells stay empty and the rest of the row is shown as usual.
-    if (column == ColName)
-        return toQtShown(r.name);
-    const bool dated = hasUsableDate(r) && r.nextYear >= 1900;
-    // Without a year there is no age, and no day count is shown either.
-    const bool counted = dated && r.year != 0;
-    const QString noNumber = dated ? QStringLiteral("-") : QString();
-    switch (column) {
-    case ColNext:
-        return dated ? shownDateText(ShownDate(r)) : QString();
-    case ColAhead:
-        return QString::number(r.daysInAdvance);
-    case ColDays:
-        return counted ? QString::number(r.daysUntil) : noNumber;
-    case ColRemind:
-        return r.infoOnly ? words.no : words.yes;
-    case ColType:
-    case ColAgeNow:
-        break;
-    case ColPrint:
-        return r.dontPrint ? words.no : words.yes;
-    case ColIcon:
-        return QString::number(r.icon);
-    default:
-        return QString();
-    }
-    // Events and dates have no age, dated or not; an undated record shows no age at all. An
-    // unknown type leaves both cells as they were.
-    const QString age = counted ? QString::number(ageReached(r, today)) : noNumber;
-    switch (r.type) {
-    case Birthday:
-        return column == ColType ? words.birthday : age;
-    case AnnualEvent:
-        return column == ColType ? words.event : noNumber;
-    case BirthdayUnknownAge:
-        return column == ColType ? words.date : noNumber;
-    case AnnualEventWithStart:
-        return column == ColType ? words.event : age;
-    default:
-        return std::nullopt;
-    }
-}
-
-void CKivoDlg::showItemCount() {
-    // One pass over the pattern, so a translation holding "%2" is shown as it is.
-    itemCount_->setText(
-        QStringLiteral("%1: %2").arg(qtext("Items"), QString::number(listCtrl_->GetItemCount())));
-}
-
-// What a record made here gets besides its name and date: the defaults on the screen, as New
-// hands them to the editor.
-PersonRecord CKivoDlg::newRecordDefaults() const {
-    PersonRecord r;
-    r.icon = iconBox_->currentIndex();
-    r.daysInAdvance = atoiLike(fromQt(daysAheadEdit_->text()));
-    r.type = Birthday;
-    r.leapling = 1;
-    r.skipYear = -1;
-    return r;
-}
-
-void CKivoDlg::exportCsv() {
-    if (shiftHeld()) {
-        exportICalendar();
-        return;
-    }
-    FilePicker picker(false, "birthdays.csv", kExportFilter, this);
-    if (runFilePicker(picker) != 1)
-        return;
-    const bool singleCalendar = picker.filterIndex == kSecondFilter;
-    std::string path = picker.getPath();
-    const char* extension = singleCalendar ? ".ics" : ".csv";
-    if (!endsWithNoCase(path, extension))
-        path += extension;
-    if (canOpenForReading(path) && !platform_.messages.question(text(
-                                       "That file already exists.  Do you wish to overwrite it?")))
-        return;
-    writeExport(path, singleCalendar);
-}
-
-// The file is replaced only once it is complete: a failure leaves an existing file as it was and
-// no partial one behind.
-bool CKivoDlg::writeExport(const std::string& path, bool singleCalendar) {
-    std::string error;
-    std::size_t undated = 0;
-    bool written;
-    if (singleCalendar) {
-        Categories all = defaultCategories();
-        readCategoriesFile(dataFolder + kCategoriesFileName, all);
-        written = replaceFileAtomically(
-            path, formatSingleCalendar(*records, all, platform_.clock.currentTime(), &undated),
-            &error);
-    } else {
-        written = writeCsvFile(path, *records, &error);
-    }
-    if (!written) {
-        platform_.messages.error(text("Error writing to file\n\n") + errorReason(error));
-        return false;
-    }
-    if (undated > 0) {
-        const char* builtIn = "Records without a date, left out of the calendar: %i";
-        platform_.messages.information(
-            fillFormat(text(builtIn), builtIn, {std::to_string(undated)}));
-    }
-    return true;
-}
-
-void CKivoDlg::importCsv() {
-    FilePicker picker(true, "birthdays.csv", kImportFilter, this);
-    if (runFilePicker(picker) != 1)
-        return;
-    const std::string& path = picker.getPath();
-    const bool contacts = picker.filterIndex == kSecondFilter ||
-                          (picker.filterIndex == kAllFilesFilter && endsWithNoCase(path, ".vcf"));
-    const std::size_t before = records->size();
-    std::string error;
-    std::size_t skipped = 0;
-    bool failed;
-    if (contacts) {
-        VCardImportCounts counts;
-        failed = readVCardFile(path, newRecordDefaults(), text("Anniversary"), *records, counts,
-                               &error) != TextReadStatus::Ok;
-        skipped = counts.skipped;
-    } else {
-        CsvImportCounts counts;
-        failed = readCsvFile(path, *records, counts, &error) != TextReadStatus::Ok;
-        skipped = counts.skipped;
-    }
-    for (std::size_t i = before; i < records->size(); ++i)
-        ComputeOccurrence((*records)[i], today);
-    if (failed)
-        platform_.messages.error(text("Error reading file\n\n") + errorReason(error));
-    // The records read before an error stay, and are shown.
-    modified = true;
-    fillList();
-    listCtrl_->SetSelected(-1);
-    if (skipped > 0) {
-        const char* builtIn =
-            contacts
-                ? "Contacts not imported because they have no birthday or could not be read: %i"
-                : "Lines not imported because their day, month or year cannot be kept: %i";
-        platform_.messages.warning(fillFormat(text(builtIn), builtIn, {std::to_string(skipped)}));
-    }
-}
-
-void CKivoDlg::exportICalendar() {
-    categories = defaultCategories();
-    readCategoriesFile(dataFolder + kCategoriesFileName, categories);
-    std::size_t failed = 0;
-    std::string firstName, firstReason;
-    for (const PersonRecord& r : *records) {
-        const std::string name = calendarName(r.name);
-        std::string reason;
-        if (writeCalendarFile(name, r.day, r.month, r.year, r.icon, &reason))
-            continue;
-        if (failed++ == 0) {
-            firstName = r.name;
-            firstReason = reason;
-        }
-    }
-    // Silent when every file was written; a file left out must not pass for exported.
-    if (failed > 0) {
-        const char* builtIn = "Calendar files not written: %i\n\nThe first is \"%s\": %s";
-        platform_.messages.warning(fillFormat(
-            text(builtIn), builtIn, {std::to_string(failed), firstName, errorReason(firstReason)}));
-    }
-}
-
-bool CKivoDlg::writeCalendarFile(const std::string& name, int day, int month, int year, int icon,
-                                 std::string* reason) {
-    const auto file = calendarFileName(name);
-    if (!file) {
-        // A separator, "." or ".." would put the file outside the data folder.
-        if (reason)
-            *reason = text("The name cannot be a file name in the data folder.");
-        return false;
-    }
-    return replaceFileAtomically(
-        dataFolder + *file,
-        formatCalendarFile(name, day, month, year, categoryFor(categories, icon)), reason);
 }
 
 } // namespace kivo

@@ -174,6 +174,9 @@ private:
     // `chosenRange` gives then (nothing when it gives none), as one job.
     void print(const std::function<std::optional<PrintRange>()>& chosenRange);
     void insertColumns();
+    // The columns' sort kinds, sorting by a click on a heading, and the sort stored at the last
+    // close.
+    void setUpSorting();
     void setCaptions();
     void loadOptions();
     PersonRecord* recordAt(int row) const;
@@ -185,17 +188,17 @@ private:
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;
-    QCheckBox* alwaysOnTopCheck_ = nullptr;   // 1003
-    QCheckBox* onceADayCheck_ = nullptr;      // 1000
-    QCheckBox* printLargeCheck_ = nullptr;    // 1004
-    QCheckBox* largeReminderCheck_ = nullptr; // 1005
-    QLineEdit* daysAheadEdit_ = nullptr;      // 1028
-    QComboBox* iconBox_ = nullptr;            // 1026
-    SpinButton* spin_ = nullptr;              // 1002
-    QLabel* itemCount_ = nullptr;             // 1040
-    QComboBox* printRange_ = nullptr;         // 1051
-    QLineEdit* pastDaysEdit_ = nullptr;       // 1053
-    CHyperLink* webLink_ = nullptr;           // 1029
+    QCheckBox* alwaysOnTopCheck_ = nullptr;
+    QCheckBox* onceADayCheck_ = nullptr;
+    QCheckBox* printLargeCheck_ = nullptr;
+    QCheckBox* largeReminderCheck_ = nullptr;
+    QLineEdit* daysAheadEdit_ = nullptr;
+    QComboBox* iconBox_ = nullptr;
+    SpinButton* spin_ = nullptr;
+    QLabel* itemCount_ = nullptr;
+    QComboBox* printRange_ = nullptr;
+    QLineEdit* pastDaysEdit_ = nullptr;
+    CHyperLink* webLink_ = nullptr;
     std::unique_ptr<LinkDesktop> linkDesktop_;
     CellWords words_; // as the rows that ask for their texts show them
     mutable std::unordered_map<std::int32_t, QString> shownDates_; // by day number

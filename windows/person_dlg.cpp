@@ -79,20 +79,20 @@ QDate CPersonDlg::shownDateFor(int day, int month, QDate today) {
 CPersonDlg::CPersonDlg(Platform& platform, QWidget* owner)
     : KivoDialog(owner), platform_(platform) {
     buildDialog(*this, kPersonDialog);
-    nameEdit_ = controlById<QLineEdit>(*this, 1001);
-    emailEdit_ = controlById<QLineEdit>(*this, 1032);
-    datePicker_ = controlById<QDateEdit>(*this, 1017);
-    leaplingList_ = controlById<QComboBox>(*this, 1052);
-    iconList_ = controlById<QComboBox>(*this, 1027);
-    daysEdit_ = controlById<QLineEdit>(*this, 1019);
-    spin_ = controlById<SpinButton>(*this, 1002);
-    typeList_ = controlById<QComboBox>(*this, 1038);
-    infoOnlyCheck_ = controlById<QCheckBox>(*this, 1003);
-    dontPrintCheck_ = controlById<QCheckBox>(*this, 1037);
-    nameLabel_ = controlById<QLabel>(*this, 1031);
-    dateLabel_ = controlById<QLabel>(*this, 1030);
-    leaplingLabel_ = controlById<QLabel>(*this, 1033);
-    sampleLabel_ = controlById<QLabel>(*this, 1039);
+    nameEdit_ = controlById<QLineEdit>(*this, PersonControl::Name);
+    emailEdit_ = controlById<QLineEdit>(*this, PersonControl::Email);
+    datePicker_ = controlById<QDateEdit>(*this, PersonControl::BirthDate);
+    leaplingList_ = controlById<QComboBox>(*this, PersonControl::Leapling);
+    iconList_ = controlById<QComboBox>(*this, PersonControl::Icon);
+    daysEdit_ = controlById<QLineEdit>(*this, PersonControl::DaysInAdvance);
+    spin_ = controlById<SpinButton>(*this, PersonControl::DaysInAdvanceArrows);
+    typeList_ = controlById<QComboBox>(*this, PersonControl::Type);
+    infoOnlyCheck_ = controlById<QCheckBox>(*this, PersonControl::DontRemind);
+    dontPrintCheck_ = controlById<QCheckBox>(*this, PersonControl::DontPrint);
+    nameLabel_ = controlById<QLabel>(*this, PersonControl::NameLabel);
+    dateLabel_ = controlById<QLabel>(*this, PersonControl::BirthDateLabel);
+    leaplingLabel_ = controlById<QLabel>(*this, PersonControl::LeaplingLabel);
+    sampleLabel_ = controlById<QLabel>(*this, PersonControl::SampleReminder);
     datePicker_->setDisplayFormat(QLocale::system().dateFormat(QLocale::LongFormat));
     datePicker_->setDateRange(firstDate(), lastDate());
     datePicker_->setDate(today());
@@ -105,8 +105,10 @@ CPersonDlg::CPersonDlg(Platform& platform, QWidget* owner)
         refreshSample();
     });
     connect(datePicker_, &QDateEdit::dateChanged, this, [this] { OnDateChange(); });
-    connect(controlById<QPushButton>(*this, 1), &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(controlById<QPushButton>(*this, 2), &QPushButton::clicked, this, &QDialog::reject);
+    connect(controlById<QPushButton>(*this, PersonControl::Ok), &QPushButton::clicked, this,
+            [this] { OnOK(); });
+    connect(controlById<QPushButton>(*this, PersonControl::Cancel), &QPushButton::clicked, this,
+            &QDialog::reject);
 }
 
 std::string CPersonDlg::text(const char* builtIn) const {
@@ -174,13 +176,15 @@ bool CPersonDlg::OnInitDialog() {
     spin_->setRange(0, 999);
 
     nameLabel_->setText(toQtShown(text("Name:")));
-    controlById<QLabel>(*this, 1045)->setText(toQtShown(text("Email:")));
+    controlById<QLabel>(*this, PersonControl::EmailLabel)->setText(toQtShown(text("Email:")));
     dateLabel_->setText(toQtShown(text("Birth date:")));
     leaplingLabel_->setText(toQtShown(text("Leapling:")));
-    controlById<QLabel>(*this, 1046)->setText(toQtShown(text("Icon:")));
-    controlById<QLabel>(*this, 1048)->setText(toQtShown(text("Type:")));
-    controlById<QLabel>(*this, 1047)->setText(toQtShown(text("Days in advance to show reminder:")));
-    controlById<QGroupBox>(*this, 1049)->setTitle(toQtShown(text("Sample reminder:")));
+    controlById<QLabel>(*this, PersonControl::IconLabel)->setText(toQtShown(text("Icon:")));
+    controlById<QLabel>(*this, PersonControl::TypeLabel)->setText(toQtShown(text("Type:")));
+    controlById<QLabel>(*this, PersonControl::DaysInAdvanceLabel)
+        ->setText(toQtShown(text("Days in advance to show reminder:")));
+    controlById<QGroupBox>(*this, PersonControl::SampleReminderGroup)
+        ->setTitle(toQtShown(text("Sample reminder:")));
     infoOnlyCheck_->setText(toQtShown(text("Don't ever remind me about this")));
     dontPrintCheck_->setText(toQtShown(text("Don't print this")));
 
@@ -252,7 +256,7 @@ void CPersonDlg::refreshSample() {
                                          {"Event:", "Date:"},
                                          {"Name:", "Birthday:"},
                                          {"Event:", "First date:"}};
-    if (type < 0 || type > 3)
+    if (type < Birthday || type > AnnualEventWithStart)
         return;
     nameLabel_->setText(toQtShown(text(kLabels[type].name)));
     dateLabel_->setText(toQtShown(text(kLabels[type].date)));

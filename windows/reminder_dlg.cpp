@@ -18,7 +18,7 @@ namespace kivo {
 namespace {
 // What each line keeps besides its text: the record, and which occurrence the line is about.
 constexpr int RecordRole = Qt::UserRole;
-constexpr int KindRole = Qt::UserRole + 1;
+constexpr int PastRole = Qt::UserRole + 1; // whether the line reports a past occurrence
 constexpr int YearRole = Qt::UserRole + 2;
 
 PersonRecord* recordOf(const QTreeWidgetItem* line) {
@@ -29,9 +29,9 @@ PersonRecord* recordOf(const QTreeWidgetItem* line) {
 CReminderDlg::CReminderDlg(Platform& platform, RandomSource& random)
     : platform_(platform), random_(random) {
     buildDialog(*this, kReminderDialog);
-    listCtrl_ = controlById<QTreeWidget>(*this, 1009);
-    okButton_ = controlById<QPushButton>(*this, 1);
-    setupButton_ = controlById<QPushButton>(*this, 1008);
+    listCtrl_ = controlById<QTreeWidget>(*this, ReminderControl::Reminders);
+    okButton_ = controlById<QPushButton>(*this, ReminderControl::Ok);
+    setupButton_ = controlById<QPushButton>(*this, ReminderControl::Setup);
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(setupButton_, &QPushButton::clicked, this, [this] { OnSetup(); });
     connect(listCtrl_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowRecordMenu(); });
@@ -140,7 +140,7 @@ bool CReminderDlg::fillList() {
         QTreeWidgetItem* line = lines[i];
         line->setIcon(0, iconPicture(entry.record->icon));
         line->setData(0, RecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry.record)));
-        line->setData(0, KindRole, entry.kind == DueKind::Past ? 1 : 0);
+        line->setData(0, PastRole, entry.kind == DueKind::Past);
         line->setData(0, YearRole, entry.occurrenceYear);
         listCtrl_->addTopLevelItem(line);
     }
@@ -187,7 +187,7 @@ void CReminderDlg::runRecordCommand(int command, QTreeWidgetItem* line) {
     if (command == ID_DONT_REMIND) {
         modified = true;
         // A past line silences the occurrence it reports; an upcoming line the next one.
-        const bool past = line->data(0, KindRole).toInt() == 1;
+        const bool past = line->data(0, PastRole).toBool();
         record->skipYear = past ? line->data(0, YearRole).toInt() : record->nextYear;
         delete line;
     } else if (command == ID_EMAIL) {

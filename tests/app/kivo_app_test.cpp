@@ -2,6 +2,7 @@
 #include "app/kivo_app.h"
 
 #include "core/records_file.h"
+#include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
 #include "support/scripted_user.h"
 #include "windows/reminder_dlg.h"
@@ -54,10 +55,10 @@ TEST_F(DailyRun, OrdinaryStartShowsTheReminderWindowAndSavesSettingsOnly) {
     ScriptedUser user;
     std::vector<std::string> shownLines;
     user.then([&](QWidget* w) {
-        auto* list = w->findChild<QTreeWidget*>("1009");
+        auto* list = controlById<QTreeWidget>(*w, ReminderControl::Reminders);
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             shownLines.push_back(list->topLevelItem(i)->text(0).toStdString());
-        clickButton(w, 1);
+        clickButton(w, ReminderControl::Ok);
     });
 
     CKivoApp app(fake.platform);
@@ -75,7 +76,7 @@ TEST_F(DailyRun, OrdinaryStartShowsTheReminderWindowAndSavesSettingsOnly) {
 TEST_F(DailyRun, CommandLineOpensOnlyTheSetupWindow) {
     writeRecords(kRecordsWithOneDue);
     ScriptedUser user;
-    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, SetupControl::Close); });
     CKivoApp app(fake.platform);
     app.InitInstance("setup");
     EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kSetupTitle}));
@@ -83,7 +84,7 @@ TEST_F(DailyRun, CommandLineOpensOnlyTheSetupWindow) {
 
 TEST_F(DailyRun, FirstRunShowsSetupThenTheReminderWindowUnderTheUsualRules) {
     ScriptedUser user;
-    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, SetupControl::Close); });
     CKivoApp app(fake.platform);
     app.InitInstance("");
     EXPECT_TRUE(app.lastRun().firstRun);
@@ -101,7 +102,7 @@ TEST_F(DailyRun, RecordsInThePerUserFolderAreFoundWhenTheWorkingFolderHasNone) {
     std::filesystem::create_directories(fake.folders.user);
     test::writeFileBytes(fake.folders.user + "kivos.ini", kRecordsWithOneDue);
     ScriptedUser user;
-    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, ReminderControl::Ok); });
     CKivoApp app(fake.platform);
     app.InitInstance("");
     EXPECT_FALSE(app.lastRun().firstRun);
@@ -131,7 +132,7 @@ TEST_F(DailyRun, OnceADayKeysOfDifferentDaysNeverCollide) {
     fake.store.setValue("onceaday", "1");
     fake.store.setValue("lastrun", "20260111");
     ScriptedUser user;
-    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, ReminderControl::Ok); });
     CKivoApp app(fake.platform);
     app.InitInstance("");
     EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kReminderTitle}));
@@ -142,9 +143,9 @@ TEST_F(DailyRun, SetupButtonLeadsToSetupAndBackToTheReminderWindow) {
     writeRecords(kRecordsWithOneDue);
     fake.store.setValue("onceaday", "1"); // never holds back the window that comes back
     ScriptedUser user;
-    user.then([](QWidget* w) { clickButton(w, 1008); });
-    user.then([](QWidget* w) { clickButton(w, 1); });
-    user.then([](QWidget* w) { clickButton(w, 1); });
+    user.then([](QWidget* w) { clickButton(w, ReminderControl::Setup); });
+    user.then([](QWidget* w) { clickButton(w, SetupControl::Close); });
+    user.then([](QWidget* w) { clickButton(w, ReminderControl::Ok); });
     CKivoApp app(fake.platform);
     app.InitInstance("");
     EXPECT_EQ(user.windowsSeen(),
@@ -158,7 +159,7 @@ TEST_F(DailyRun, SilencedRecordIsSavedAtTheEnd) {
     user.then([](QWidget* w) {
         auto* dlg = static_cast<CReminderDlg*>(w);
         dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
-        clickButton(w, 1);
+        clickButton(w, ReminderControl::Ok);
     });
     CKivoApp app(fake.platform);
     app.InitInstance("");
@@ -185,7 +186,7 @@ TEST_F(DailyRun, RecordsThatCannotBeSavedAreReportedAndTheOldFileKept) {
         rlimit tiny = previous;
         tiny.rlim_cur = 16;
         setrlimit(RLIMIT_FSIZE, &tiny);
-        clickButton(w, 1);
+        clickButton(w, ReminderControl::Ok);
     });
     CKivoApp app(fake.platform);
     app.InitInstance("");
@@ -213,13 +214,13 @@ TEST_F(DailyRun, RecordAddedInTheSetupWindowIsSavedAtTheEnd) {
     ScriptedUser user;
     // New... opens the editor inside the setup window; Close follows once the editor is done.
     user.then([](QWidget* setup) {
-        clickButton(setup, 1024);
-        clickButton(setup, 1);
+        clickButton(setup, SetupControl::New);
+        clickButton(setup, SetupControl::Close);
     });
     user.then([](QWidget* editor) {
-        editor->findChild<QLineEdit*>("1001")->setText("Zed");
-        editor->findChild<QLineEdit*>("1032")->setText("zed@example.org");
-        clickButton(editor, 1);
+        controlById<QLineEdit>(*editor, PersonControl::Name)->setText("Zed");
+        controlById<QLineEdit>(*editor, PersonControl::Email)->setText("zed@example.org");
+        clickButton(editor, PersonControl::Ok);
     });
     CKivoApp app(fake.platform);
     app.InitInstance("setup");

@@ -3,6 +3,7 @@
 #include "app/kivo_app.h"
 
 #include "core/records_file.h"
+#include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
 #include "support/record_builder.h"
 #include "support/scripted_user.h"
@@ -86,7 +87,7 @@ TEST(LogOnRun, OpensTheReminderWindowExactlyWhenAnUpcomingEntryIsDue) {
         SCOPED_TRACE(testing::Message() << "run " << run << ":\n" << test::readFileBytes(path));
 
         ScriptedUser user;
-        user.then([](QWidget* w) { clickButton(w, 1); });
+        user.then([](QWidget* w) { clickButton(w, ReminderControl::Ok); });
         CKivoApp app(fake.platform);
         app.InitInstance("");
         EXPECT_EQ(user.windowsSeen(),
@@ -112,10 +113,10 @@ struct LogOnDailyRun : ::testing::Test {
     std::vector<std::string> shownLines(ScriptedUser& user) {
         auto lines = std::make_shared<std::vector<std::string>>();
         user.then([lines](QWidget* w) {
-            auto* list = w->findChild<QTreeWidget*>("1009");
+            auto* list = controlById<QTreeWidget>(*w, ReminderControl::Reminders);
             for (int i = 0; list && i < list->topLevelItemCount(); ++i)
                 lines->push_back(list->topLevelItem(i)->text(0).toStdString());
-            clickButton(w, 1);
+            clickButton(w, ReminderControl::Ok);
         });
         CKivoApp app(fake.platform);
         app.InitInstance("");

@@ -3,6 +3,7 @@
 #include "app/kivo_app.h"
 
 #include "core/records_file.h"
+#include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
 #include "support/scripted_user.h"
 #include "windows/kivo_dlg.h"
@@ -30,12 +31,12 @@ const std::string kAnnaDue = "Anna,12061996,4,-1,7,0,0,,0,1,\r\n"; // due on the
 // The user adds a record in the setup window and closes it.
 void addRecordInSetup(ScriptedUser& user) {
     user.then([](QWidget* setup) {
-        clickButton(setup, 1024);
-        clickButton(setup, 1);
+        clickButton(setup, SetupControl::New);
+        clickButton(setup, SetupControl::Close);
     });
     user.then([](QWidget* editor) {
-        editor->findChild<QLineEdit*>("1001")->setText("Zed");
-        clickButton(editor, 1);
+        controlById<QLineEdit>(*editor, PersonControl::Name)->setText("Zed");
+        clickButton(editor, PersonControl::Ok);
     });
 }
 
@@ -44,7 +45,7 @@ void silenceFirstLine(ScriptedUser& user) {
     user.then([](QWidget* w) {
         auto* dlg = static_cast<CReminderDlg*>(w);
         dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
-        clickButton(w, 1);
+        clickButton(w, ReminderControl::Ok);
     });
 }
 
@@ -164,10 +165,11 @@ TEST(RecordsFileFaults, AWindows1252RecordOpenedAndConfirmedIsSavedByteForByte) 
             shownNames.push_back(setup->listCtrl()->GetItemText(row, 0).toStdString());
             setup->editRecord(row);
         }
-        clickButton(w, 1);
+        clickButton(w, SetupControl::Close);
     });
     for (int i = 0; i < 2; ++i)
-        user.then([](QWidget* editor) { clickButton(editor, 1); }); // OK, nothing changed
+        user.then(
+            [](QWidget* editor) { clickButton(editor, PersonControl::Ok); }); // OK, nothing changed
     CKivoApp app(fake.platform);
     app.InitInstance("setup");
     EXPECT_TRUE(user.done());

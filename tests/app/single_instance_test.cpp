@@ -1,7 +1,7 @@
 // One kivo at a time: the lock between two starts, the request to raise the running one's window,
 // and the kivo program started twice, in both orders.
 #include "app/single_instance.h"
-#include "app/windows_entry.h"
+#include "app/window_run.h"
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"

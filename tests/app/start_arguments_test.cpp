@@ -2,7 +2,7 @@
 // Qt takes them out of the arguments, and Qt still applies them. Runs without a QApplication of
 // its own, since the start makes it.
 #include "app/start.h"
-#include "app/windows_entry.h"
+#include "app/window_run.h"
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"
@@ -34,7 +34,7 @@ int openWindowsWithAUser(int& argc, char** argv, CKivoApp* app, StartPlatform& p
     handed.style = QApplication::style()->name();
     test::ScriptedUser user;
     for (int i = 0; i < 3; ++i)
-        user.then([](QWidget* w) { test::clickButton(w, 1); });
+        user.then([](QWidget* w) { test::pressOkOrClose(w); });
     const int status = showWindows(app, platform);
     handed.windowsSeen = user.windowsSeen();
     return status;

@@ -17,9 +17,9 @@
 namespace kivo {
 namespace {
 
-using test::clickButton;
 using test::FakePlatform;
 using test::lookingAhead;
+using test::pressOkOrClose;
 using test::ScriptedUser;
 using Window = StartDecision::Window;
 
@@ -101,7 +101,7 @@ TEST(StartDecision, AgreesWithWhatTheWindowsThenShow) {
         prepare(windowed, c);
         ScriptedUser user;
         for (int i = 0; i < 3; ++i)
-            user.then([](QWidget* w) { clickButton(w, 1); });
+            user.then([](QWidget* w) { pressOkOrClose(w); });
         CKivoApp windowedApp(windowed.platform);
         windowedApp.start(c.commandLine);
         windowedApp.runWindows();

@@ -63,7 +63,7 @@ protected:
             const int row = list->InsertItem(list->GetItemCount(), name, image);
             list->SetItemText(row, 1, days);
         }
-        list->SetRowHighlightMode(2);
+        list->SetRowHighlightMode(CListCtrlEx::HighlightToEdge);
 
         window.show();
         window.activateWindow();
@@ -166,7 +166,8 @@ TEST_F(CListCtrlExPaint, FocusAndSelectionChangesRepaintTheWholeStrip) {
 }
 
 TEST_F(CListCtrlExPaint, ModeOneStopsTheHighlightAtTheLastColumn) {
-    EXPECT_EQ(list->SetRowHighlightMode(1), 2);
+    EXPECT_EQ(list->SetRowHighlightMode(CListCtrlEx::FullRowHighlight),
+              CListCtrlEx::HighlightToEdge);
     list->SetSelected(0);
     const QImage image = rendered();
     const QRect bounds = part(0, CListCtrlEx::ItemPart::Bounds);

@@ -150,12 +150,13 @@ TEST(CListCtrlExSort, KindsAboveSixAndModesAboveTwoAreRefused) {
     EXPECT_TRUE(list.SetColumnSortKinds({0, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(list.columnKindCount(), 7);
 
-    EXPECT_EQ(list.rowHighlightMode(), 0);
-    EXPECT_EQ(list.SetRowHighlightMode(2), 0);
-    EXPECT_EQ(list.SetRowHighlightMode(3), 2);
-    EXPECT_EQ(list.rowHighlightMode(), 2);
-    EXPECT_EQ(list.SetRowHighlightMode(1), 2);
-    EXPECT_EQ(list.rowHighlightMode(), 1);
+    EXPECT_EQ(list.rowHighlightMode(), CListCtrlEx::StandardRows);
+    EXPECT_EQ(list.SetRowHighlightMode(CListCtrlEx::HighlightToEdge), CListCtrlEx::StandardRows);
+    EXPECT_EQ(list.SetRowHighlightMode(3), CListCtrlEx::HighlightToEdge); // no such mode
+    EXPECT_EQ(list.rowHighlightMode(), CListCtrlEx::HighlightToEdge);
+    EXPECT_EQ(list.SetRowHighlightMode(CListCtrlEx::FullRowHighlight),
+              CListCtrlEx::HighlightToEdge);
+    EXPECT_EQ(list.rowHighlightMode(), CListCtrlEx::FullRowHighlight);
 
     EXPECT_FALSE(list.EnableHeaderSort(true));
     EXPECT_TRUE(list.EnableHeaderSort(false));

@@ -95,37 +95,38 @@ TEST(DialogBuilderTest, BuildsEveryControlNamedByIdWithItsTextAndPlace) {
     EXPECT_EQ(dialog.windowTitle(), "Velmik Fennaro Setup");
     EXPECT_EQ(dialog.size(), QSize(units.x(642), units.y(303)));
     for (const ControlTemplate& c : kSetupDialog.controls) {
-        if (c.id < 0)
+        if (!c.id.named())
             continue;
         QWidget* w = controlById<QWidget>(dialog, c.id);
-        ASSERT_NE(w, nullptr) << c.id;
-        if (c.kind == ControlKind::Spin || c.id == 1028)
+        ASSERT_NE(w, nullptr) << c.id.value();
+        if (c.kind == ControlKind::Spin || c.id == SetupControl::DaysToLookAhead)
             continue; // the spin takes the right end of its buddy, checked below
-        EXPECT_EQ(w->pos(), QPoint(units.x(c.x), units.y(c.y))) << c.id;
+        EXPECT_EQ(w->pos(), QPoint(units.x(c.x), units.y(c.y))) << c.id.value();
     }
-    EXPECT_EQ(controlById<QCheckBox>(dialog, 1000)->text(), "Only display once a day");
-    EXPECT_TRUE(controlById<QPushButton>(dialog, 1)->isDefault());
-    EXPECT_TRUE(controlById<QPushButton>(dialog, 1036)->isHidden());
-    EXPECT_FALSE(controlById<QPushButton>(dialog, 1024)->isHidden());
+    EXPECT_EQ(controlById<QCheckBox>(dialog, SetupControl::OnlyOnceADay)->text(),
+              "Only display once a day");
+    EXPECT_TRUE(controlById<QPushButton>(dialog, SetupControl::Close)->isDefault());
+    EXPECT_TRUE(controlById<QPushButton>(dialog, SetupControl::PrintNextYear)->isHidden());
+    EXPECT_FALSE(controlById<QPushButton>(dialog, SetupControl::New)->isHidden());
 }
 
 TEST(DialogBuilderTest, TakesTheCallersOwnControlsWhereItMakesThem) {
     QDialog dialog;
     QWidget* made = nullptr;
     buildDialog(dialog, kReminderDialog, [&](const ControlTemplate& c, QWidget* parent) {
-        if (c.id != 1009)
+        if (c.id != ReminderControl::Reminders)
             return static_cast<QWidget*>(nullptr);
         made = new QTreeWidget(parent);
         return made;
     });
-    EXPECT_EQ(controlById<QWidget>(dialog, 1009), made);
+    EXPECT_EQ(controlById<QWidget>(dialog, ReminderControl::Reminders), made);
 }
 
 TEST(SpinButtonTest, StepsItsBuddyWithinTheRangeAndLeavesTypedValuesAlone) {
     QDialog dialog;
     buildDialog(dialog, kSetupDialog);
-    auto* spin = controlById<SpinButton>(dialog, 1002);
-    auto* days = controlById<QLineEdit>(dialog, 1028);
+    auto* spin = controlById<SpinButton>(dialog, SetupControl::DaysToLookAheadArrows);
+    auto* days = controlById<QLineEdit>(dialog, SetupControl::DaysToLookAhead);
     ASSERT_EQ(spin->buddy(), days);
     const DialogUnits units = dialogUnitsFor(dialog.font());
     EXPECT_EQ(days->geometry().united(spin->geometry()), units.rect(581, 146, 39, 14));

@@ -32,7 +32,7 @@ public:
     std::string workingFolder() const override { return working; }
     std::string userDataFolder() const override { return user; }
     void makeFolder(const std::string& folder) const override;
-    bool newShell() const override { return true; }
+    bool hasPerUserDataFolder() const override { return true; }
 };
 
 class FakeLocale : public LocaleInfo {

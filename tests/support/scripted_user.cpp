@@ -40,12 +40,19 @@ void ScriptedUser::answer(QWidget* window) {
     QTimer::singleShot(0, window, [step, window] { step(window); });
 }
 
-void clickButton(QWidget* window, int id) {
-    auto* button = window->findChild<QAbstractButton*>(QString::number(id));
+void clickButton(QWidget* window, ControlId id) {
+    auto* button = window->findChild<QAbstractButton*>(QString::number(id.value()));
     if (button)
         button->click();
     else
         window->close();
+}
+
+void pressOkOrClose(QWidget* window) {
+    // The three windows give the button the same id, so one press serves whichever is open.
+    static_assert(ControlId(ReminderControl::Ok) == SetupControl::Close &&
+                  ControlId(PersonControl::Ok) == SetupControl::Close);
+    clickButton(window, SetupControl::Close);
 }
 
 } // namespace kivo::test

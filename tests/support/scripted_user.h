@@ -2,6 +2,8 @@
 // in order.
 #pragma once
 
+#include "resources/dialog_templates.h"
+
 #include <QObject>
 #include <QWidget>
 #include <deque>
@@ -38,6 +40,9 @@ private:
 };
 
 // Clicks the button with the given control id in the window.
-void clickButton(QWidget* window, int id);
+void clickButton(QWidget* window, ControlId id);
+// Presses OK or Close, whichever of the windows it is: for the scripts that end every window the
+// same way.
+void pressOkOrClose(QWidget* window);
 
 } // namespace kivo::test

@@ -14,15 +14,25 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace kivo {
+
+// A control in a test's message, by its number as its objectName holds it.
+inline std::ostream& operator<<(std::ostream& out, ControlId id) {
+    return out << "control " << id.value();
+}
+
+} // namespace kivo
 
 namespace kivo::test {
 
 // The control with the given id; a missing one fails the test instead of crashing it later.
-template <class T> T* control(const QWidget& window, int id) {
+template <class T> T* control(const QWidget& window, ControlId id) {
     T* found = controlById<T>(window, id);
-    EXPECT_NE(found, nullptr) << "control " << id;
+    EXPECT_NE(found, nullptr) << id;
     return found;
 }
 
@@ -41,19 +51,19 @@ inline void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 }
 
 // The id of the window's control that has the focus (a part of a control counts as the control);
-// -1 when the focus is elsewhere.
-inline int focusedId(const QWidget& window) {
+// ControlId() when the focus is elsewhere.
+inline ControlId focusedId(const QWidget& window) {
     for (const QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
         if (w->parentWidget() == &window) {
             bool ok = false;
             const int id = w->objectName().toInt(&ok);
-            return ok ? id : -1;
+            return ok ? ControlId::fromNumber(id) : ControlId();
         }
-    return -1;
+    return ControlId();
 }
 
 // Puts the focus on a control by pressing Tab, as a person does; false when Tab never gets there.
-inline bool tabTo(const QWidget& window, int id) {
+inline bool tabTo(const QWidget& window, ControlId id) {
     for (int presses = 0; presses < 40 && focusedId(window) != id; ++presses)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     return focusedId(window) == id;
@@ -133,7 +143,7 @@ struct SetupWindowFixture : ::testing::Test {
         return column(dlg, CKivoDlg::ColName);
     }
     static std::string itemCount(const CKivoDlg& dlg) {
-        return control<QLabel>(dlg, 1040)->text().toStdString();
+        return control<QLabel>(dlg, SetupControl::ItemCount)->text().toStdString();
     }
 };
 

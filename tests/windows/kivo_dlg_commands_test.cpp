@@ -47,9 +47,9 @@ struct RecordCommands : test::SetupWindowFixture {
     }
 
     // The real editor, answered in place of the user: `act` changes its controls, then the
-    // button `button` (1 OK, 2 Cancel) is pressed.
+    // button `button` (OK or Cancel) is pressed.
     std::function<int(CPersonDlg&)> editorAnswering(std::function<void(CPersonDlg&)> act,
-                                                    int button = IDOK) {
+                                                    PersonControl button = PersonControl::Ok) {
         return [this, act, button](CPersonDlg& dlg) {
             handed.push_back(Handed::from(dlg));
             EXPECT_TRUE(dlg.initialize());
@@ -80,17 +80,18 @@ TEST_F(RecordCommands, NewTakesTheDefaultsOnScreenAndAppendsTheRecord) {
     add(record("Anna", 2, 6, 1980));
     auto dlg = open();
     // Changed on the screen but not stored: the new record follows the screen.
-    retype(control<QLineEdit>(*dlg, 1028), "21");
-    control<QComboBox>(*dlg, 1026)->setCurrentIndex(12);
+    retype(control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead), "21");
+    control<QComboBox>(*dlg, SetupControl::DefaultIcon)->setCurrentIndex(12);
     dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
-        EXPECT_EQ(control<QComboBox>(editor, 1027)->currentIndex(), 12);
-        EXPECT_EQ(control<QLineEdit>(editor, 1019)->text().toStdString(), "21");
-        EXPECT_EQ(control<QDateEdit>(editor, 1017)->date(), QDate(2025, 3, 6));
-        control<QLineEdit>(editor, 1001)->setText("Carl");
-        control<QLineEdit>(editor, 1032)->setText("carl@example.org");
+        EXPECT_EQ(control<QComboBox>(editor, PersonControl::Icon)->currentIndex(), 12);
+        EXPECT_EQ(control<QLineEdit>(editor, PersonControl::DaysInAdvance)->text().toStdString(),
+                  "21");
+        EXPECT_EQ(control<QDateEdit>(editor, PersonControl::BirthDate)->date(), QDate(2025, 3, 6));
+        control<QLineEdit>(editor, PersonControl::Name)->setText("Carl");
+        control<QLineEdit>(editor, PersonControl::Email)->setText("carl@example.org");
     });
     dlg->listCtrl()->SetSelected(0);
-    control<QPushButton>(*dlg, 1024)->click();
+    control<QPushButton>(*dlg, SetupControl::New)->click();
 
     ASSERT_EQ(handed.size(), 1u);
     const Handed& h = handed[0];
@@ -134,20 +135,23 @@ TEST_F(RecordCommands, NewCancelledAddsNothingAndFlagsComeBackAsChosen) {
     add(record("Anna", 2, 6, 1980));
     auto dlg = open();
     dlg->runEditor = editorAnswering(
-        [](CPersonDlg& editor) { control<QLineEdit>(editor, 1001)->setText("Never"); }, IDCANCEL);
+        [](CPersonDlg& editor) {
+            control<QLineEdit>(editor, PersonControl::Name)->setText("Never");
+        },
+        PersonControl::Cancel);
     dlg->newRecord();
     EXPECT_EQ(records.size(), 1u);
     EXPECT_FALSE(dlg->modified);
     EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Anna"}));
 
     // No default icon on the screen: the record gets none either.
-    control<QComboBox>(*dlg, 1026)->setCurrentIndex(-1);
+    control<QComboBox>(*dlg, SetupControl::DefaultIcon)->setCurrentIndex(-1);
     dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
-        control<QLineEdit>(editor, 1001)->setText("Club");
-        control<QComboBox>(editor, 1038)->setCurrentIndex(AnnualEventWithStart);
-        control<QCheckBox>(editor, 1003)->setChecked(true);
-        control<QCheckBox>(editor, 1037)->setChecked(true);
-        control<QComboBox>(editor, 1052)->setCurrentIndex(0);
+        control<QLineEdit>(editor, PersonControl::Name)->setText("Club");
+        control<QComboBox>(editor, PersonControl::Type)->setCurrentIndex(AnnualEventWithStart);
+        control<QCheckBox>(editor, PersonControl::DontRemind)->setChecked(true);
+        control<QCheckBox>(editor, PersonControl::DontPrint)->setChecked(true);
+        control<QComboBox>(editor, PersonControl::Leapling)->setCurrentIndex(0);
     });
     dlg->newRecord();
     ASSERT_EQ(records.size(), 2u);
@@ -166,10 +170,10 @@ TEST_F(RecordCommands, NewButtonOpensTheRealEditor) {
     auto dlg = open();
     ScriptedUser user;
     user.then([](QWidget* editor) {
-        QTest::keyClicks(control<QLineEdit>(*editor, 1001), "Dora");
-        test::clickButton(editor, IDOK);
+        QTest::keyClicks(control<QLineEdit>(*editor, PersonControl::Name), "Dora");
+        test::clickButton(editor, PersonControl::Ok);
     });
-    control<QPushButton>(*dlg, 1024)->click();
+    control<QPushButton>(*dlg, SetupControl::New)->click();
     EXPECT_TRUE(user.done());
     EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{"No name"}));
     ASSERT_EQ(records.size(), 1u);
@@ -195,8 +199,8 @@ TEST_F(RecordCommands, RenameMovesTheRowAndKeepsItSelectedAndVisible) {
     {
         ScriptedUser user;
         user.then([](QWidget* editor) {
-            retype(control<QLineEdit>(*editor, 1001), "Adam");
-            test::clickButton(editor, IDOK);
+            retype(control<QLineEdit>(*editor, PersonControl::Name), "Adam");
+            test::clickButton(editor, PersonControl::Ok);
         });
         QTest::mouseDClick(dlg->listCtrl()->viewport(), Qt::LeftButton, {}, rowCentre(*dlg, last));
         EXPECT_TRUE(user.done());
@@ -218,11 +222,11 @@ TEST_F(RecordCommands, EditCancelledChangesNothing) {
     auto dlg = open();
     dlg->runEditor = editorAnswering(
         [](CPersonDlg& editor) {
-            control<QLineEdit>(editor, 1001)->setText("Changed");
-            control<QLineEdit>(editor, 1032)->setText("other@example.org");
-            control<QDateEdit>(editor, 1017)->setDate(QDate(2001, 1, 1));
+            control<QLineEdit>(editor, PersonControl::Name)->setText("Changed");
+            control<QLineEdit>(editor, PersonControl::Email)->setText("other@example.org");
+            control<QDateEdit>(editor, PersonControl::BirthDate)->setDate(QDate(2001, 1, 1));
         },
-        IDCANCEL);
+        PersonControl::Cancel);
     dlg->editRecord(rowOf(*dlg, a));
     EXPECT_EQ(handed.size(), 1u);
     EXPECT_EQ(a.name, "Anna");
@@ -284,10 +288,10 @@ TEST_F(RecordCommands, EditWithTheSameNameRewritesOnlyItsRow) {
     auto dlg = open();
     dlg->listCtrl()->SetSelected(rowOf(*dlg, anna));
     dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
-        control<QLineEdit>(editor, 1019)->setText("30");
-        control<QComboBox>(editor, 1027)->setCurrentIndex(17);
-        control<QComboBox>(editor, 1038)->setCurrentIndex(AnnualEvent);
-        control<QDateEdit>(editor, 1017)->setDate(QDate(1980, 3, 9));
+        control<QLineEdit>(editor, PersonControl::DaysInAdvance)->setText("30");
+        control<QComboBox>(editor, PersonControl::Icon)->setCurrentIndex(17);
+        control<QComboBox>(editor, PersonControl::Type)->setCurrentIndex(AnnualEvent);
+        control<QDateEdit>(editor, PersonControl::BirthDate)->setDate(QDate(1980, 3, 9));
     });
     dlg->editRecord(rowOf(*dlg, anna));
     const int row = rowOf(*dlg, anna);
@@ -311,8 +315,8 @@ TEST_F(RecordCommands, DatesThePickerCannotShowAreKeptUnlessTheUserChangesThem) 
     PersonRecord& noDay = add(record("No day", 0, 3, 1980));
     auto dlg = open();
     dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
-        EXPECT_EQ(control<QDateEdit>(editor, 1017)->date(), QDate(2025, 6, 12));
-        control<QLineEdit>(editor, 1032)->setText("new@example.org");
+        EXPECT_EQ(control<QDateEdit>(editor, PersonControl::BirthDate)->date(), QDate(2025, 6, 12));
+        control<QLineEdit>(editor, PersonControl::Email)->setText("new@example.org");
     });
     dlg->editRecord(rowOf(*dlg, noYear));
     EXPECT_FALSE(handed.back().date.isValid());
@@ -325,8 +329,9 @@ TEST_F(RecordCommands, DatesThePickerCannotShowAreKeptUnlessTheUserChangesThem) 
     EXPECT_EQ(cell(*dlg, noYear, CKivoDlg::ColAgeNow), "-");
     EXPECT_TRUE(dlg->modified);
 
-    dlg->runEditor =
-        editorAnswering([](CPersonDlg& editor) { control<QLineEdit>(editor, 1019)->setText("3"); });
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        control<QLineEdit>(editor, PersonControl::DaysInAdvance)->setText("3");
+    });
     dlg->editRecord(rowOf(*dlg, noDay));
     EXPECT_EQ(noDay.day, 0);
     EXPECT_EQ(noDay.month, 3);
@@ -334,8 +339,9 @@ TEST_F(RecordCommands, DatesThePickerCannotShowAreKeptUnlessTheUserChangesThem) 
     EXPECT_EQ(noDay.daysInAdvance, 3);
 
     // A date the user picks is taken, year and all.
-    dlg->runEditor = editorAnswering(
-        [](CPersonDlg& editor) { control<QDateEdit>(editor, 1017)->setDate(QDate(2000, 8, 1)); });
+    dlg->runEditor = editorAnswering([](CPersonDlg& editor) {
+        control<QDateEdit>(editor, PersonControl::BirthDate)->setDate(QDate(2000, 8, 1));
+    });
     dlg->editRecord(rowOf(*dlg, noYear));
     EXPECT_EQ(noYear.day, 1);
     EXPECT_EQ(noYear.month, 8);
@@ -417,7 +423,7 @@ TEST_F(RecordCommands, MenuCommandsRunOnTheRowSelectedWhenTheMenuOpened) {
     PersonRecord& anna = add(record("Anna", 2, 2, 1990));
     PersonRecord& bert = add(record("Bert", 3, 3, 1990));
     auto dlg = open();
-    dlg->runEditor = editorAnswering(nullptr, IDCANCEL);
+    dlg->runEditor = editorAnswering(nullptr, PersonControl::Cancel);
     // Each menu moves the selection to the other row before answering.
     const auto choose = [&dlg](int command) {
         return [&dlg, command](QMenu&, const QPoint&) {
@@ -448,7 +454,9 @@ TEST_F(RecordCommands, MenuCommandsRunOnTheRowSelectedWhenTheMenuOpened) {
 // else Enter is Close, which takes the options over.
 TEST_F(RecordCommands, EnterPressesTheFocusedButtonAndCloseElsewhere) {
     add(record("Anna", 2, 6, 1980));
-    for (const int focusOn : {1024, 1, 1009, 1000, 1028}) {
+    for (const SetupControl focusOn :
+         {SetupControl::New, SetupControl::Close, SetupControl::PersonList,
+          SetupControl::OnlyOnceADay, SetupControl::DaysToLookAhead}) {
         auto dlg = open();
         int editors = 0;
         dlg->runEditor = [&editors](CPersonDlg&) {
@@ -456,12 +464,12 @@ TEST_F(RecordCommands, EnterPressesTheFocusedButtonAndCloseElsewhere) {
             return int(IDCANCEL);
         };
         test::showActive(*dlg);
-        retype(control<QLineEdit>(*dlg, 1053), "9");
+        retype(control<QLineEdit>(*dlg, SetupControl::PastDays), "9");
         ASSERT_TRUE(test::tabTo(*dlg, focusOn));
         test::press(Qt::Key_Return);
-        EXPECT_EQ(editors, focusOn == 1024 ? 1 : 0) << "Enter on " << focusOn;
-        EXPECT_EQ(dlg->isVisible(), focusOn == 1024) << "Enter on " << focusOn;
-        if (focusOn != 1024) {
+        EXPECT_EQ(editors, focusOn == SetupControl::New ? 1 : 0) << "Enter on " << focusOn;
+        EXPECT_EQ(dlg->isVisible(), focusOn == SetupControl::New) << "Enter on " << focusOn;
+        if (focusOn != SetupControl::New) {
             EXPECT_EQ(dlg->result(), IDOK) << "Enter on " << focusOn;
             EXPECT_EQ(settings.pastDays, 9) << "Enter on " << focusOn;
         }
@@ -479,7 +487,7 @@ TEST_F(RecordCommands, EnterOnTheEditorsCancelChangesNothing) {
         if (test::activate(*editor)) {
             test::press(Qt::Key_End);
             QTest::keyClicks(QApplication::focusWidget(), "XYZ");
-            EXPECT_TRUE(test::tabTo(*editor, IDCANCEL));
+            EXPECT_TRUE(test::tabTo(*editor, PersonControl::Cancel));
             test::press(Qt::Key_Return);
         }
         EXPECT_FALSE(editor->isVisible());
@@ -504,7 +512,7 @@ TEST_F(RecordCommands, MenuKeyAndShiftF10OpenTheMenuAtTheSelectedRow) {
         shownAt.push_back(at);
         return command;
     };
-    ASSERT_TRUE(test::tabTo(*dlg, 1009));
+    ASSERT_TRUE(test::tabTo(*dlg, SetupControl::PersonList));
     test::press(Qt::Key_Menu);
     EXPECT_TRUE(shownAt.empty()) << "no row is selected";
 
@@ -550,7 +558,7 @@ TEST_F(RecordCommands, DeleteKeyDeletesWhereverTheFocusIsOutsideText) {
     EXPECT_EQ(names(*dlg), (std::vector<std::string>{"Bert", "Carl", "Dora"}));
     EXPECT_TRUE(dlg->modified);
 
-    for (int id : {1024, 1000}) {
+    for (const SetupControl id : {SetupControl::New, SetupControl::OnlyOnceADay}) {
         QWidget* focused = control<QWidget>(*dlg, id);
         focused->setFocus();
         QTest::keyClick(focused, Qt::Key_Delete);
@@ -564,13 +572,13 @@ TEST_F(RecordCommands, DeleteKeyInAnEditBoxEditsTheTextAndKeepsTheRecords) {
     add(record("Bert", 3, 3, 1990));
     auto dlg = openShown();
     dlg->listCtrl()->SetSelected(0);
-    for (int id : {1028, 1053}) {
+    for (const SetupControl id : {SetupControl::DaysToLookAhead, SetupControl::PastDays}) {
         auto* edit = control<QLineEdit>(*dlg, id);
         edit->setText("14");
         edit->setFocus();
         edit->setCursorPosition(0);
         QTest::keyClick(edit, Qt::Key_Delete);
-        EXPECT_EQ(edit->text().toStdString(), "4") << "box " << id;
+        EXPECT_EQ(edit->text().toStdString(), "4") << id;
     }
     EXPECT_EQ(records.size(), 2u);
     EXPECT_EQ(dlg->listCtrl()->GetItemCount(), 2);

@@ -47,7 +47,7 @@ struct Exchange : test::SetupWindowFixture {
         };
         return dlg;
     }
-    static void click(CKivoDlg& dlg, int id) { control<QPushButton>(dlg, id)->click(); }
+    static void click(CKivoDlg& dlg, SetupControl id) { control<QPushButton>(dlg, id)->click(); }
 };
 
 TEST_F(Exchange, ExportWritesTheCsvFileAndAppendsTheExtension) {
@@ -61,7 +61,7 @@ TEST_F(Exchange, ExportWritesTheCsvFileAndAppendsTheExtension) {
     for (const auto& [chosen, written] : cases) {
         SCOPED_TRACE(chosen);
         auto dlg = openAnswering(folder + chosen);
-        click(*dlg, kIdExportButton);
+        click(*dlg, SetupControl::Export);
         EXPECT_EQ(readFileBytes(folder + written), expected);
         EXPECT_FALSE(dlg->modified);
     }
@@ -80,21 +80,21 @@ TEST_F(Exchange, ExportWritesTheCsvFileAndAppendsTheExtension) {
 TEST_F(Exchange, ExportCancelledOrNotOverwrittenChangesNothing) {
     add(record("Anna", 7, 3, 1980));
     auto cancelled = openAnswering("");
-    click(*cancelled, kIdExportButton);
+    click(*cancelled, SetupControl::Export);
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files).size(), 0);
 
     writeFileBytes(folder + "x.csv", "old content");
     auto dlg = openAnswering(folder + "x");
     fake.messages.answers = {false};
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
     ASSERT_EQ(fake.messages.questions.size(), 1u);
     EXPECT_EQ(fake.messages.questions[0],
               "That file already exists.  Do you wish to overwrite it?");
     EXPECT_EQ(readFileBytes(folder + "x.csv"), "old content");
 
     fake.messages.answers = {true};
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
     EXPECT_EQ(readFileBytes(folder + "x.csv").substr(0, 13), "Name,Year,Mon");
     EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files).size(), 1);
 }
@@ -102,7 +102,7 @@ TEST_F(Exchange, ExportCancelledOrNotOverwrittenChangesNothing) {
 TEST_F(Exchange, AFailedExportSaysWhyAndLeavesNoFile) {
     add(record("Anna", 7, 3, 1980));
     auto dlg = openAnswering(folder + "missing/folder/out.csv");
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
     ASSERT_EQ(fake.messages.errors.size(), 1u);
     EXPECT_EQ(fake.messages.errors[0].rfind("Error writing to file\n\n", 0), 0u);
     EXPECT_GT(fake.messages.errors[0].size(), 23u); // the reason follows
@@ -113,7 +113,7 @@ TEST_F(Exchange, TheSecondExportTypeWritesOneCalendarOfEveryRecord) {
     add(record("Anna", 7, 3, 1980));
     add(record("Undated", 0, 0, 0));
     auto dlg = openAnswering(folder + "all", 1);
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
     const std::string text = readFileBytes(folder + "all.ics");
     EXPECT_EQ(text.rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
     EXPECT_NE(text.find("SUMMARY:Anna's Birthday\r\n"), std::string::npos);
@@ -131,7 +131,7 @@ TEST_F(Exchange, ShiftWritesOneCalendarFilePerRecordWithoutADialog) {
     auto dlg = openAnswering(folder + "never");
     dlg->dataFolder = data;
     dlg->shiftHeld = [] { return true; };
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
 
     EXPECT_TRUE(shown.empty());
     const std::string jo = readFileBytes(data + "Jo JJ Smith.ics");
@@ -154,7 +154,7 @@ TEST_F(Exchange, ShiftWritesOneCalendarFilePerRecordWithoutADialog) {
     add(record("..", 1, 1, 1990));
     add(record("Fine", 1, 1, 1990));
     dlg->fillList();
-    click(*dlg, kIdExportButton);
+    click(*dlg, SetupControl::Export);
     EXPECT_FALSE(std::filesystem::exists(fake.root.path().toStdString() + "/escaped.ics"));
     EXPECT_FALSE(std::filesystem::exists(data + "sub/inner.ics"));
     EXPECT_TRUE(std::filesystem::exists(data + "Fine.ics"));
@@ -174,7 +174,7 @@ TEST_F(Exchange, ImportAppendsTheRecordsAndTellsOfSkippedLines) {
                                           "Ann,0,3,6,3,5,1,0,1,,0,0,1\r\n");
     auto dlg = openAnswering(folder + "in.csv");
     dlg->listCtrl()->SetSelected(0);
-    click(*dlg, kIdImportButton);
+    click(*dlg, SetupControl::Import);
 
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(&records[0], &existing);
@@ -197,18 +197,18 @@ TEST_F(Exchange, ImportAppendsTheRecordsAndTellsOfSkippedLines) {
     EXPECT_EQ(shown[0].filters[1].first, "vCard Files (*.vcf)");
 
     // The same file again doubles the records.
-    click(*dlg, kIdImportButton);
+    click(*dlg, SetupControl::Import);
     EXPECT_EQ(records.size(), 5u);
 }
 
 TEST_F(Exchange, ImportCancelledOrUnreadable) {
     auto cancelled = openAnswering("");
-    click(*cancelled, kIdImportButton);
+    click(*cancelled, SetupControl::Import);
     EXPECT_FALSE(cancelled->modified);
     EXPECT_TRUE(fake.messages.errors.empty());
 
     auto missing = openAnswering(folder + "missing.csv");
-    click(*missing, kIdImportButton);
+    click(*missing, SetupControl::Import);
     ASSERT_EQ(fake.messages.errors.size(), 1u);
     EXPECT_EQ(fake.messages.errors[0].rfind("Error reading file\n\n", 0), 0u);
     EXPECT_GT(fake.messages.errors[0].size(), 20u);
@@ -228,7 +228,7 @@ TEST_F(Exchange, ContactsImportTakesTheDefaultsOnScreen) {
         records.clear();
         fake.messages.warnings.clear();
         auto dlg = openAnswering(folder + "people.vcf", filter);
-        click(*dlg, kIdImportButton);
+        click(*dlg, SetupControl::Import);
         ASSERT_EQ(records.size(), 1u);
         const PersonRecord& anna = records[0];
         EXPECT_EQ(std::tuple(anna.name, anna.email, anna.year, anna.month, anna.day, anna.icon,

@@ -56,25 +56,25 @@ TEST_F(PrintCommands, EachCommandPrintsItsMonthsAsOneNamedJob) {
     records.append(record("Jan", 5, 1, 1990));
     struct Case {
         Date today;
-        int button;
+        SetupControl button;
         int rangeItem;
         const char* documentName;
         const char* pages;
     };
     const Date march = ymd(2025, 3, 6);
     for (const Case& c : {
-             Case{march, kIdPrintButton, 0, "2025", "12"},
-             Case{march, kIdPrintButton, 1, "2026", "12"},
-             Case{march, kIdPrintButton, 2, "3 - 2025", "1"},
-             Case{march, kIdPrintButton, 3, "4 - 2025", "1"},
-             Case{march, kIdPrintThisYear, 0, "2025", "12"},
-             Case{march, kIdPrintNextYear, 0, "2026", "12"},
-             Case{ymd(2025, 12, 10), kIdPrintButton, 3, "1 - 2026", "1"},
+             Case{march, SetupControl::Print, 0, "2025", "12"},
+             Case{march, SetupControl::Print, 1, "2026", "12"},
+             Case{march, SetupControl::Print, 2, "3 - 2025", "1"},
+             Case{march, SetupControl::Print, 3, "4 - 2025", "1"},
+             Case{march, SetupControl::PrintThisYear, 0, "2025", "12"},
+             Case{march, SetupControl::PrintNextYear, 0, "2026", "12"},
+             Case{ymd(2025, 12, 10), SetupControl::Print, 3, "1 - 2026", "1"},
          }) {
         SCOPED_TRACE(c.documentName);
         fake.clock.date = c.today;
         auto dlg = openForPrinting();
-        control<QComboBox>(*dlg, kIdPrintRange)->setCurrentIndex(c.rangeItem);
+        control<QComboBox>(*dlg, SetupControl::PrintRange)->setCurrentIndex(c.rangeItem);
         control<QPushButton>(*dlg, c.button)->click();
         EXPECT_EQ(info("Title").toStdString(), c.documentName);
         EXPECT_EQ(info("Pages").toStdString(), c.pages);
@@ -90,9 +90,9 @@ TEST_F(PrintCommands, EachCommandPrintsItsMonthsAsOneNamedJob) {
 TEST_F(PrintCommands, CancelPrintsNothingButTheOptionsAreTakenOver) {
     auto dlg = openForPrinting();
     confirm = false;
-    control<QCheckBox>(*dlg, 1004)->setChecked(true);
+    control<QCheckBox>(*dlg, SetupControl::PrintLarge)->setChecked(true);
     ASSERT_FALSE(settings.printLarge);
-    control<QPushButton>(*dlg, kIdPrintButton)->click();
+    control<QPushButton>(*dlg, SetupControl::Print)->click();
     EXPECT_EQ(dialogsShown, 1);
     EXPECT_TRUE(printLargeWhenAsked);
     EXPECT_TRUE(settings.printLarge);
@@ -102,7 +102,7 @@ TEST_F(PrintCommands, CancelPrintsNothingButTheOptionsAreTakenOver) {
 // The web link shows the project's home page (by default the installed user guide) and opens it.
 TEST_F(PrintCommands, WebLinkShowsAndOpensTheHomePage) {
     auto dlg = open();
-    auto* link = control<CHyperLink>(*dlg, kIdWebLink);
+    auto* link = control<CHyperLink>(*dlg, SetupControl::WebLink);
     ASSERT_NE(link, nullptr);
     const QString address = QString::fromUtf8(CKivoDlg::kMakerWebAddress);
     EXPECT_TRUE(address.contains(QStringLiteral("://")));

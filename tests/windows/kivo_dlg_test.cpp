@@ -48,21 +48,21 @@ TEST_F(SetupFixture, BuiltFromItsTemplateWithEveryControl) {
     const DialogUnits units = dialogUnitsFor(dlg->font());
     EXPECT_EQ(dlg->size(), QSize(units.x(642), units.y(303)));
     for (const ControlTemplate& c : kSetupDialog.controls) {
-        if (c.id < 0)
+        if (!c.id.named())
             continue;
         QWidget* w = control<QWidget>(*dlg, c.id);
         if (!w)
             continue;
         // The arrows sit against their buddy, wherever the template puts them.
         if (c.kind != ControlKind::Spin) {
-            EXPECT_EQ(w->pos(), QPoint(units.x(c.x), units.y(c.y))) << "control " << c.id;
+            EXPECT_EQ(w->pos(), QPoint(units.x(c.x), units.y(c.y))) << c.id;
         }
-        EXPECT_EQ(w->isHidden(), (c.style & StyleHidden) != 0) << "control " << c.id;
+        EXPECT_EQ(w->isHidden(), (c.style & StyleHidden) != 0) << c.id;
     }
     EXPECT_NE(dlg->listCtrl(), nullptr);
-    EXPECT_EQ(dlg->listCtrl(), dlg->findChild<CListCtrlEx*>("1009"));
-    EXPECT_EQ(dlg->listCtrl()->rowHighlightMode(), 2);
-    EXPECT_TRUE(control<QPushButton>(*dlg, 1)->isDefault());
+    EXPECT_EQ(dlg->listCtrl(), control<CListCtrlEx>(*dlg, SetupControl::PersonList));
+    EXPECT_EQ(dlg->listCtrl()->rowHighlightMode(), CListCtrlEx::HighlightToEdge);
+    EXPECT_TRUE(control<QPushButton>(*dlg, SetupControl::Close)->isDefault());
     EXPECT_FALSE(dlg->windowIcon().isNull());
     EXPECT_FALSE(dlg->modified);
 }
@@ -76,12 +76,16 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
                    texts);
     auto dlg = open();
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Einrichtung");
-    EXPECT_EQ(control<QPushButton>(*dlg, 1)->text().toStdString(), "Schliessen");
-    EXPECT_EQ(control<QGroupBox>(*dlg, 1008)->title().toStdString(), "Optionen");
-    EXPECT_EQ(control<QLabel>(*dlg, 1043)->text().toStdString(), "Tage voraus:");
-    EXPECT_EQ(control<QCheckBox>(*dlg, 1005)->text().toStdString(), "Grosses Fenster");
-    EXPECT_EQ(control<QPushButton>(*dlg, 1050)->text().toStdString(), "Drucken:");
-    EXPECT_EQ(control<QComboBox>(*dlg, 1051)->itemText(3).toStdString(), "Naechster Monat");
+    EXPECT_EQ(control<QPushButton>(*dlg, SetupControl::Close)->text().toStdString(), "Schliessen");
+    EXPECT_EQ(control<QGroupBox>(*dlg, SetupControl::OptionsGroup)->title().toStdString(),
+              "Optionen");
+    EXPECT_EQ(control<QLabel>(*dlg, SetupControl::DaysToLookAheadLabel)->text().toStdString(),
+              "Tage voraus:");
+    EXPECT_EQ(control<QCheckBox>(*dlg, SetupControl::LargeReminder)->text().toStdString(),
+              "Grosses Fenster");
+    EXPECT_EQ(control<QPushButton>(*dlg, SetupControl::Print)->text().toStdString(), "Drucken:");
+    EXPECT_EQ(control<QComboBox>(*dlg, SetupControl::PrintRange)->itemText(3).toStdString(),
+              "Naechster Monat");
     const QAbstractItemModel* model = dlg->listCtrl()->model();
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString().toStdString(), "Vorname");
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString().toStdString(), "Age now");
@@ -96,17 +100,20 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
             << "column " << c;
 
     // Untranslated captions are the program's own words, not the template's.
-    EXPECT_EQ(control<QPushButton>(*dlg, 1024)->text().toStdString(), "New...");
-    EXPECT_EQ(control<QGroupBox>(*dlg, 1042)->title().toStdString(), "Default for new records");
-    EXPECT_EQ(control<QPushButton>(*dlg, 1037)->text().toStdString(), "Print This Year");
-    EXPECT_EQ(control<QLabel>(*dlg, 1055)->text().toStdString(), "days");
-    EXPECT_EQ(control<QLabel>(*dlg, 1029)->text().toStdString(), CKivoDlg::kMakerWebAddress);
+    EXPECT_EQ(control<QPushButton>(*dlg, SetupControl::New)->text().toStdString(), "New...");
+    EXPECT_EQ(control<QGroupBox>(*dlg, SetupControl::DefaultsGroup)->title().toStdString(),
+              "Default for new records");
+    EXPECT_EQ(control<QPushButton>(*dlg, SetupControl::PrintThisYear)->text().toStdString(),
+              "Print This Year");
+    EXPECT_EQ(control<QLabel>(*dlg, SetupControl::PastDaysUnitLabel)->text().toStdString(), "days");
+    EXPECT_EQ(control<QLabel>(*dlg, SetupControl::WebLink)->text().toStdString(),
+              CKivoDlg::kMakerWebAddress);
 }
 
 TEST_F(SetupFixture, SpinPrintRangeAndIconBoxAreSetUp) {
     auto dlg = open();
-    auto* spin = control<SpinButton>(*dlg, 1002);
-    auto* days = control<QLineEdit>(*dlg, 1028);
+    auto* spin = control<SpinButton>(*dlg, SetupControl::DaysToLookAheadArrows);
+    auto* days = control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead);
     EXPECT_EQ(spin->buddy(), days);
     EXPECT_EQ(spin->lower(), 1);
     EXPECT_EQ(spin->upper(), 365);
@@ -114,14 +121,14 @@ TEST_F(SetupFixture, SpinPrintRangeAndIconBoxAreSetUp) {
     spin->stepBy(1);
     EXPECT_EQ(days->text().toStdString(), "365");
 
-    auto* range = control<QComboBox>(*dlg, 1051);
+    auto* range = control<QComboBox>(*dlg, SetupControl::PrintRange);
     ASSERT_EQ(range->count(), 4);
     EXPECT_EQ(range->itemText(0).toStdString(), "This year");
     EXPECT_EQ(range->itemText(1).toStdString(), "Next year");
     EXPECT_EQ(range->itemText(2).toStdString(), "This month");
     EXPECT_EQ(range->currentIndex(), 0);
 
-    auto* icons = control<QComboBox>(*dlg, 1026);
+    auto* icons = control<QComboBox>(*dlg, SetupControl::DefaultIcon);
     ASSERT_EQ(icons->count(), 32);
     for (int i = 0; i < icons->count(); ++i) {
         EXPECT_TRUE(icons->itemText(i).isEmpty());
@@ -138,25 +145,25 @@ TEST_F(SetupFixture, OptionsAreLoadedFromTheSettings) {
     settings.pastDays = 3;
     settings.defaultIcon = 17;
     auto dlg = open();
-    EXPECT_TRUE(control<QCheckBox>(*dlg, 1000)->isChecked());
-    EXPECT_FALSE(control<QCheckBox>(*dlg, 1003)->isChecked());
-    EXPECT_TRUE(control<QCheckBox>(*dlg, 1004)->isChecked());
-    EXPECT_FALSE(control<QCheckBox>(*dlg, 1005)->isChecked());
-    EXPECT_EQ(control<QLineEdit>(*dlg, 1028)->text().toStdString(), "14");
-    EXPECT_EQ(control<QLineEdit>(*dlg, 1053)->text().toStdString(), "3");
-    EXPECT_EQ(control<QComboBox>(*dlg, 1026)->currentIndex(), 17);
+    EXPECT_TRUE(control<QCheckBox>(*dlg, SetupControl::OnlyOnceADay)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*dlg, SetupControl::AlwaysOnTop)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(*dlg, SetupControl::PrintLarge)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*dlg, SetupControl::LargeReminder)->isChecked());
+    EXPECT_EQ(control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead)->text().toStdString(), "14");
+    EXPECT_EQ(control<QLineEdit>(*dlg, SetupControl::PastDays)->text().toStdString(), "3");
+    EXPECT_EQ(control<QComboBox>(*dlg, SetupControl::DefaultIcon)->currentIndex(), 17);
 }
 
 // What the user changes in every option control, and what the settings should then hold.
 struct ChangedOptions {
     static void make(CKivoDlg& dlg) {
-        control<QCheckBox>(dlg, 1000)->setChecked(true);
-        control<QCheckBox>(dlg, 1003)->setChecked(true);
-        control<QCheckBox>(dlg, 1004)->setChecked(true);
-        control<QCheckBox>(dlg, 1005)->setChecked(true);
-        retype(control<QLineEdit>(dlg, 1028), "999");
-        retype(control<QLineEdit>(dlg, 1053), "0");
-        control<QComboBox>(dlg, 1026)->setCurrentIndex(31);
+        control<QCheckBox>(dlg, SetupControl::OnlyOnceADay)->setChecked(true);
+        control<QCheckBox>(dlg, SetupControl::AlwaysOnTop)->setChecked(true);
+        control<QCheckBox>(dlg, SetupControl::PrintLarge)->setChecked(true);
+        control<QCheckBox>(dlg, SetupControl::LargeReminder)->setChecked(true);
+        retype(control<QLineEdit>(dlg, SetupControl::DaysToLookAhead), "999");
+        retype(control<QLineEdit>(dlg, SetupControl::PastDays), "0");
+        control<QComboBox>(dlg, SetupControl::DefaultIcon)->setCurrentIndex(31);
     }
     static void expectStored(const AppSettings& s) {
         EXPECT_TRUE(s.onceADay);
@@ -175,7 +182,7 @@ TEST_F(SetupFixture, CloseTakesTheTypedOptionsOverAsTyped) {
     add(record("Anna", 7, 3, 1980));
     auto dlg = openShown();
     ChangedOptions::make(*dlg);
-    control<QPushButton>(*dlg, 1)->click();
+    control<QPushButton>(*dlg, SetupControl::Close)->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), IDOK);
     ChangedOptions::expectStored(settings);
@@ -199,7 +206,7 @@ TEST_F(SetupFixture, EscapeDropsTheChangedOptions) {
     auto dlg = openShown();
     ChangedOptions::make(*dlg);
     clickHeading(*dlg, 4);
-    QTest::keyClick(control<QLineEdit>(*dlg, 1028), Qt::Key_Escape);
+    QTest::keyClick(control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead), Qt::Key_Escape);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), IDCANCEL);
     EXPECT_FALSE(settings.onceADay);
@@ -213,9 +220,9 @@ TEST_F(SetupFixture, EscapeDropsTheChangedOptions) {
 TEST_F(SetupFixture, EnterInTheDaysBoxClosesAndAnEmptyBoxGivesZero) {
     settings.daysAhead = 10;
     auto dlg = openShown();
-    control<QLineEdit>(*dlg, 1053)->clear();
-    retype(control<QLineEdit>(*dlg, 1028), "0");
-    QTest::keyClick(control<QLineEdit>(*dlg, 1028), Qt::Key_Return);
+    control<QLineEdit>(*dlg, SetupControl::PastDays)->clear();
+    retype(control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead), "0");
+    QTest::keyClick(control<QLineEdit>(*dlg, SetupControl::DaysToLookAhead), Qt::Key_Return);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(settings.daysAhead, 0);
     EXPECT_EQ(settings.pastDays, 0);
@@ -224,7 +231,7 @@ TEST_F(SetupFixture, EnterInTheDaysBoxClosesAndAnEmptyBoxGivesZero) {
 TEST_F(SetupFixture, AnIconOutsideTheBoxLeavesNoSelectionAndStoresMinusOne) {
     settings.defaultIcon = 40;
     auto dlg = open();
-    EXPECT_EQ(control<QComboBox>(*dlg, 1026)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, SetupControl::DefaultIcon)->currentIndex(), -1);
     dlg->applyOptions();
     EXPECT_EQ(settings.defaultIcon, -1);
 }
@@ -405,7 +412,7 @@ TEST_F(SetupFixture, HeadingClicksSortAndReverseAndCloseStoresTheSort) {
         EXPECT_EQ(dlg->listCtrl()->GetItemText(row, 0).toStdString(), r->name);
         EXPECT_EQ(dlg->listCtrl()->GetItemText(row, CKivoDlg::ColDays).toInt(), r->daysUntil);
     }
-    control<QPushButton>(*dlg, 1)->click();
+    control<QPushButton>(*dlg, SetupControl::Close)->click();
     EXPECT_EQ(settings.sortColumn, -5);
 
     auto again = open();

@@ -50,16 +50,24 @@ struct PersonEditor : ::testing::Test {
         return dlg;
     }
 
-    static std::string label(const CPersonDlg& dlg, int id) {
+    static std::string label(const CPersonDlg& dlg, PersonControl id) {
         return str(control<QLabel>(dlg, id)->text());
     }
-    static std::string sample(const CPersonDlg& dlg) { return label(dlg, 1039); }
-    static QLineEdit* nameEdit(const CPersonDlg& dlg) { return control<QLineEdit>(dlg, 1001); }
-    static QLineEdit* daysEdit(const CPersonDlg& dlg) { return control<QLineEdit>(dlg, 1019); }
-    static QDateEdit* picker(const CPersonDlg& dlg) { return control<QDateEdit>(dlg, 1017); }
+    static std::string sample(const CPersonDlg& dlg) {
+        return label(dlg, PersonControl::SampleReminder);
+    }
+    static QLineEdit* nameEdit(const CPersonDlg& dlg) {
+        return control<QLineEdit>(dlg, PersonControl::Name);
+    }
+    static QLineEdit* daysEdit(const CPersonDlg& dlg) {
+        return control<QLineEdit>(dlg, PersonControl::DaysInAdvance);
+    }
+    static QDateEdit* picker(const CPersonDlg& dlg) {
+        return control<QDateEdit>(dlg, PersonControl::BirthDate);
+    }
     static bool leaplingShown(const CPersonDlg& dlg) {
-        const bool list = !control<QComboBox>(dlg, 1052)->isHidden();
-        EXPECT_EQ(list, !control<QLabel>(dlg, 1033)->isHidden());
+        const bool list = !control<QComboBox>(dlg, PersonControl::Leapling)->isHidden();
+        EXPECT_EQ(list, !control<QLabel>(dlg, PersonControl::LeaplingLabel)->isHidden());
         return list;
     }
     static std::vector<std::string> items(const QComboBox* list) {
@@ -71,7 +79,7 @@ struct PersonEditor : ::testing::Test {
     // Shows the dialog and presses OK, as the user would; returns whether it closed with OK.
     static bool pressOk(CPersonDlg& dlg) {
         dlg.show();
-        control<QPushButton>(dlg, 1)->click();
+        control<QPushButton>(dlg, PersonControl::Ok)->click();
         return !dlg.isVisible() && dlg.result() == IDOK;
     }
     const std::vector<std::string>& warnings() const { return fake.messages.warnings; }
@@ -81,29 +89,30 @@ TEST_F(PersonEditor, ShowsTheGivenValuesWithTheirSample) {
     auto dlg = prepare();
     dlg->initialize();
     EXPECT_EQ(str(nameEdit(*dlg)->text()), "Anna");
-    EXPECT_EQ(str(control<QLineEdit>(*dlg, 1032)->text()), "anna@example.org");
+    EXPECT_EQ(str(control<QLineEdit>(*dlg, PersonControl::Email)->text()), "anna@example.org");
     EXPECT_EQ(picker(*dlg)->date(), QDate(2026, 6, 12));
     EXPECT_EQ(str(daysEdit(*dlg)->text()), "7");
-    EXPECT_FALSE(control<QCheckBox>(*dlg, 1003)->isChecked());
-    EXPECT_TRUE(control<QCheckBox>(*dlg, 1037)->isChecked());
-    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->count(), 32);
-    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->currentIndex(), 4);
-    EXPECT_EQ(items(control<QComboBox>(*dlg, 1038)),
+    EXPECT_FALSE(control<QCheckBox>(*dlg, PersonControl::DontRemind)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(*dlg, PersonControl::DontPrint)->isChecked());
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Icon)->count(), 32);
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Icon)->currentIndex(), 4);
+    EXPECT_EQ(items(control<QComboBox>(*dlg, PersonControl::Type)),
               (std::vector<std::string>{"Birthday", "Annual Event", "Birthday (unknown age)",
                                         "Annual Event (with start date)"}));
-    EXPECT_EQ(control<QComboBox>(*dlg, 1038)->currentIndex(), 0);
-    EXPECT_EQ(items(control<QComboBox>(*dlg, 1052)),
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Type)->currentIndex(), 0);
+    EXPECT_EQ(items(control<QComboBox>(*dlg, PersonControl::Leapling)),
               (std::vector<std::string>{"February 28", "March 1"}));
-    EXPECT_EQ(control<QComboBox>(*dlg, 1052)->currentIndex(), 0);
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Leapling)->currentIndex(), 0);
     EXPECT_FALSE(leaplingShown(*dlg));
 
     EXPECT_EQ(str(dlg->windowTitle()), "Anna - properties");
-    EXPECT_EQ(label(*dlg, 1031), "Name:");
-    EXPECT_EQ(label(*dlg, 1030), "Birthday:");
-    EXPECT_EQ(str(control<QGroupBox>(*dlg, 1049)->title()), "Sample reminder:");
+    EXPECT_EQ(label(*dlg, PersonControl::NameLabel), "Name:");
+    EXPECT_EQ(label(*dlg, PersonControl::BirthDateLabel), "Birthday:");
+    EXPECT_EQ(str(control<QGroupBox>(*dlg, PersonControl::SampleReminderGroup)->title()),
+              "Sample reminder:");
     EXPECT_EQ(sample(*dlg), "Anna will be XX on Friday 01/01/11 (in 7 days)");
-    EXPECT_EQ(control<SpinButton>(*dlg, 1002)->lower(), 0);
-    EXPECT_EQ(control<SpinButton>(*dlg, 1002)->upper(), 999);
+    EXPECT_EQ(control<SpinButton>(*dlg, PersonControl::DaysInAdvanceArrows)->lower(), 0);
+    EXPECT_EQ(control<SpinButton>(*dlg, PersonControl::DaysInAdvanceArrows)->upper(), 999);
     EXPECT_TRUE(warnings().empty());
     EXPECT_FALSE(dlg->dateChangedByUser());
 }
@@ -112,13 +121,13 @@ TEST_F(PersonEditor, OkHandsBackWhatTheUserChanged) {
     auto dlg = prepare();
     dlg->initialize();
     nameEdit(*dlg)->setText("Bea");
-    control<QLineEdit>(*dlg, 1032)->setText("bea@example.org");
+    control<QLineEdit>(*dlg, PersonControl::Email)->setText("bea@example.org");
     picker(*dlg)->setDate(QDate(2026, 8, 1));
-    control<QComboBox>(*dlg, 1027)->setCurrentIndex(9);
+    control<QComboBox>(*dlg, PersonControl::Icon)->setCurrentIndex(9);
     daysEdit(*dlg)->setText("30");
-    control<QComboBox>(*dlg, 1038)->setCurrentIndex(2);
-    control<QCheckBox>(*dlg, 1003)->setChecked(true);
-    control<QCheckBox>(*dlg, 1037)->setChecked(false);
+    control<QComboBox>(*dlg, PersonControl::Type)->setCurrentIndex(2);
+    control<QCheckBox>(*dlg, PersonControl::DontRemind)->setChecked(true);
+    control<QCheckBox>(*dlg, PersonControl::DontPrint)->setChecked(false);
     ASSERT_TRUE(pressOk(*dlg));
     EXPECT_EQ(dlg->name, "Bea");
     EXPECT_EQ(dlg->email, "bea@example.org");
@@ -139,7 +148,7 @@ TEST_F(PersonEditor, CancelEndsWithoutValidating) {
     daysEdit(*dlg)->setText("abc");
     const std::size_t shown = warnings().size();
     dlg->show();
-    control<QPushButton>(*dlg, 2)->click();
+    control<QPushButton>(*dlg, PersonControl::Cancel)->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), IDCANCEL);
     EXPECT_EQ(warnings().size(), shown);
@@ -160,7 +169,7 @@ TEST_F(PersonEditor, DaysOutsideZeroTo365WarnAndOkStaysOpen) {
     EXPECT_EQ(warnings().size(), 2u);
 
     daysEdit(*dlg)->setText("998");
-    control<SpinButton>(*dlg, 1002)->stepBy(5);
+    control<SpinButton>(*dlg, PersonControl::DaysInAdvanceArrows)->stepBy(5);
     EXPECT_EQ(str(daysEdit(*dlg)->text()), "999");
 
     fake.messages.warnings.clear();
@@ -186,8 +195,8 @@ TEST_F(PersonEditor, AFailedReadStopsAtTheDaysField) {
     auto dlg = prepare();
     dlg->initialize();
     daysEdit(*dlg)->setText("400");
-    control<QLineEdit>(*dlg, 1032)->setText("new@example.org");
-    control<QCheckBox>(*dlg, 1003)->setChecked(true);
+    control<QLineEdit>(*dlg, PersonControl::Email)->setText("new@example.org");
+    control<QCheckBox>(*dlg, PersonControl::DontRemind)->setChecked(true);
     picker(*dlg)->setDate(QDate(2026, 9, 1));
     nameEdit(*dlg)->setText("Bea"); // reads again, and stops at the days again
     EXPECT_FALSE(pressOk(*dlg));
@@ -237,10 +246,10 @@ TEST_F(PersonEditor, LabelsAndSampleFollowTheType) {
         {"Event:", "First date:", "XXxx Anna on Friday 01/01/11 (in 7 days)"},
     };
     for (int t : {3, 1, 2, 0}) {
-        control<QComboBox>(*dlg, 1038)->setCurrentIndex(t);
+        control<QComboBox>(*dlg, PersonControl::Type)->setCurrentIndex(t);
         EXPECT_EQ(dlg->type, t);
-        EXPECT_EQ(label(*dlg, 1031), expected[t].nameLabel) << t;
-        EXPECT_EQ(label(*dlg, 1030), expected[t].dateLabel) << t;
+        EXPECT_EQ(label(*dlg, PersonControl::NameLabel), expected[t].nameLabel) << t;
+        EXPECT_EQ(label(*dlg, PersonControl::BirthDateLabel), expected[t].dateLabel) << t;
         EXPECT_EQ(sample(*dlg), expected[t].sample) << t;
     }
 }
@@ -262,13 +271,13 @@ TEST_F(PersonEditor, LeaplingRowOnlyFor29FebruaryAndReadEvenWhenHidden) {
     CPersonDlg fresh(fake.platform);
     EXPECT_EQ(fresh.leapling, 1);
     fresh.initialize();
-    EXPECT_EQ(control<QComboBox>(fresh, 1052)->currentIndex(), 1);
+    EXPECT_EQ(control<QComboBox>(fresh, PersonControl::Leapling)->currentIndex(), 1);
 
     auto dlg = prepare();
     dlg->initialize();
     picker(*dlg)->setDate(QDate(2028, 2, 29));
     EXPECT_TRUE(leaplingShown(*dlg));
-    control<QComboBox>(*dlg, 1052)->setCurrentIndex(1);
+    control<QComboBox>(*dlg, PersonControl::Leapling)->setCurrentIndex(1);
     picker(*dlg)->setDate(QDate(2028, 3, 1));
     EXPECT_FALSE(leaplingShown(*dlg));
     ASSERT_TRUE(pressOk(*dlg));
@@ -285,12 +294,12 @@ TEST_F(PersonEditor, OutOfRangeIconAndTypeLeaveTheListsUnselected) {
     dlg->type = 7;
     dlg->leapling = 5;
     dlg->initialize();
-    EXPECT_EQ(control<QComboBox>(*dlg, 1027)->currentIndex(), -1);
-    EXPECT_EQ(control<QComboBox>(*dlg, 1038)->currentIndex(), -1);
-    EXPECT_EQ(control<QComboBox>(*dlg, 1052)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Icon)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Type)->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*dlg, PersonControl::Leapling)->currentIndex(), -1);
     EXPECT_EQ(dlg->type, -1);
     EXPECT_EQ(sample(*dlg), "Static");
-    EXPECT_EQ(label(*dlg, 1030), "Birth date:");
+    EXPECT_EQ(label(*dlg, PersonControl::BirthDateLabel), "Birth date:");
     QTest::keyClick(nameEdit(*dlg), 'x');
     EXPECT_EQ(sample(*dlg), "Static");
     ASSERT_TRUE(pressOk(*dlg));
@@ -301,8 +310,8 @@ TEST_F(PersonEditor, OutOfRangeIconAndTypeLeaveTheListsUnselected) {
     auto picked = prepare();
     picked->icon = 32;
     picked->initialize();
-    EXPECT_EQ(control<QComboBox>(*picked, 1027)->currentIndex(), -1);
-    control<QComboBox>(*picked, 1027)->setCurrentIndex(9);
+    EXPECT_EQ(control<QComboBox>(*picked, PersonControl::Icon)->currentIndex(), -1);
+    control<QComboBox>(*picked, PersonControl::Icon)->setCurrentIndex(9);
     ASSERT_TRUE(pressOk(*picked));
     EXPECT_EQ(picked->icon, 9);
 }
@@ -324,14 +333,16 @@ TEST_F(PersonEditor, EveryTextComesFromTheTextTable) {
     auto dlg = prepare();
     dlg->initialize();
     EXPECT_EQ(str(dlg->windowTitle()), "Anna - Eigenschaften");
-    EXPECT_EQ(label(*dlg, 1031), "Nom :");
-    EXPECT_EQ(label(*dlg, 1030), "Geburtstag:");
-    EXPECT_EQ(str(control<QGroupBox>(*dlg, 1049)->title()), "Beispiel:");
-    EXPECT_EQ(str(control<QCheckBox>(*dlg, 1037)->text()), "Nicht drucken");
-    EXPECT_EQ(str(control<QComboBox>(*dlg, 1038)->itemText(0)), "Geburtstag");
+    EXPECT_EQ(label(*dlg, PersonControl::NameLabel), "Nom :");
+    EXPECT_EQ(label(*dlg, PersonControl::BirthDateLabel), "Geburtstag:");
+    EXPECT_EQ(str(control<QGroupBox>(*dlg, PersonControl::SampleReminderGroup)->title()),
+              "Beispiel:");
+    EXPECT_EQ(str(control<QCheckBox>(*dlg, PersonControl::DontPrint)->text()), "Nicht drucken");
+    EXPECT_EQ(str(control<QComboBox>(*dlg, PersonControl::Type)->itemText(0)), "Geburtstag");
     EXPECT_EQ(sample(*dlg), "Anna wird XX am Friday 01/01/11 (in 7 Tagen)");
-    EXPECT_EQ(str(control<QPushButton>(*dlg, 1)->text()), "OK"); // the buttons keep their own texts
-    EXPECT_EQ(items(control<QComboBox>(*dlg, 1052)),
+    EXPECT_EQ(str(control<QPushButton>(*dlg, PersonControl::Ok)->text()),
+              "OK"); // the buttons keep their own texts
+    EXPECT_EQ(items(control<QComboBox>(*dlg, PersonControl::Leapling)),
               (std::vector<std::string>{"Zz 28. Februar", "Aa 1. Maerz"}));
     nameEdit(*dlg)->clear();
     EXPECT_EQ(str(dlg->windowTitle()), "Ohne Namen");
@@ -362,7 +373,7 @@ TEST_F(PersonEditor, UnshowableDateIsKeptWhenOnlyOtherFieldsChange) {
         EXPECT_EQ(picker(*dlg)->date(), c.shown) << c.day << "." << c.month << "." << c.year;
         EXPECT_EQ(leaplingShown(*dlg), c.leapRow);
         EXPECT_FALSE(dlg->dateChangedByUser());
-        control<QLineEdit>(*dlg, 1032)->setText("new@example.org");
+        control<QLineEdit>(*dlg, PersonControl::Email)->setText("new@example.org");
         nameEdit(*dlg)->setText("Anna B");
         ASSERT_TRUE(pressOk(*dlg));
         EXPECT_FALSE(dlg->date.isValid());
@@ -409,11 +420,12 @@ struct PersonEditorKeys : PersonEditor {
 // A focused button takes Enter itself; anywhere else Enter is OK. Cancel must never save.
 TEST_F(PersonEditorKeys, EnterPressesTheFocusedButtonAndOkElsewhere) {
     struct Case {
-        int focusOn;
+        PersonControl focusOn;
         int result;
     };
-    for (const Case c : {Case{2, IDCANCEL}, Case{1, IDOK}, Case{1032, IDOK}, Case{1003, IDOK},
-                         Case{1038, IDOK}, Case{1017, IDOK}}) {
+    for (const Case c : {Case{PersonControl::Cancel, IDCANCEL}, Case{PersonControl::Ok, IDOK},
+                         Case{PersonControl::Email, IDOK}, Case{PersonControl::DontRemind, IDOK},
+                         Case{PersonControl::Type, IDOK}, Case{PersonControl::BirthDate, IDOK}}) {
         auto dlg = shown();
         QTest::keyClicks(QApplication::focusWidget(), "XYZ");
         ASSERT_TRUE(test::tabTo(*dlg, c.focusOn)) << c.focusOn;
@@ -429,27 +441,29 @@ TEST_F(PersonEditorKeys, EnterPressesTheFocusedButtonAndOkElsewhere) {
 // Tab goes through the controls in the template's order, over the date picker in one step; the
 // leapling list joins only when it is shown.
 TEST_F(PersonEditorKeys, TabAndShiftTabWalkTheTemplateOrder) {
-    const std::vector<int> order = {1001, 1032, 1017, 1027, 1019, 1038, 1003, 1037, 1, 2, 1001};
+    using enum PersonControl;
+    const std::vector<ControlId> order = {
+        Name, Email, BirthDate, Icon, DaysInAdvance, Type, DontRemind, DontPrint, Ok, Cancel, Name};
     auto dlg = shown();
-    std::vector<int> forward = {test::focusedId(*dlg)};
+    std::vector<ControlId> forward = {test::focusedId(*dlg)};
     for (std::size_t i = 1; i < order.size(); ++i) {
         test::press(Qt::Key_Tab);
         forward.push_back(test::focusedId(*dlg));
     }
     EXPECT_EQ(forward, order);
-    std::vector<int> backward = {test::focusedId(*dlg)};
+    std::vector<ControlId> backward = {test::focusedId(*dlg)};
     for (std::size_t i = 1; i < order.size(); ++i) {
         test::press(Qt::Key_Tab, Qt::ShiftModifier);
         backward.push_back(test::focusedId(*dlg));
     }
-    EXPECT_EQ(backward, std::vector<int>(order.rbegin(), order.rend()));
+    EXPECT_EQ(backward, std::vector<ControlId>(order.rbegin(), order.rend()));
 
     auto leap = shown(nullptr, 29, 2);
-    ASSERT_TRUE(test::tabTo(*leap, 1017));
+    ASSERT_TRUE(test::tabTo(*leap, BirthDate));
     test::press(Qt::Key_Tab);
-    EXPECT_EQ(test::focusedId(*leap), 1052);
+    EXPECT_EQ(test::focusedId(*leap), Leapling);
     test::press(Qt::Key_Backtab);
-    EXPECT_EQ(test::focusedId(*leap), 1017);
+    EXPECT_EQ(test::focusedId(*leap), BirthDate);
 }
 
 // Inside the picker the left and right arrows go from part to part and stay in the picker; up
@@ -457,7 +471,7 @@ TEST_F(PersonEditorKeys, TabAndShiftTabWalkTheTemplateOrder) {
 TEST_F(PersonEditorKeys, ArrowsMoveBetweenThePartsOfTheDate) {
     auto dlg = shown();
     QDateEdit* date = picker(*dlg);
-    ASSERT_TRUE(test::tabTo(*dlg, 1017));
+    ASSERT_TRUE(test::tabTo(*dlg, PersonControl::BirthDate));
     const int parts = date->sectionCount();
     ASSERT_GE(parts, 3);
     date->setCurrentSectionIndex(0);
@@ -470,7 +484,7 @@ TEST_F(PersonEditorKeys, ArrowsMoveBetweenThePartsOfTheDate) {
     EXPECT_EQ(date->date(), QDate(2001, 6, 12));
     test::press(Qt::Key_Left);
     EXPECT_NE(date->currentSection(), QDateTimeEdit::YearSection);
-    EXPECT_EQ(test::focusedId(*dlg), 1017);
+    EXPECT_EQ(test::focusedId(*dlg), PersonControl::BirthDate);
 }
 
 // A birth date typed digit by digit into the picker's day, month and year is what OK hands back,
@@ -490,7 +504,7 @@ TEST_F(PersonEditorKeys, ADateTypedDigitByDigitIsTheDateOnOk) {
         // The long format of the C locale, whatever the machine's: weekday, day, month, year.
         date->setDisplayFormat("dddd, d MMMM yyyy");
         // Tab starts on the weekday, which passes what is typed on to the day.
-        ASSERT_TRUE(test::tabTo(*dlg, 1017));
+        ASSERT_TRUE(test::tabTo(*dlg, PersonControl::BirthDate));
         date->setCurrentSectionIndex(0);
         QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.keys, 2));
         ASSERT_EQ(date->currentSection(), QDateTimeEdit::MonthSection) << c.keys;

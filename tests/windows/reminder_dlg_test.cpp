@@ -11,6 +11,7 @@
 namespace kivo {
 namespace {
 
+using test::control;
 using test::FakePlatform;
 using test::record;
 using test::ymd;
@@ -107,8 +108,9 @@ TEST_F(ReminderFixture, TextsComeFromTheTextTable) {
     texts.push_back({"Setup...", "Einstellungen..."});
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
-    EXPECT_EQ(dlg->findChild<QPushButton*>("1")->text().toStdString(), "Fertig");
-    EXPECT_EQ(dlg->findChild<QPushButton*>("1008")->text().toStdString(), "Einstellungen...");
+    EXPECT_EQ(control<QPushButton>(*dlg, ReminderControl::Ok)->text().toStdString(), "Fertig");
+    EXPECT_EQ(control<QPushButton>(*dlg, ReminderControl::Setup)->text().toStdString(),
+              "Einstellungen...");
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Velmik Fennaro");
 }
 
@@ -158,9 +160,9 @@ TEST_F(ReminderFixture, LargeLayoutDoublesWindowAndListAndScalesButtons) {
     EXPECT_EQ(bigList.topLeft(), list.topLeft());
     EXPECT_EQ(bigList.right() + 1, 2 * (list.right() + 1));
     EXPECT_EQ(bigList.bottom() + 1, 2 * (list.bottom() + 1));
-    for (const char* id : {"1", "1008"}) {
-        const QRect b = small->findChild<QPushButton*>(id)->geometry();
-        const QRect big = large->findChild<QPushButton*>(id)->geometry();
+    for (const ReminderControl id : {ReminderControl::Ok, ReminderControl::Setup}) {
+        const QRect b = control<QPushButton>(*small, id)->geometry();
+        const QRect big = control<QPushButton>(*large, id)->geometry();
         EXPECT_EQ(big.x(), 2 * b.x()) << id;
         EXPECT_EQ(big.y(), static_cast<int>(1.9f * b.y())) << id;
         EXPECT_EQ(big.width(), 2 * b.width()) << id;
@@ -267,7 +269,7 @@ TEST_F(ReminderFixture, SetupButtonRequestsTheSetupWindowAndKeepsModified) {
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
-    dlg->findChild<QPushButton*>("1008")->click();
+    control<QPushButton>(*dlg, ReminderControl::Setup)->click();
     EXPECT_EQ(dlg->setupRequested, 1);
     EXPECT_TRUE(dlg->modified);
 }
@@ -277,11 +279,13 @@ TEST_F(ReminderFixture, SetupButtonRequestsTheSetupWindowAndKeepsModified) {
 TEST_F(ReminderFixture, EnterPressesTheFocusedButtonAndOkElsewhere) {
     add(record("Anna", 12, 6, 1996));
     struct Case {
-        int focusOn;
+        ReminderControl focusOn;
         int result;
         int setupRequested;
     };
-    for (const Case c : {Case{1008, IDCANCEL, 1}, Case{1, IDOK, 0}, Case{1009, IDOK, 0}}) {
+    for (const Case c :
+         {Case{ReminderControl::Setup, IDCANCEL, 1}, Case{ReminderControl::Ok, IDOK, 0},
+          Case{ReminderControl::Reminders, IDOK, 0}}) {
         auto dlg = open();
         ASSERT_TRUE(dlg->initialize());
         test::showActive(*dlg);

@@ -1,5 +1,5 @@
 // The windows' half of the program: the application of the GUI and the windows of a run.
-#include "app/windows_entry.h"
+#include "app/window_run.h"
 
 #include "platform/desktop_platform.h"
 #include "resources/icons.h"

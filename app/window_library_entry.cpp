@@ -1,6 +1,6 @@
 // The entry of the window library, which the program loads only when a window opens.
-#include "app/windows_entry.h"
-#include "app/windows_library.h"
+#include "app/window_library.h"
+#include "app/window_run.h"
 
 #include <type_traits>
 

@@ -1,7 +1,7 @@
 // Loading the window library, which only a run that opens a window needs.
-#include "app/windows_loader.h"
+#include "app/window_library_loader.h"
 
-#include "app/windows_library.h"
+#include "app/window_library.h"
 
 #include <QDir>
 #include <QFileInfo>

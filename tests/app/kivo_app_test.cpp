@@ -245,5 +245,56 @@ TEST_F(DailyRun, RecordAddedInTheSetupWindowIsSavedAtTheEnd) {
     EXPECT_EQ(zed.skipYear, -1);
 }
 
+// Another program writes the records file while a window is open: this run's changes go into the
+// file as it is then, and nothing the other program wrote is lost.
+TEST_F(DailyRun, ChangesMadeOutsideWhileAWindowIsOpenAreKeptAtTheSave) {
+    const std::string remote = "Remote Person,03031980,1,-1,7,0,0,,0,1,\r\n";
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser user;
+    user.then([&](QWidget* setup) {
+        test::writeFileBytes(recordsPath(), kRecordsWithOneDue + remote);
+        clickButton(setup, SetupControl::New);
+        clickButton(setup, SetupControl::Close);
+    });
+    user.then([](QWidget* editor) {
+        controlById<QLineEdit>(*editor, PersonControl::Name)->setText("Newcomer");
+        clickButton(editor, PersonControl::Ok);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("setup");
+    EXPECT_TRUE(app.lastRun().recordsWritten);
+    EXPECT_EQ(app.lastRun().recordsMerged, 1);
+    EXPECT_TRUE(fake.messages.warnings.empty()) << "a merge with nothing in conflict is silent";
+    RecordList reread;
+    std::string mailPath;
+    ASSERT_TRUE(readRecordsFile(recordsPath(), reread, mailPath));
+    std::vector<std::string> names;
+    for (const PersonRecord& r : reread)
+        names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Anna", "Far away", "Remote Person", "Newcomer"}));
+
+    // The reminder window's "Don't remind" on a record that was changed outside as well: both
+    // versions stay, and the user is told which.
+    writeRecords(kRecordsWithOneDue);
+    ScriptedUser silencer;
+    silencer.then([&](QWidget* w) {
+        test::writeFileBytes(recordsPath(), "Anna,12061996,4,-1,9,0,0,,0,1,\r\n");
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+        clickButton(w, ReminderControl::Ok);
+    });
+    CKivoApp second(fake.platform);
+    second.InitInstance("");
+    reread.clear();
+    ASSERT_TRUE(readRecordsFile(recordsPath(), reread, mailPath));
+    ASSERT_EQ(reread.size(), 2u);
+    EXPECT_EQ(reread[0].daysInAdvance, 9);
+    EXPECT_EQ(reread[0].skipYear, -1);
+    EXPECT_EQ(reread[1].daysInAdvance, 7);
+    EXPECT_EQ(reread[1].skipYear, 2026);
+    ASSERT_EQ(fake.messages.warnings.size(), 1u);
+    EXPECT_NE(fake.messages.warnings[0].find("\"Anna\""), std::string::npos);
+}
+
 } // namespace
 } // namespace kivo

@@ -1,14 +1,14 @@
 // The records file "kivos.ini": its header, the "mailpath=" line and one line per record.
 #pragma once
 
+#include "due_scan.h"
 #include "person_record.h"
+#include "record_line.h"
+#include "safe_save.h"
 #include "text_file.h"
 
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kivo {
@@ -17,28 +17,6 @@ inline constexpr const char* kRecordsFileName = "kivos.ini";
 inline constexpr const char* kRecordsHeader =
     "# NAME, BIRTHDATE, ICON, SKIPYEAR, DAYSINADVANCE, NOTABIRTHDAY, INFOONLY, EMAIL, DONTPRINT, "
     "LEAPLING";
-
-// Reads one record line (without its line end). Never fails: bad input reads by the rules of
-// the file format (missing fields read as empty, numbers by atoi rules). The texts are decoded
-// from the file's encoding (see text_encoding.h).
-PersonRecord parseRecordLine(std::string_view line, TextEncoding encoding = TextEncoding::Utf8);
-
-// How much of a record line is read: everything, or only what decides whether a record is due
-// (day, month, skip year, days of advance warning, "information only" and the leapling rule), for
-// a pass that looks at nothing else. The derived fields are always reset to "not computed"; with
-// DueTest the others (name, year, icon, type, e-mail, "don't print") are left as they were.
-enum class RecordFields { All, DueTest };
-
-// Reads a record line into an existing record, reusing the storage of its texts.
-void parseRecordLine(std::string_view line, PersonRecord& record,
-                     RecordFields which = RecordFields::All,
-                     TextEncoding encoding = TextEncoding::Utf8);
-
-// Writes one record line, without the line end, in the file's encoding. A name or e-mail that
-// the plain line or the encoding cannot carry is written in an escaped form that parseRecordLine
-// undoes.
-std::string formatRecordLine(const PersonRecord& record,
-                             TextEncoding encoding = TextEncoding::Utf8);
 
 // Applies the lines of a records file: comments skipped, "mailpath=" lines (any case) set
 // `mailPath`, every other line appended as a record.
@@ -62,28 +40,6 @@ struct RecordsFileOutcome {
     // The encoding the file's texts were read in, and a save must write them in.
     TextEncoding encoding = TextEncoding::Utf8;
 };
-
-// For each month (index 0..11) and day (index 0..30): the fewest days from the reference day until
-// that date next comes round, whichever day a 29 February is counted on. A record whose date
-// lies further away than its days of advance warning cannot be due.
-using NearestDays = std::array<std::array<std::uint16_t, 31>, 12>;
-
-// Decides about one record line that may be due (see RecordsFileReader::findDue).
-class DueLineTest {
-public:
-    // `line` is a record line as the file holds it, without its line end; returns whether the
-    // record is due.
-    virtual bool isDue(std::string_view line) = 0;
-
-protected:
-    ~DueLineTest() = default;
-};
-
-// How RecordsFileReader::findDue marks the bytes it looks at: byte by byte, 16 bytes at a time, or
-// the widest way the processor has (64 at a time where it can, and the lines found with its bit
-// instructions; the default). Every way gives the same results; tests choose each in turn.
-enum class ByteMarking { Plain, Sse2, Widest };
-void chooseByteMarking(ByteMarking marking);
 
 // Reads a records file record by record, so that a pass over it needs no list of records and no
 // copy of its lines.

@@ -2,6 +2,7 @@
 #include "exchange/csv_format.h"
 
 #include "core/number_text.h"
+#include "core/safe_save.h"
 #include "engine/occurrence.h"
 
 #include <cerrno>

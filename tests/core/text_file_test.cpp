@@ -1,6 +1,7 @@
 // Text files under CR LF / Ctrl-Z rules, and file replacement that never damages the old file.
 #include "core/text_file.h"
 
+#include "core/safe_save.h"
 #include "file_size_limit.h"
 #include "temp_folder.h"
 

@@ -1,5 +1,5 @@
-// What the benchmarks share: their fixed day, a platform that acts on nothing, a scratch folder
-// and the process's peak memory.
+// What the benchmarks share: their fixed day, a platform that acts on nothing, a scratch folder,
+// the process's peak memory and the records they work on.
 #pragma once
 
 #include "platform/platform.h"
@@ -7,7 +7,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <random>
 #include <string>
 
 namespace kivo::bench {
@@ -86,5 +88,36 @@ inline double peakResidentMebibytes() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
+
+// The records of the benchmarks, as a large real list has them: every type, some without a year,
+// a few never reminded or never printed. They are drawn from a fixed seed, so that every run
+// measures the same records; each option only adds draws, so that every benchmark keeps the
+// records it has always measured.
+class RecordGenerator {
+public:
+    enum class Names {
+        Numbered,       // "Person 17", every fifth "Club, event 15" (quoted in the records file)
+        Given,          // a given name, some in lower case, and a number
+        GivenAndFamily, // given and family names as long as real ones, some beyond ASCII
+    };
+    struct Options {
+        Names names = Names::Numbered;
+        bool skipYears = false; // one record in ten silenced for 2026
+        bool emails = false;    // an e-mail address on every third record
+    };
+
+    explicit RecordGenerator(Options options) : options_(options) {}
+    PersonRecord next();
+
+private:
+    int pick(int lowest, int highest) {
+        return std::uniform_int_distribution<int>(lowest, highest)(random_);
+    }
+    std::string nameOf(std::size_t index);
+
+    Options options_;
+    std::mt19937 random_{20260607};
+    std::size_t index_ = 0;
+};
 
 } // namespace kivo::bench

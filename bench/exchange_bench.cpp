@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 
 namespace {
@@ -26,25 +25,10 @@ kivo::bench::ScratchFolder& folder() {
 }
 
 void makeRecords(kivo::RecordList& records, std::size_t count) {
-    std::mt19937 rng(20260607);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    kivo::bench::RecordGenerator generate({.emails = true});
     records.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        kivo::PersonRecord r;
-        r.name = (i % 5 == 0 ? "Club, event " : "Person ") + std::to_string(i);
-        r.month = pick(1, 12);
-        r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
-        r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
-        r.icon = pick(0, 31);
-        r.daysInAdvance = pick(0, 30);
-        r.type = pick(0, 3);
-        r.infoOnly = pick(0, 19) == 0;
-        r.dontPrint = pick(0, 9) == 0;
-        if (i % 3 == 0)
-            r.email = "person" + std::to_string(i) + "@example.org";
-        r.leapling = pick(0, 1);
-        kivo::ComputeOccurrence(records.append(std::move(r)), kToday);
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        kivo::ComputeOccurrence(records.append(generate.next()), kToday);
 }
 
 // The list as the program holds it, then the export into a file that exists already.

@@ -1,14 +1,12 @@
 // Opening each window when one stored text is huge (a 5 MB or 50 MB name, "pre.ini" line or
 // translated text): built, filled and painted once, as the user would first see it.
 #include "bench/bench_support.h"
-#include "resources/icons.h"
 #include "windows/kivo_dlg.h"
 #include "windows/person_dlg.h"
 #include "windows/reminder_dlg.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QPixmap>
 
 #include <memory>
@@ -114,15 +112,3 @@ BENCHMARK(OpenPersonEditor)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    kivo::initResources();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

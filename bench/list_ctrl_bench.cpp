@@ -1,7 +1,6 @@
 // Benchmarks of the owner-drawn list: filling, sorting by a date column and the first paint.
 #include "controls/list_ctrl_ex.h"
 
-#include <QApplication>
 #include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
@@ -120,15 +119,3 @@ void BM_FirstPaint(benchmark::State& state) {
 BENCHMARK(BM_FirstPaint)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

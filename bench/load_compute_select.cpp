@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 
 namespace {
@@ -36,28 +35,13 @@ public:
 private:
     // Written line by line so that generating the file does not raise the peak memory measured.
     static void writeRecords(const std::string& file, std::size_t count) {
-        std::mt19937 rng(20260607);
-        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        kivo::bench::RecordGenerator generate({.skipYears = true, .emails = true});
         std::ofstream out(file, std::ios::binary);
         std::string chunk;
         kivo::appendTextLine(chunk, kivo::kRecordsHeader);
         kivo::appendTextLine(chunk, "mailpath=mailer --to %s");
         for (std::size_t i = 0; i < count; ++i) {
-            kivo::PersonRecord r;
-            r.name = (i % 5 == 0 ? "Club, event " : "Person ") + std::to_string(i);
-            r.month = pick(1, 12);
-            r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
-            r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
-            r.icon = pick(0, 31);
-            r.skipYear = pick(0, 9) == 0 ? 2026 : -1;
-            r.daysInAdvance = pick(0, 30);
-            r.type = pick(0, 3);
-            r.infoOnly = pick(0, 19) == 0;
-            r.dontPrint = pick(0, 9) == 0;
-            if (i % 3 == 0)
-                r.email = "person" + std::to_string(i) + "@example.org";
-            r.leapling = pick(0, 1);
-            kivo::appendTextLine(chunk, kivo::formatRecordLine(r));
+            kivo::appendTextLine(chunk, kivo::formatRecordLine(generate.next()));
             if (chunk.size() > (1 << 16)) {
                 out << chunk;
                 chunk.clear();

@@ -2,7 +2,6 @@
 // a click on the "Next" heading. bench/setup_window_bench.py runs it beside a bare Qt start.
 #include "bench/bench_support.h"
 #include "controls/list_ctrl_ex.h"
-#include "resources/icons.h"
 #include "windows/kivo_dlg.h"
 
 #include <benchmark/benchmark.h>
@@ -13,7 +12,6 @@
 
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 
 namespace {
@@ -32,38 +30,11 @@ kivo::RecordList& recordsOf(std::size_t count, bool fullNames = false) {
     if (!slot) {
         slot = std::make_unique<kivo::RecordList>();
         slot->reserve(count);
-        std::mt19937 rng(20260607);
-        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-        static const char* const first[] = {"Anna",  "bert", "Cleo", "Dora", "emil",
-                                            "Fritz", "Gina", "Hugo", "Ida",  "jonas"};
-        // UTF-8 in octal escapes, which end after three digits whatever follows.
-        static const char* const family[] = {"M\303\274ller-L\303\274denscheidt",
-                                             "Schmidt",
-                                             "\303\226zt\303\274rk",
-                                             "Fern\303\241ndez Garc\303\255a",
-                                             "Nguyen",
-                                             "Kowalczyk-Wi\305\233niewska",
-                                             "Andersson",
-                                             "O'Brien",
-                                             "\303\205str\303\266m",
-                                             "Papadopoulos"};
-        for (std::size_t i = 0; i < count; ++i) {
-            kivo::PersonRecord r;
-            r.name = std::string(first[pick(0, 9)]) + " " +
-                     (fullNames ? std::string(family[pick(0, 9)]) + " " : std::string()) +
-                     std::to_string(pick(0, 999999));
-            r.month = pick(1, 12);
-            r.day = pick(1, 28 + (r.month != 2 ? 3 : 1));
-            r.year = pick(0, 4) == 0 ? 0 : pick(1920, 2025);
-            r.icon = pick(0, 31);
-            r.daysInAdvance = pick(0, 30);
-            r.type = pick(0, 3);
-            r.infoOnly = pick(0, 19) == 0;
-            r.dontPrint = pick(0, 9) == 0;
-            r.leapling = pick(0, 1);
-            kivo::PersonRecord& stored = slot->append(std::move(r));
-            kivo::ComputeOccurrence(stored, kToday);
-        }
+        using Names = kivo::bench::RecordGenerator::Names;
+        kivo::bench::RecordGenerator generate(
+            {.names = fullNames ? Names::GivenAndFamily : Names::Given});
+        for (std::size_t i = 0; i < count; ++i)
+            kivo::ComputeOccurrence(slot->append(generate.next()), kToday);
     }
     return *slot;
 }
@@ -155,15 +126,3 @@ void SortByNextHeading(benchmark::State& state) {
 BENCHMARK(SortByNextHeading)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    kivo::initResources();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

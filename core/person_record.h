@@ -30,6 +30,9 @@ struct PersonRecord {
     int nextYear = -1;
     std::string email;
     int leapling = 1; // 0: a 29 February counts on 28 February; anything else: on 1 March
+
+    // Equal in every field, the derived ones included.
+    bool operator==(const PersonRecord&) const = default;
 };
 
 // The ordered list of all records. It owns them; a record keeps its address for as long as it is

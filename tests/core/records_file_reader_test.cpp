@@ -4,8 +4,9 @@
 
 #include "core/number_text.h"
 #include "core/text_file.h"
-#include "record_checks.h"
 #include "temp_folder.h"
+#include "tests/support/record_builder.h"
+#include "tests/support/record_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 namespace kivo {
 namespace {
 
-using test::expectSameRecord;
+using test::record;
 using test::TempFolder;
 using test::writeBytes;
 
@@ -259,7 +260,7 @@ TEST(RecordsFileReader, GivesExactlyTheRecordsOfTheLineByLineReading) {
     while (reader.next(record, mailPath)) {
         ASSERT_LT(count, expected.size());
         SCOPED_TRACE("record " + std::to_string(count));
-        expectSameRecord(record, expected[count++]);
+        EXPECT_EQ(record, expected[count++]);
         if (::testing::Test::HasFailure())
             return;
     }
@@ -273,7 +274,7 @@ TEST(RecordsFileReader, GivesExactlyTheRecordsOfTheLineByLineReading) {
     ASSERT_TRUE(readRecordsFile(path, list, listMail));
     ASSERT_EQ(list.size(), expected.size());
     for (std::size_t i = 0; i < list.size() && !::testing::Test::HasFailure(); ++i)
-        expectSameRecord(list[i], expected[i]);
+        EXPECT_EQ(list[i], expected[i]);
     EXPECT_EQ(listMail, expectedMail);
 }
 
@@ -286,13 +287,12 @@ TEST(RecordsFileReader, DueTestReadsTheDueFieldsAlikeAndLeavesTheRestAlone) {
         for (const std::string& b : kNumberFields)
             lines.push_back("x," + a + b + "," + b + "," + a + "," + b + ",0,1,,0," + a + ",");
 
-    PersonRecord untouched;
-    untouched.name = "kept name";
-    untouched.email = "kept@example.org";
-    untouched.year = 4242;
-    untouched.icon = 17;
-    untouched.type = 3;
-    untouched.dontPrint = true;
+    const PersonRecord untouched = record("kept name", 0, 0, 4242,
+                                          {.type = 3,
+                                           .daysInAdvance = 0,
+                                           .icon = 17,
+                                           .email = "kept@example.org",
+                                           .dontPrint = true});
     PersonRecord dueOnly = untouched;
     for (const std::string& line : lines) {
         SCOPED_TRACE(line);
@@ -306,7 +306,7 @@ TEST(RecordsFileReader, DueTestReadsTheDueFieldsAlikeAndLeavesTheRestAlone) {
         expected.icon = untouched.icon;
         expected.type = untouched.type;
         expected.dontPrint = untouched.dontPrint;
-        expectSameRecord(dueOnly, expected);
+        EXPECT_EQ(dueOnly, expected);
         if (::testing::Test::HasFailure())
             return;
     }
@@ -322,11 +322,11 @@ TEST(RecordsFileReader, FieldsReadAlikeWhereverTheyStandInALongLine) {
                                          std::string(emailLength, 'e') + ",1," + tail;
                 SCOPED_TRACE(line);
                 const PersonRecord expected = reference::parse(line);
-                expectSameRecord(parseRecordLine(line), expected);
+                EXPECT_EQ(parseRecordLine(line), expected);
                 PersonRecord dueOnly = expected;
                 dueOnly.day = dueOnly.month = dueOnly.skipYear = dueOnly.leapling = 0;
                 parseRecordLine(line, dueOnly, RecordFields::DueTest);
-                expectSameRecord(dueOnly, expected);
+                EXPECT_EQ(dueOnly, expected);
                 if (::testing::Test::HasFailure())
                     return;
             }
@@ -348,7 +348,7 @@ TEST(RecordsFileReader, EveryNumberFieldReadsAsAtoiReadsIt) {
         EXPECT_EQ(r.leapling, value);
         EXPECT_EQ(r.infoOnly, number == "1");
         EXPECT_EQ(r.dontPrint, number == "1");
-        expectSameRecord(r, reference::parse(line));
+        EXPECT_EQ(r, reference::parse(line));
     }
 }
 

@@ -4,8 +4,9 @@
 
 #include "core/text_file.h"
 #include "file_size_limit.h"
-#include "record_checks.h"
 #include "temp_folder.h"
+#include "tests/support/record_builder.h"
+#include "tests/support/record_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -18,41 +19,30 @@
 namespace kivo {
 namespace {
 
-using test::expectSameStoredFields;
 using test::readBytes;
+using test::record;
 using test::TempFolder;
 using test::writeBytes;
 
 const std::string kHeaderLine = std::string(kRecordsHeader) + "\r\n";
 
-PersonRecord makeRecord(std::string name, int day, int month, int year, int icon, int skipYear,
-                        int daysInAdvance, int type, bool infoOnly, std::string email,
-                        bool dontPrint, int leapling) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.icon = icon;
-    r.skipYear = skipYear;
-    r.daysInAdvance = daysInAdvance;
-    r.type = type;
-    r.infoOnly = infoOnly;
-    r.email = std::move(email);
-    r.dontPrint = dontPrint;
-    r.leapling = leapling;
-    return r;
-}
-
 TEST(RecordsFileWriter, WritesTheFileByteForByte) {
     RecordList records;
+    records.append(record("Anna Berg", 7, 3, 1961,
+                          {.daysInAdvance = 14, .icon = 2, .email = "anna@example.org"}));
+    records.append(record("Smith, John", 29, 2, 1980,
+                          {.type = 3,
+                           .icon = 12,
+                           .skipYear = 2026,
+                           .infoOnly = true,
+                           .dontPrint = true,
+                           .leapling = 0}));
     records.append(
-        makeRecord("Anna Berg", 7, 3, 1961, 2, -1, 14, 0, false, "anna@example.org", false, 1));
-    records.append(makeRecord("Smith, John", 29, 2, 1980, 12, 2026, 7, 3, true, "", true, 0));
-    records.append(makeRecord("Say \"hi\"", -1, -1, -1, -1, -1, 0, 0, false, "", false, -1));
+        record("Say \"hi\"", -1, -1, -1, {.daysInAdvance = 0, .icon = -1, .leapling = -1}));
     records.append(parseRecordLine("")); // the record an empty line gives
-    records.append(makeRecord("100% Pat \xC3\xA9t\xC3\xA9", 1, 12, 0, 31, -1, 365, 1, false,
-                              "pat@example.org", false, 1));
+    records.append(
+        record("100% Pat \xC3\xA9t\xC3\xA9", 1, 12, 0,
+               {.type = 1, .daysInAdvance = 365, .icon = 31, .email = "pat@example.org"}));
 
     const std::string expected =
         kHeaderLine + "mailpath=mutt -s Hello %s\r\n"
@@ -95,35 +85,43 @@ TEST(RecordsFileReader, ReadsEveryKindOfLine) {
     writeBytes(path, file);
 
     RecordList records;
-    records.append(makeRecord("Kept", 1, 1, 2000, 0, -1, 0, 0, false, "", false, 1));
+    records.append(record("Kept", 1, 1, 2000, {.daysInAdvance = 0, .icon = 0}));
     std::string mailPath = "old";
     ASSERT_TRUE(readRecordsFile(path, records, mailPath));
     EXPECT_EQ(mailPath, ""); // the later, empty mail line wins
     ASSERT_EQ(records.size(), 11u);
 
     EXPECT_EQ(records[0].name, "Kept"); // the list is appended to, not emptied
-    expectSameStoredFields(records[1], makeRecord("Anna Berg", 7, 3, 1961, 2, -1, 14, 0, false,
-                                                  "anna@example.org", false, 1));
+    EXPECT_EQ(records[1], record("Anna Berg", 7, 3, 1961,
+                                 {.daysInAdvance = 14, .icon = 2, .email = "anna@example.org"}));
     // An empty line is a record: empty name, date 0/0/0, zeros, LEAPLING 1.
-    expectSameStoredFields(records[2], makeRecord("", 0, 0, 0, 0, 0, 0, 0, false, "", false, 1));
+    EXPECT_EQ(records[2], record("", 0, 0, 0, {.daysInAdvance = 0, .icon = 0, .skipYear = 0}));
     // Without any comma, no field is found at all, not even LEAPLING.
-    expectSameStoredFields(records[3], makeRecord("", 0, 0, 0, 0, 0, 0, 0, false, "", false, 0));
+    EXPECT_EQ(records[3],
+              record("", 0, 0, 0, {.daysInAdvance = 0, .icon = 0, .skipYear = 0, .leapling = 0}));
     EXPECT_EQ(records[4].leapling, 1); // older format without LEAPLING: "March 1"
     EXPECT_EQ(records[4].email, "old@example.org");
     EXPECT_EQ(records[5].leapling, 0);
     EXPECT_EQ(records[6].leapling, 0); // last field without its comma reads as 0
     EXPECT_EQ(records[6].name, "No Last Comma");
-    expectSameStoredFields(
-        records[7], makeRecord("Smith, John", 1, 1, 1990, 1, 2025, 5, 1, true, "j@x.org", true, 1));
+    EXPECT_EQ(records[7], record("Smith, John", 1, 1, 1990,
+                                 {.type = 1,
+                                  .daysInAdvance = 5,
+                                  .icon = 1,
+                                  .email = "j@x.org",
+                                  .skipYear = 2025,
+                                  .infoOnly = true,
+                                  .dontPrint = true}));
     // atoi rules, and flags that are "1" exactly or else 0.
-    expectSameStoredFields(records[8],
-                           makeRecord("Blanks", 7, 3, 961, 3, 4, -2, 1, false, "e", false, 1));
+    EXPECT_EQ(records[8],
+              record("Blanks", 7, 3, 961,
+                     {.type = 1, .daysInAdvance = -2, .icon = 3, .email = "e", .skipYear = 4}));
     EXPECT_EQ(records[9].day, 12);
     EXPECT_EQ(records[9].month, 3);
     EXPECT_EQ(records[9].year, 123);
     // Without our marker, '%' sequences are the user's own text.
-    expectSameStoredFields(records[10],
-                           makeRecord("Pct %41", -1, -1, -1, 0, 0, 0, 0, false, "%2C", false, 1));
+    EXPECT_EQ(records[10], record("Pct %41", -1, -1, -1,
+                                  {.daysInAdvance = 0, .icon = 0, .email = "%2C", .skipYear = 0}));
 }
 
 TEST(RecordsFileReader, MalformedQuotesStillGiveOneRecordEach) {
@@ -152,10 +150,11 @@ TEST(RecordsFileReader, MissingFileLeavesEverythingAsItWas) {
 
 TEST(RecordsFileRoundTrip, QuotesCommasAndMailCase) {
     RecordList records;
-    records.append(makeRecord("Smith, John", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
-    records.append(makeRecord("#1, best", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
-    records.append(makeRecord("MailPath=x, y", 1, 2, 1950, 3, -1, 4, 0, false, "", false, 1));
-    records.append(makeRecord("Ends in CR\r", 1, 2, 1950, 3, -1, 4, 0, false, "cr\r", false, 1));
+    records.append(record("Smith, John", 1, 2, 1950, {.daysInAdvance = 4, .icon = 3}));
+    records.append(record("#1, best", 1, 2, 1950, {.daysInAdvance = 4, .icon = 3}));
+    records.append(record("MailPath=x, y", 1, 2, 1950, {.daysInAdvance = 4, .icon = 3}));
+    records.append(
+        record("Ends in CR\r", 1, 2, 1950, {.daysInAdvance = 4, .icon = 3, .email = "cr\r"}));
     const std::string bytes = formatRecordsFile(records, "");
     // None of these needs more than the quotes of the plain format, but a CR, which ends a line
     // on reading, needs the escape.
@@ -168,7 +167,7 @@ TEST(RecordsFileRoundTrip, QuotesCommasAndMailCase) {
     parseRecordsLines(splitTextLines(bytes), back, mailPath);
     ASSERT_EQ(back.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
-        expectSameStoredFields(back[i], records[i]);
+        EXPECT_EQ(back[i], records[i]);
 }
 
 // Values the plain format would lose: each must come back unchanged, and the line must still read
@@ -190,9 +189,16 @@ TEST(RecordsFileEscape, UnwritableValuesSurviveAndOlderReadersKeepTheNumbers) {
     };
     for (const auto& [name, email] : cases) {
         SCOPED_TRACE(name + " / " + email);
-        const PersonRecord record =
-            makeRecord(name, 29, 2, 1984, 17, 2027, 21, 3, true, email, true, 0);
-        const std::string line = formatRecordLine(record);
+        const PersonRecord written = record(name, 29, 2, 1984,
+                                            {.type = 3,
+                                             .daysInAdvance = 21,
+                                             .icon = 17,
+                                             .email = email,
+                                             .skipYear = 2027,
+                                             .infoOnly = true,
+                                             .dontPrint = true,
+                                             .leapling = 0});
+        const std::string line = formatRecordLine(written);
         EXPECT_EQ(line.find('\n'), std::string::npos);
         EXPECT_EQ(line.find('\x1A'), std::string::npos);
 
@@ -201,16 +207,16 @@ TEST(RecordsFileEscape, UnwritableValuesSurviveAndOlderReadersKeepTheNumbers) {
         parseRecordsLines({line}, back, mailPath);
         ASSERT_EQ(back.size(), 1u);
         EXPECT_EQ(mailPath, "unchanged");
-        expectSameStoredFields(back[0], record);
+        EXPECT_EQ(back[0], written);
 
         const std::string marker = "escaped,";
         ASSERT_GE(line.size(), marker.size());
         ASSERT_EQ(line.substr(line.size() - marker.size()), marker);
         const PersonRecord older = parseRecordLine(line.substr(0, line.size() - marker.size()));
-        PersonRecord expected = record;
+        PersonRecord expected = written;
         expected.name = older.name;
         expected.email = older.email;
-        expectSameStoredFields(older, expected);
+        EXPECT_EQ(older, expected);
     }
 }
 
@@ -224,11 +230,11 @@ TEST(RecordsFileEscape, PlainLinesNeverDecodeEvenWhenShiftedFieldsSayEscaped) {
 }
 
 TEST(RecordsFileEscape, EscapedLineFormat) {
-    const PersonRecord record =
-        makeRecord("#1 fan, 100%", 5, 6, 1970, 1, -1, 2, 0, false, "a,b", false, 1);
-    EXPECT_EQ(formatRecordLine(record),
+    const PersonRecord escaped =
+        record("#1 fan, 100%", 5, 6, 1970, {.daysInAdvance = 2, .icon = 1, .email = "a,b"});
+    EXPECT_EQ(formatRecordLine(escaped),
               "%231 fan%2C 100%25,05061970,1,-1,2,0,0,a%2Cb,0,1,escaped,");
-    const PersonRecord mail = makeRecord("Mailpath=", 5, 6, 1970, 1, -1, 2, 0, false, "", false, 1);
+    const PersonRecord mail = record("Mailpath=", 5, 6, 1970, {.daysInAdvance = 2, .icon = 1});
     EXPECT_EQ(formatRecordLine(mail), "%4Dailpath=,05061970,1,-1,2,0,0,,0,1,escaped,");
 }
 
@@ -278,11 +284,16 @@ TEST(RecordsFileRoundTrip, TenThousandHostileRecordsComeBackUnchanged) {
     std::vector<bool> mustBePlain;
     for (int i = 0; i < 10000; ++i) {
         const bool onlySafe = number(0, 3) == 0;
-        PersonRecord r =
-            makeRecord(text(onlySafe), number(-1, 31), number(-1, 12),
-                       number(0, 3) == 0 ? 0 : number(-999, 9999), number(-1, 31),
-                       number(0, 1) ? -1 : number(1900, 2100), number(0, 365), number(0, 3),
-                       number(0, 1) == 1, text(onlySafe), number(0, 1) == 1, number(-1, 1));
+        PersonRecord r = record(text(onlySafe), number(-1, 31), number(-1, 12),
+                                number(0, 3) == 0 ? 0 : number(-999, 9999),
+                                {.type = number(0, 3),
+                                 .daysInAdvance = number(0, 365),
+                                 .icon = number(-1, 31),
+                                 .email = text(onlySafe),
+                                 .skipYear = number(0, 1) ? -1 : number(1900, 2100),
+                                 .infoOnly = number(0, 1) == 1,
+                                 .dontPrint = number(0, 1) == 1,
+                                 .leapling = number(-1, 1)});
         records.append(std::move(r));
         mustBePlain.push_back(onlySafe);
     }
@@ -311,7 +322,7 @@ TEST(RecordsFileRoundTrip, TenThousandHostileRecordsComeBackUnchanged) {
     ASSERT_EQ(back.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         SCOPED_TRACE("record " + std::to_string(i));
-        expectSameStoredFields(back[i], records[i]);
+        EXPECT_EQ(back[i], records[i]);
         if (::testing::Test::HasFailure())
             break;
     }
@@ -322,7 +333,7 @@ TEST(RecordsFileRoundTrip, TenThousandHostileRecordsComeBackUnchanged) {
 TEST(RecordsFileWriter, AfterDeletingFromTheMiddleTheOthersAreSavedInOrder) {
     RecordList records;
     for (const char* name : {"First", "Middle", "Last"})
-        records.append(makeRecord(name, 1, 1, 2000, 0, -1, 0, 0, false, "", false, 1));
+        records.append(record(name, 1, 1, 2000, {.daysInAdvance = 0, .icon = 0}));
     records.remove(&records[1]);
     EXPECT_EQ(formatRecordsFile(records, ""), kHeaderLine + "First,01012000,0,-1,0,0,0,,0,1,\r\n"
                                                             "Last,01012000,0,-1,0,0,0,,0,1,\r\n");
@@ -381,7 +392,7 @@ TEST(RecordsFileEncoding, EachFileKeepsItsEncodingAndEveryUnchangedByte) {
 
         // A new record the file's encoding cannot carry is escaped, the rest stays as it was.
         records.append(
-            makeRecord(lukasz, 3, 4, 1992, 0, -1, 0, 0, false, "\xC5\x82@x.pl", false, 1));
+            record(lukasz, 3, 4, 1992, {.daysInAdvance = 0, .icon = 0, .email = "\xC5\x82@x.pl"}));
         ASSERT_TRUE(writeRecordsFile(path, records, mailPath, nullptr, outcome.encoding));
         EXPECT_EQ(readBytes(path), c.file + c.lukaszLine);
         RecordList reread;
@@ -389,7 +400,7 @@ TEST(RecordsFileEncoding, EachFileKeepsItsEncodingAndEveryUnchangedByte) {
         EXPECT_EQ(readWithOutcome(path, reread, rereadMail).encoding, c.encoding);
         ASSERT_EQ(reread.size(), 3u);
         for (std::size_t i = 0; i < 3; ++i)
-            expectSameStoredFields(reread[i], records[i]);
+            EXPECT_EQ(reread[i], records[i]);
     }
 }
 
@@ -414,7 +425,7 @@ TEST(RecordsFileEncoding, AWindows1252FileThatWouldReadBackAsUtf8IsSavedInUtf8) 
     std::string rereadMail;
     EXPECT_EQ(readWithOutcome(path, reread, rereadMail).encoding, TextEncoding::Utf8);
     ASSERT_EQ(reread.size(), 1u);
-    expectSameStoredFields(reread[0], records[0]);
+    EXPECT_EQ(reread[0], records[0]);
 }
 
 // Found by fuzz_records_file: a Windows-1252 file whose only bytes above 0x7F sit in a date, with
@@ -444,7 +455,7 @@ TEST(RecordsFileEncoding, AWindows1252FileSavedAsPlainAsciiKeepsItsRecordsThroug
         EXPECT_EQ(found, TextEncoding::Utf8);
         ASSERT_EQ(reread.size(), 2u);
         for (std::size_t i = 0; i < 2; ++i)
-            expectSameStoredFields(reread[i], records[i]);
+            EXPECT_EQ(reread[i], records[i]);
         ASSERT_TRUE(writeRecordsFile(path, reread, rereadMail, nullptr, found));
         EXPECT_EQ(readBytes(path),
                   kHeaderLine + savedAnna + "\xC4\x92mil,02031991,1,-1,3,0,0,,0,1,\r\n");
@@ -477,8 +488,8 @@ TEST(RecordsFileWriter, FailedSaveKeepsTheOldFileAndSaysWhy) {
 
     RecordList records;
     for (int i = 0; i < 5000; ++i)
-        records.append(makeRecord("Person " + std::to_string(i), 1, 1, 1990, 0, -1, 0, 0, false, "",
-                                  false, 1));
+        records.append(
+            record("Person " + std::to_string(i), 1, 1, 1990, {.daysInAdvance = 0, .icon = 0}));
     bool ok = true;
     std::string error;
     {
@@ -522,9 +533,15 @@ TEST(RecordsFileWriter, ASaveFailingAtAnyByteKeepsTheOldFileWhole) {
     RecordList records;
     const char* const names[] = {"Anna Berg", "Smith, John", "#1 fan", "J\xC3\xB6rg", "a\"b,c"};
     for (int i = 0; i < 60; ++i)
-        records.append(makeRecord(names[i % 5] + std::to_string(i), 1 + i % 28, 1 + i % 12,
-                                  1950 + i, i % 32, i % 3 ? -1 : 2025, i % 30, i % 4, i % 7 == 0,
-                                  i % 2 ? "x@y.org" : "", i % 5 == 0, i % 2));
+        records.append(record(names[i % 5] + std::to_string(i), 1 + i % 28, 1 + i % 12, 1950 + i,
+                              {.type = i % 4,
+                               .daysInAdvance = i % 30,
+                               .icon = i % 32,
+                               .email = i % 2 ? "x@y.org" : "",
+                               .skipYear = i % 3 ? -1 : 2025,
+                               .infoOnly = i % 7 == 0,
+                               .dontPrint = i % 5 == 0,
+                               .leapling = i % 2}));
     const std::string saved = formatRecordsFile(records, "mail %s");
     ASSERT_GT(saved.size(), 2000u);
 

@@ -4,6 +4,8 @@
 
 #include "core/records_file.h"
 #include "core/temp_folder.h"
+#include "tests/support/record_builder.h"
+#include "tests/support/record_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -230,21 +232,14 @@ TEST(ComputeOccurrences, FillsEveryRecordAsComputeOccurrenceDoes) {
         for (int month = -1; month <= 13; ++month)
             for (int day = -1; day <= 32; ++day)
                 for (int year : {0, 1992, 2030}) {
-                    PersonRecord record;
-                    record.day = day;
-                    record.month = month;
-                    record.year = year;
-                    record.leapling = leapling;
-                    records.append(record);
+                    records.append(test::record("", day, month, year, {.leapling = leapling}));
                 }
     for (const Date today : {2027y / March / 10, 2028y / February / 29, 2027y / December / 31}) {
         ComputeOccurrences(records, today);
         for (const PersonRecord& record : records) {
             PersonRecord expected = record;
             ComputeOccurrence(expected, today);
-            ASSERT_EQ(record.nextYear, expected.nextYear) << record.day << "." << record.month;
-            ASSERT_EQ(record.daysUntil, expected.daysUntil) << record.day << "." << record.month;
-            ASSERT_EQ(record.age, expected.age) << record.day << "." << record.month;
+            ASSERT_EQ(record, expected) << record.day << "." << record.month;
         }
     }
 }

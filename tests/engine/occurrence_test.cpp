@@ -2,6 +2,7 @@
 #include "calendar_oracle.h"
 #include "engine/date_text.h"
 #include "engine/occurrence.h"
+#include "tests/support/record_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +22,6 @@ namespace {
 
 using test::CivilDay;
 using test::daysOfYears;
-
-PersonRecord dated(int day, int month, int year = 0, int leapling = 1) {
-    PersonRecord record;
-    record.name = "x";
-    record.day = day;
-    record.month = month;
-    record.year = year;
-    record.leapling = leapling;
-    return record;
-}
 
 Date ymd(int y, int m, int d) {
     return CivilDay{y, m, d}.date();
@@ -107,7 +98,8 @@ TEST(ComputeOccurrence, MatchesDayByDayStepping) {
                 else
                     counted.push_back(indexOf.at({y, rc.month, 1}) + (rc.day - 1));
             }
-            PersonRecord record = dated(rc.day, rc.month, (rc.day % 2) ? 1950 : 0, rc.leapling);
+            PersonRecord record = test::record("x", rc.day, rc.month, (rc.day % 2) ? 1950 : 0,
+                                               {.leapling = rc.leapling});
             for (std::size_t t = 0; days[t].y <= firstYear + 1; ++t) {
                 const std::size_t next = *std::lower_bound(counted.begin(), counted.end(), t);
                 ComputeOccurrence(record, days[t].date());
@@ -129,8 +121,8 @@ TEST(ComputeOccurrence, MatchesDayByDayStepping) {
 }
 
 TEST(ComputeOccurrence, LeaplingOnTwentyNinthFebruaryOfALeapYear) {
-    PersonRecord feb28 = dated(29, 2, 2000, 0);
-    PersonRecord mar1 = dated(29, 2, 2000, 1);
+    PersonRecord feb28 = test::record("x", 29, 2, 2000, {.leapling = 0});
+    PersonRecord mar1 = test::record("x", 29, 2, 2000);
     ComputeOccurrence(feb28, ymd(2024, 2, 29));
     ComputeOccurrence(mar1, ymd(2024, 2, 29));
     EXPECT_EQ(feb28.daysUntil, 365);
@@ -143,13 +135,13 @@ TEST(ComputeOccurrence, LeaplingOnTwentyNinthFebruaryOfALeapYear) {
 }
 
 TEST(ComputeOccurrence, TurnOfTheYear) {
-    PersonRecord newYear = dated(1, 1, 1990);
+    PersonRecord newYear = test::record("x", 1, 1, 1990);
     ComputeOccurrence(newYear, ymd(2025, 12, 31));
     EXPECT_EQ(newYear.daysUntil, 1);
     EXPECT_EQ(newYear.nextYear, 2026);
     EXPECT_EQ(newYear.age, 36);
 
-    PersonRecord today = dated(31, 12, 2030);
+    PersonRecord today = test::record("x", 31, 12, 2030);
     ComputeOccurrence(today, ymd(2025, 12, 31));
     EXPECT_EQ(today.daysUntil, 0);
     EXPECT_EQ(today.nextYear, 2025);
@@ -159,7 +151,7 @@ TEST(ComputeOccurrence, TurnOfTheYear) {
 TEST(ComputeOccurrence, RecordWithoutUsableDateGetsMinusOneAndIsNeverDue) {
     RecordList records;
     for (auto [day, month] : {std::pair{0, 5}, {5, 0}, {-1, -1}, {32, 1}, {1, 13}, {-3, 4}}) {
-        PersonRecord record = dated(day, month, 1980);
+        PersonRecord record = test::record("x", day, month, 1980);
         record.age = record.daysUntil = record.nextYear = 77;
         record.daysInAdvance = 365;
         ComputeOccurrence(record, ymd(2024, 6, 1));
@@ -335,8 +327,9 @@ TEST(SelectDue, PastWindowIsCutToTheLargestHonoured) {
     const CivilDay last = now.stepped(-kMaxPastDays);
     const CivilDay beyond = last.previous();
     RecordList records;
-    PersonRecord& inside = records.append(dated(last.d, last.m));
-    records.append(dated(beyond.d, beyond.m));
+    PersonRecord& inside =
+        records.append(test::record("x", last.d, last.m, 0, {.daysInAdvance = 0}));
+    records.append(test::record("x", beyond.d, beyond.m, 0, {.daysInAdvance = 0}));
     for (PersonRecord& r : records)
         ComputeOccurrence(r, now.date());
     const DueSelection due = SelectDue(records, now.date(), kMaxPastDays + 1, now.date());
@@ -349,10 +342,10 @@ TEST(SelectDue, PastWindowIsCutToTheLargestHonoured) {
 
 TEST(SelectDue, PastWindowCrossesTheYearOldestFirst) {
     RecordList records;
-    PersonRecord& jan1 = records.append(dated(1, 1));
-    PersonRecord& dec31 = records.append(dated(31, 12));
-    PersonRecord& dec30 = records.append(dated(30, 12));
-    records.append(dated(29, 12));
+    PersonRecord& jan1 = records.append(test::record("x", 1, 1, 0, {.daysInAdvance = 0}));
+    PersonRecord& dec31 = records.append(test::record("x", 31, 12, 0, {.daysInAdvance = 0}));
+    PersonRecord& dec30 = records.append(test::record("x", 30, 12, 0, {.daysInAdvance = 0}));
+    records.append(test::record("x", 29, 12, 0, {.daysInAdvance = 0}));
     for (PersonRecord& r : records)
         ComputeOccurrence(r, ymd(2026, 1, 2));
     const DueSelection due = SelectDue(records, ymd(2026, 1, 2), 3, ymd(2026, 1, 2));
@@ -369,8 +362,8 @@ TEST(SelectDue, PastWindowCrossesTheYearOldestFirst) {
 
 TEST(SelectDue, SkipYearSilencesOnlyTheOccurrenceOfThatYear) {
     RecordList records;
-    PersonRecord& yesterday = records.append(dated(9, 3));
-    PersonRecord& soon = records.append(dated(20, 3));
+    PersonRecord& yesterday = records.append(test::record("x", 9, 3, 0, {.daysInAdvance = 0}));
+    PersonRecord& soon = records.append(test::record("x", 20, 3, 0, {.daysInAdvance = 0}));
     soon.daysInAdvance = 30;
     for (PersonRecord& r : records)
         ComputeOccurrence(r, ymd(2026, 3, 10));
@@ -396,8 +389,9 @@ TEST(SelectDue, SkipYearSilencesOnlyTheOccurrenceOfThatYear) {
 
 TEST(SelectDue, LongPastWindowListsARecordOncePerYear) {
     RecordList records;
-    PersonRecord& r = records.append(dated(15, 5));
-    PersonRecord& leapDay = records.append(dated(29, 2, 0, 0));
+    PersonRecord& r = records.append(test::record("x", 15, 5, 0, {.daysInAdvance = 0}));
+    PersonRecord& leapDay =
+        records.append(test::record("x", 29, 2, 0, {.daysInAdvance = 0, .leapling = 0}));
     ComputeOccurrence(r, ymd(2026, 6, 1));
     ComputeOccurrence(leapDay, ymd(2026, 6, 1));
     const DueSelection due = SelectDue(records, ymd(2026, 6, 1), 4 * 365, ymd(2026, 6, 1));

@@ -1,6 +1,7 @@
 // Wording of reminder lines, ordinals, presets, the sample reminder and translated formats.
 #include "calendar_oracle.h"
 #include "engine/reminder_text.h"
+#include "tests/support/record_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,14 +52,8 @@ struct Fixture {
     RecordList records;
 
     PersonRecord& add(const std::string& name, int type, int day, int month, int year) {
-        PersonRecord record;
-        record.name = name;
-        record.type = type;
-        record.day = day;
-        record.month = month;
-        record.year = year;
-        record.daysInAdvance = 365;
-        PersonRecord& stored = records.append(std::move(record));
+        PersonRecord& stored = records.append(
+            test::record(name, day, month, year, {.type = type, .daysInAdvance = 365}));
         ComputeOccurrence(stored, today);
         return stored;
     }

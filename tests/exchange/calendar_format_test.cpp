@@ -3,6 +3,7 @@
 #include "exchange/calendar_format.h"
 
 #include "engine/occurrence.h"
+#include "tests/support/record_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 
 namespace kivo {
 namespace {
+
+using test::record;
 
 TEST(CalendarFile, SixteenLinesByteForByte) {
     EXPECT_EQ(formatCalendarFile("Anna", 7, 3, 1980, "Birthday"),
@@ -94,15 +97,6 @@ TEST(CalendarFile, CategoriesByLineWithBirthdayForTheRest) {
     EXPECT_EQ(untouched, defaultCategories());
 }
 
-PersonRecord rec(std::string name, int day, int month, int year, int type = Birthday,
-                 int leapling = 1, int icon = 0) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day, r.month = month, r.year = year, r.type = type, r.leapling = leapling;
-    r.icon = icon;
-    return r;
-}
-
 // The unfolded content lines of one event, by property name (parameters included in the key
 // up to the colon).
 std::vector<std::string> unfold(const std::string& text) {
@@ -126,15 +120,15 @@ std::vector<std::string> unfold(const std::string& text) {
 
 TEST(SingleCalendar, EventsWithFoldingEscapingRulesAndStableUids) {
     RecordList records;
-    records.append(rec("Anna", 7, 3, 1980));
-    records.append(rec("Leap; on the 28th", 29, 2, 1984, Birthday, 0));
-    records.append(rec("Leap, on 1 March", 29, 2, 0, BirthdayUnknownAge, 1));
-    records.append(rec("Feb 30", 30, 2, 1990, AnnualEvent));
-    records.append(rec("No date", 0, 0, 1990));
-    records.append(rec(std::string(60, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9" + "\\end", 1, 1, 2001,
-                       AnnualEventWithStart, 1, 70));
-    records.append(rec("Anna", 7, 3, 1980)); // same as the first
-    records.append(rec("Cp1252 \xE9", 31, 4, 1999));
+    records.append(record("Anna", 7, 3, 1980, {.icon = 0}));
+    records.append(record("Leap; on the 28th", 29, 2, 1984, {.icon = 0, .leapling = 0}));
+    records.append(record("Leap, on 1 March", 29, 2, 0, {.type = BirthdayUnknownAge, .icon = 0}));
+    records.append(record("Feb 30", 30, 2, 1990, {.type = AnnualEvent, .icon = 0}));
+    records.append(record("No date", 0, 0, 1990, {.icon = 0}));
+    records.append(record(std::string(60, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9" + "\\end", 1, 1, 2001,
+                          {.type = AnnualEventWithStart, .icon = 70}));
+    records.append(record("Anna", 7, 3, 1980, {.icon = 0})); // same as the first
+    records.append(record("Cp1252 \xE9", 31, 4, 1999, {.icon = 0}));
     Categories categories = defaultCategories();
     categories[0] = "Family, friends";
 

@@ -5,6 +5,7 @@
 #include "exchange/vcard_reader.h"
 
 #include "engine/occurrence.h"
+#include "tests/support/record_builder.h"
 
 #include <cstdio>
 #include <fstream>
@@ -16,18 +17,10 @@
 namespace {
 
 using namespace kivo;
+using test::record;
 
 constexpr int kFirstYear = 2025;
 constexpr int kLastYear = 2034; // ten years of occurrences
-
-PersonRecord rec(std::string name, int day, int month, int year, int leapling = 1,
-                 int type = Birthday, int icon = 0) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day, r.month = month, r.year = year, r.leapling = leapling, r.type = type;
-    r.icon = icon;
-    return r;
-}
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -47,21 +40,21 @@ bool exists(int y, int m, int d) {
 
 int calendars(const std::string& folder) {
     RecordList records;
-    records.append(rec("Anna", 7, 3, 1980));
-    records.append(rec("New Year", 1, 1, 1950, 1, AnnualEventWithStart));
-    records.append(rec("Year end", 31, 12, 1999));
-    records.append(rec("Leap on the 28th", 29, 2, 1984, 0));
-    records.append(rec("Leap on 1 March", 29, 2, 1988, 1));
-    records.append(rec("Leap without year", 29, 2, 0, 0));
-    records.append(rec("Thirtieth of February", 30, 2, 1990, 1, AnnualEvent));
-    records.append(rec("Thirty-first of February", 31, 2, 1991));
-    records.append(rec("Thirty-first of April", 31, 4, 1970));
-    records.append(rec("No year", 14, 7, 0, 1, BirthdayUnknownAge));
-    records.append(rec("Year one", 15, 8, 1));
-    records.append(rec("Commas, semicolons; and \\ backslashes", 2, 2, 2002, 1, Birthday, 3));
-    records.append(
-        rec("J\xC3\xBCrgen M\xC3\xBCller-" + std::string(70, 'x') + " \xE2\x82\xAC", 9, 9, 1969));
-    records.append(rec("Anna", 7, 3, 1980)); // a twin of the first
+    records.append(record("Anna", 7, 3, 1980));
+    records.append(record("New Year", 1, 1, 1950, {.type = AnnualEventWithStart}));
+    records.append(record("Year end", 31, 12, 1999));
+    records.append(record("Leap on the 28th", 29, 2, 1984, {.leapling = 0}));
+    records.append(record("Leap on 1 March", 29, 2, 1988));
+    records.append(record("Leap without year", 29, 2, 0, {.leapling = 0}));
+    records.append(record("Thirtieth of February", 30, 2, 1990, {.type = AnnualEvent}));
+    records.append(record("Thirty-first of February", 31, 2, 1991));
+    records.append(record("Thirty-first of April", 31, 4, 1970));
+    records.append(record("No year", 14, 7, 0, {.type = BirthdayUnknownAge}));
+    records.append(record("Year one", 15, 8, 1));
+    records.append(record("Commas, semicolons; and \\ backslashes", 2, 2, 2002, {.icon = 3}));
+    records.append(record("J\xC3\xBCrgen M\xC3\xBCller-" + std::string(70, 'x') + " \xE2\x82\xAC",
+                          9, 9, 1969));
+    records.append(record("Anna", 7, 3, 1980)); // a twin of the first
 
     Categories categories = defaultCategories();
     categories[3] = "Family, friends";

@@ -2,6 +2,8 @@
 // counted, and no input makes the reader fail.
 #include "exchange/vcard_reader.h"
 
+#include "tests/support/record_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,12 +36,9 @@ std::ostream& operator<<(std::ostream& os, const Got& g) {
               << g.type;
 }
 
+// The icon and warning that every imported contact is given.
 PersonRecord defaults() {
-    PersonRecord d;
-    d.icon = 5;
-    d.daysInAdvance = 10;
-    d.leapling = 1;
-    return d;
+    return test::record("", 0, 0, 0, {.daysInAdvance = 10, .icon = 5});
 }
 
 std::vector<Got> read(const std::string& bytes, VCardImportCounts& n) {

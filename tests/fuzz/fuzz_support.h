@@ -5,6 +5,7 @@
 #include "core/person_record.h"
 #include "core/text_encoding.h"
 #include "core/text_file.h"
+#include "tests/support/record_builder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -78,10 +79,7 @@ inline std::vector<std::string> decodedLines(std::string_view bytes) {
 
 // Whether two records agree in every field that is stored.
 inline bool sameStoredFields(const PersonRecord& a, const PersonRecord& b) {
-    return a.name == b.name && a.day == b.day && a.month == b.month && a.year == b.year &&
-           a.icon == b.icon && a.skipYear == b.skipYear && a.daysInAdvance == b.daysInAdvance &&
-           a.type == b.type && a.infoOnly == b.infoOnly && a.dontPrint == b.dontPrint &&
-           a.email == b.email && a.leapling == b.leapling;
+    return test::stored(a) == test::stored(b);
 }
 
 // A record's stored fields, for the report of a broken invariant.

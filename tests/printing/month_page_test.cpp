@@ -2,6 +2,8 @@
 // day.
 #include "printing/month_page.h"
 
+#include "tests/support/record_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,18 +13,7 @@
 namespace kivo {
 namespace {
 
-PersonRecord rec(std::string name, int day, int month, int year, int type = Birthday,
-                 bool dontPrint = false, bool infoOnly = false) {
-    PersonRecord r;
-    r.name = std::move(name);
-    r.day = day;
-    r.month = month;
-    r.year = year;
-    r.type = type;
-    r.dontPrint = dontPrint;
-    r.infoOnly = infoOnly;
-    return r;
-}
+using test::record;
 
 MonthPage layout(int width, int height, int year, int month, bool large = false,
                  const RecordList* records = nullptr, const TextTable& texts = {}) {
@@ -58,7 +49,7 @@ TEST(MonthPage, GeometryAtTwoPrinterResolutions) {
          }) {
         SCOPED_TRACE(e.width);
         RecordList records;
-        records.append(rec("Anna", 14, 3, 1996));
+        records.append(record("Anna", 14, 3, 1996));
         const MonthPage page = layout(e.width, e.height, 2026, 3, false, &records);
         EXPECT_EQ(page.rowHeight, e.R);
         EXPECT_EQ(page.margin, e.M);
@@ -170,22 +161,22 @@ TEST(MonthPage, MonthLengthsAndDayNumberSuffixes) {
 // on 29 February or 1 March by the year, nothing marked "Don't print this".
 TEST(MonthPage, NamesOfADay) {
     RecordList records;
-    records.append(rec("Anna", 14, 3, 1996));
-    records.append(rec("Ben", 14, 3, 1980, Birthday, /*dontPrint=*/true));
-    records.append(rec("Club dinner", 14, 3, 2001, AnnualEvent));
-    records.append(rec("Cleo", 14, 3, 0));
-    records.append(rec("Dora", 14, 3, 1990, Birthday, false, /*infoOnly=*/true));
-    records.append(rec("Eve", 14, 3, 1970, BirthdayUnknownAge));
-    records.append(rec("Fair", 14, 3, 1999, AnnualEventWithStart));
-    records.append(rec("Lea", 29, 2, 2000));
-    records.append(rec("Jan", 5, 1, 1990));
-    records.append(rec("Baby", 5, 1, 2027));
-    records.append(rec("Mar", 1, 3, 1950));
+    records.append(record("Anna", 14, 3, 1996));
+    records.append(record("Ben", 14, 3, 1980, {.dontPrint = true}));
+    records.append(record("Club dinner", 14, 3, 2001, {.type = AnnualEvent}));
+    records.append(record("Cleo", 14, 3, 0));
+    records.append(record("Dora", 14, 3, 1990, {.infoOnly = true}));
+    records.append(record("Eve", 14, 3, 1970, {.type = BirthdayUnknownAge}));
+    records.append(record("Fair", 14, 3, 1999, {.type = AnnualEventWithStart}));
+    records.append(record("Lea", 29, 2, 2000));
+    records.append(record("Jan", 5, 1, 1990));
+    records.append(record("Baby", 5, 1, 2027));
+    records.append(record("Mar", 1, 3, 1950));
     // Dates no row can hold are never printed, not even carried over onto 1 March.
-    records.append(rec("No day", 0, 3, 1990));
-    records.append(rec("No month", 1, 0, 1990));
-    records.append(rec("Negative", -1, -1, 1990));
-    records.append(rec("Day 32", 32, 2, 1990));
+    records.append(record("No day", 0, 3, 1990));
+    records.append(record("No month", 1, 0, 1990));
+    records.append(record("Negative", -1, -1, 1990));
+    records.append(record("Day 32", 32, 2, 1990));
 
     struct Case {
         int year, month, day;

@@ -1,6 +1,8 @@
 // Real pages printed to PDF through QPrinter, turned into pictures with pdftoppm and looked at.
 #include "printing/print_job.h"
 
+#include "tests/support/record_builder.h"
+
 #include <QImage>
 #include <QPrinter>
 #include <QProcess>
@@ -73,14 +75,7 @@ protected:
     TextTable texts;
     EnglishLocaleNames english;
 
-    PrintJob() {
-        PersonRecord anna;
-        anna.name = "Annabel Lee-Richardson";
-        anna.day = 10;
-        anna.month = 3;
-        anna.year = 1996;
-        records.append(anna);
-    }
+    PrintJob() { records.append(test::record("Annabel Lee-Richardson", 10, 3, 1996)); }
 
     QString print(const QString& name, int year, int month, bool large, int dpi = kPrinterDpi) {
         QPrinter printer(QPrinter::HighResolution);

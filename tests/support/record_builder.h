@@ -1,5 +1,6 @@
-// Records built in a line for the tests: the windows' builder with every field at hand, and the
-// daily run's, which only cares when a birthday falls and how far ahead it is announced.
+// Records built in a line for the tests: the windows' builder with every field at hand, the daily
+// run's, which only cares when a birthday falls and how far ahead it is announced, and a record's
+// stored fields alone.
 #pragma once
 
 #include "core/person_record.h"
@@ -47,6 +48,15 @@ inline PersonRecord lookingAhead(std::string name, int day, int month, int daysI
     r.month = month;
     r.year = 1990;
     r.daysInAdvance = daysInAdvance;
+    return r;
+}
+
+// The record as the records file keeps it: the derived values (age, days until, next year) set
+// back to "not computed", so that a record read back compares equal to the one written.
+inline PersonRecord stored(PersonRecord r) {
+    r.age = -1;
+    r.daysUntil = -1;
+    r.nextYear = -1;
     return r;
 }
 

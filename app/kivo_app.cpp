@@ -207,19 +207,19 @@ void CKivoApp::saveRecords(const std::string& path) {
     std::string onDisk;
     bool missing = false;
     const TextReadStatus now = readFileBytes(path, onDisk, missing);
-    const bool unchanged = now == TextReadStatus::Ok
-                               ? recordsSnapshot_.existed &&
-                                     fileContentHash(onDisk) == recordsSnapshot_.hash
-                               : missing && !recordsSnapshot_.existed;
+    const bool unchanged =
+        now == TextReadStatus::Ok
+            ? recordsSnapshot_.existed && fileContentHash(onDisk) == recordsSnapshot_.hash
+            : missing && !recordsSnapshot_.existed;
     std::string error;
     bool written = false;
     if (unchanged) {
         written =
             writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding);
     } else if (now == TextReadStatus::Ok || missing) {
-        const MergedRecords merged = mergeRecords(
-            recordsSnapshot_, records,
-            missing ? std::nullopt : std::optional<std::string_view>(onDisk));
+        const MergedRecords merged =
+            mergeRecords(recordsSnapshot_, records,
+                         missing ? std::nullopt : std::optional<std::string_view>(onDisk));
         written = writeRecordsFile(path, merged.records, merged.mailPath, &error, merged.encoding);
         if (written)
             tellMerge(path, merged, missing);

@@ -64,7 +64,7 @@ public:
         int setupWindowsShown = 0;
         bool recordsWritten = false;
         bool recordsWriteFailed = false;
-        int recordsMerged = 0; // saves that went into a file another program had changed
+        int recordsMerged = 0;          // saves that went into a file another program had changed
         bool recordsUnreadable = false; // told at start; no records are saved in this run
         bool recordsBackupMade = false; // a Ctrl-Z had cut text off the file that was replaced
     };

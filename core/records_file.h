@@ -2,9 +2,9 @@
 #pragma once
 
 #include "due_scan.h"
-#include "records_merge.h"
 #include "person_record.h"
 #include "record_line.h"
+#include "records_merge.h"
 #include "safe_save.h"
 #include "text_file.h"
 

@@ -17,9 +17,16 @@ std::uint64_t fileContentHash(std::string_view bytes) {
 
 std::uint64_t storedFieldsHash(const PersonRecord& r) {
     ContentHash hash;
-    const int numbers[] = {r.day,           r.month, r.year,         r.icon,
-                           r.skipYear,      r.daysInAdvance,        r.type,
-                           r.infoOnly ? 1 : 0, r.dontPrint ? 1 : 0, r.leapling,
+    const int numbers[] = {r.day,
+                           r.month,
+                           r.year,
+                           r.icon,
+                           r.skipYear,
+                           r.daysInAdvance,
+                           r.type,
+                           r.infoOnly ? 1 : 0,
+                           r.dontPrint ? 1 : 0,
+                           r.leapling,
                            static_cast<int>(r.name.size())};
     char bytes[sizeof numbers];
     std::memcpy(bytes, numbers, sizeof numbers);

@@ -83,13 +83,17 @@ TEST(RecordsMergeTest, AppliesThisRunsChangesToTheFileOnDisk) {
         {"changed here, moved there", change("Cleo", 1),
          kHeader + line("Cleo") + line("Anna") + line("Bert"),
          kHeader + line("Cleo", "12061996", 1) + line("Anna") + line("Bert")},
-        {"changed on both sides", change("Bert", 3),
+        {"changed on both sides",
+         change("Bert", 3),
          kHeader + line("Anna") + line("Bert", "12061996", 5) + line("Cleo"),
          kHeader + line("Anna") + line("Bert", "12061996", 5) + line("Cleo") +
              line("Bert", "12061996", 3),
          {"Bert"}},
-        {"changed here, deleted there", change("Bert", 3), kHeader + line("Anna") + line("Cleo"),
-         kHeader + line("Anna") + line("Cleo") + line("Bert", "12061996", 3), {"Bert"}},
+        {"changed here, deleted there",
+         change("Bert", 3),
+         kHeader + line("Anna") + line("Cleo"),
+         kHeader + line("Anna") + line("Cleo") + line("Bert", "12061996", 3),
+         {"Bert"}},
         {"deleted here, changed there", drop("Bert"),
          kHeader + line("Anna") + line("Bert", "01011990") + line("Cleo"),
          kHeader + line("Anna") + line("Bert", "01011990") + line("Cleo")},
@@ -99,12 +103,20 @@ TEST(RecordsMergeTest, AppliesThisRunsChangesToTheFileOnDisk) {
         {"a mail command set there", add("Newcomer"), "mailpath=mutt %s\r\n" + start,
          kHeader + "mailpath=mutt %s\r\n" + line("Anna") + line("Bert") + line("Cleo") +
              line("Newcomer")},
-        {"emptied there: all of this run's records stay", drop("Cleo"), "",
-         kHeader + line("Anna") + line("Bert"), {}, true},
-        {"removed there: saved as a new file", add("Newcomer"), std::nullopt,
-         kHeader + line("Anna") + line("Bert") + line("Cleo") + line("Newcomer"), {}, true},
-        {"text after a Ctrl-Z there is not read (the save keeps a copy of it)", add("Newcomer"), start + "\x1A" + line("Hidden"),
-         start + line("Newcomer")},
+        {"emptied there: all of this run's records stay",
+         drop("Cleo"),
+         "",
+         kHeader + line("Anna") + line("Bert"),
+         {},
+         true},
+        {"removed there: saved as a new file",
+         add("Newcomer"),
+         std::nullopt,
+         kHeader + line("Anna") + line("Bert") + line("Cleo") + line("Newcomer"),
+         {},
+         true},
+        {"text after a Ctrl-Z there is not read (the save keeps a copy of it)", add("Newcomer"),
+         start + "\x1A" + line("Hidden"), start + line("Newcomer")},
     };
     for (const Case& c : cases) {
         const Merge m = merge(start, c.edit, c.now);
@@ -119,8 +131,7 @@ TEST(RecordsMergeTest, AppliesThisRunsChangesToTheFileOnDisk) {
 TEST(RecordsMergeTest, KeepsDuplicatesAndTheFilesEncoding) {
     const std::string twice = kHeader + line("Anna") + line("Anna") + line("Bert");
     EXPECT_EQ(merge(
-                  twice, [](RecordList& r) { r.remove(&r[0]); },
-                  twice + line("Remote Person"))
+                  twice, [](RecordList& r) { r.remove(&r[0]); }, twice + line("Remote Person"))
                   .bytes,
               kHeader + line("Anna") + line("Bert") + line("Remote Person"));
 

@@ -1,7 +1,7 @@
 // The text encoding of a data file, decided once per file: UTF-8 when the whole file is valid
-// UTF-8, Windows-1252 otherwise (files carried over from the original platform). Texts in memory
-// are UTF-8; they are decoded when read and encoded again when written, so that a field nobody
-// changed is written back byte for byte.
+// UTF-8, Windows-1252 otherwise (files written by older versions in that code page). Texts in
+// memory are UTF-8; they are decoded when read and encoded again when written, so that a field
+// nobody changed is written back byte for byte.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// Text files under the text-mode rules of the original platform, byte-identical everywhere:
+// Text files under one set of text-mode rules, byte-identical on every system:
 // lines are written with CR LF; on reading, LF ends a line, a CR just before it is dropped and a
 // Ctrl-Z (0x1A) ends the file. A CR that no LF follows ends a line too (files from other editors;
 // the writer never writes one), and a UTF-8 byte-order mark at the start is skipped.

@@ -30,9 +30,7 @@ enum ControlStyle : std::uint32_t {
     StyleDigitsOnly = 1u << 3,    // edit that takes digits only
     StyleRightAlign = 1u << 4,    // right-aligned label text
     StyleSortAscending = 1u << 5, // list or combo sorted by text
-    StyleSingleSel = 1u << 6,
-    StyleLongDate = 1u << 7,
-    StyleDropRight = 1u << 8, // date picker whose calendar drops down right-aligned to the box
+    StyleDropRight = 1u << 6,     // date picker whose calendar drops down right-aligned to the box
 };
 
 // Window style bits of a dialog beyond its title bar, system menu and close box.
@@ -157,7 +155,7 @@ inline constexpr ControlTemplate kReminderControls[] = {
 };
 
 inline constexpr ControlTemplate kSetupControls[] = {
-    {SetupControl::PersonList, ListView, "", 7, 6, 445, 290, StyleSingleSel | StyleSortAscending},
+    {SetupControl::PersonList, ListView, "", 7, 6, 445, 290, StyleSortAscending},
     {SetupControl::New, PushButton, "New ...", 462, 6, 62, 14},
     {SetupControl::OnlyOnceADay, CheckBox, "Only display once a day", 467, 42, 159, 10},
     {SetupControl::AlwaysOnTop, CheckBox, "Reminder window always on top", 467, 54, 160, 10},
@@ -188,7 +186,7 @@ inline constexpr ControlTemplate kSetupControls[] = {
 inline constexpr ControlTemplate kPersonControls[] = {
     {PersonControl::Name, Edit, "", 74, 7, 211, 14},
     {PersonControl::Email, Edit, "", 74, 25, 211, 14},
-    {PersonControl::BirthDate, DatePicker, "", 73, 44, 165, 15, StyleLongDate | StyleDropRight},
+    {PersonControl::BirthDate, DatePicker, "", 73, 44, 165, 15, StyleDropRight},
     {PersonControl::Leapling, DropDownList, "", 73, 62, 165, 30, StyleSortAscending},
     {PersonControl::Icon, ImageCombo, "", 73, 80, 32, 227},
     {PersonControl::DaysInAdvance, Edit, "", 246, 80, 32, 14},

@@ -32,7 +32,6 @@ public:
     // Joins the desktop's message boxes (or parts from them, with nullptr) and shows on them what
     // was said before.
     void join(MessageBoxes* desktop);
-    bool hasPending() const { return !pending_.empty(); }
 
 private:
     enum class Kind { Information, Warning, Error };

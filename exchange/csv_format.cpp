@@ -118,12 +118,6 @@ void decodeTexts(RecordList& records, std::size_t first, TextEncoding encoding) 
 
 } // namespace
 
-std::string formatCsvLine(const PersonRecord& record) {
-    std::string line;
-    appendCsvLine(line, record);
-    return line;
-}
-
 std::string formatCsv(const RecordList& records) {
     std::string out;
     out.reserve(80 + records.size() * 64);

@@ -13,8 +13,6 @@ namespace kivo {
 inline constexpr const char* kCsvHeader =
     "Name,Year,Month,Day,Icon,Warning,Type,Info,DontPrint,Email,Age,Days,Leapling";
 
-// One record's line, without the line end: the name with its commas removed, the e-mail as held.
-std::string formatCsvLine(const PersonRecord& record);
 // The whole file: header and one line per record, each ending with CR LF.
 std::string formatCsv(const RecordList& records);
 

@@ -24,7 +24,6 @@ class DatePicker : public QDateEdit {
 public:
     explicit DatePicker(QWidget* parent = nullptr);
     void setDropDownRightAligned(bool right) { dropRight_ = right; }
-    bool dropDownRightAligned() const { return dropRight_; }
 
     void stepBy(int steps) override;
 

@@ -21,7 +21,6 @@ public:
     int earlyResult() const { return earlyResult_; }
     // Ends the dialog with a result; before it is shown, it keeps it from being shown at all.
     void EndDialog(int result);
-    bool endedBeforeShown() const { return endedEarly_; }
 
     // OK and cancel end with the results above (Esc and the close box are a cancel).
     void accept() override { done(IDOK); }

@@ -8,16 +8,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 namespace kivo {
 
 namespace {
 
 void printNoDisplay(const char* program) {
-    std::fprintf(stderr,
-                 "kivo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run it in a "
-                 "desktop session, or under Xvfb: apt-get install xvfb && xvfb-run -a %s\n",
-                 program);
+#if defined(Q_OS_UNIX)
+    const bool root = geteuid() == 0;
+#else
+    const bool root = false;
+#endif
+    std::fputs(noDisplayMessage(program, root).c_str(), stderr);
 }
 
 // Without a display Qt would abort with a message about platform plugins; say what to do instead.
@@ -93,6 +98,13 @@ void LateMessageBoxes::join(MessageBoxes* desktop) {
     pending_.clear();
     for (const auto& [kind, text] : pending)
         say(kind, text);
+}
+
+std::string noDisplayMessage(const std::string& program, bool root) {
+    return "kivo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run it in a desktop "
+           "session, or under Xvfb: " +
+           std::string(root ? "" : "sudo ") + "apt-get install xvfb && xvfb-run -a " + program +
+           "\n";
 }
 
 std::string commandLineOf(int argc, char** argv) {

@@ -60,6 +60,10 @@ struct StartPlatform {
 // and runs the windows of `app` (none when it is null). Returns the exit status.
 using WindowsEntry = int (*)(int& argc, char** argv, CKivoApp* app, StartPlatform& platform);
 
+// What a run that must show a window says when there is no display: how to get one, with the
+// install command a user other than root runs through sudo.
+std::string noDisplayMessage(const std::string& program, bool root);
+
 // The command line as given: the arguments after the program's name, joined by blanks.
 std::string commandLineOf(int argc, char** argv);
 

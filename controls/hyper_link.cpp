@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -187,57 +188,80 @@ QString commandLineFor(const QString& command, const QString& address) {
     return cutAtPlaceholder(command) + QLatin1Char(' ') + address;
 }
 
-QString openErrorMessage(int code) {
+QString missingLocalFile(const QString& address) {
+    // Read as the desktop's handler reads it, so that the same addresses count as local files.
+    const QUrl url = QUrl::fromUserInput(address);
+    if (!url.isLocalFile())
+        return QString();
+    const QString path = url.toLocalFile();
+    return QFileInfo::exists(path) ? QString() : QDir::toNativeSeparators(path);
+}
+
+QString openErrorMessage(int code, const QString& missingFile, const LinkTexts& texts) {
+    const auto text = [&texts](const char* builtIn, const QStringList& arguments = {}) {
+        if (texts)
+            return texts(builtIn, arguments);
+        static const QRegularExpression placeholder(QStringLiteral("%[si]"));
+        QString filled = QString::fromUtf8(builtIn);
+        qsizetype from = 0;
+        for (const QString& argument : arguments) {
+            const qsizetype at = filled.indexOf(placeholder, from);
+            if (at < 0)
+                break;
+            filled.replace(at, 2, argument);
+            from = at + argument.size(); // an argument's own "%s" stays as it is
+        }
+        return filled;
+    };
     QString message;
     switch (code) {
     case 0:
-        message = QStringLiteral("The operating system is out\nof memory or resources.");
+        message = text("The operating system is out\nof memory or resources.");
         break;
     case 2:
-        message = QStringLiteral("The specified file was not found.");
+        message = missingFile.isEmpty() ? text("The specified file was not found.")
+                                        : text("The file %s does not exist.", {missingFile});
         break;
     case 3:
-        message = QStringLiteral("The specified path was not found.");
+        message = text("The specified path was not found.");
         break;
     case 5:
-        message = QStringLiteral("The operating system denied\naccess to the specified file.");
+        message = text("The operating system denied\naccess to the specified file.");
         break;
     case 8:
-        message = QStringLiteral("There was not enough memory to complete the operation.");
+        message = text("There was not enough memory to complete the operation.");
         break;
     case 11:
-        message =
-            QStringLiteral("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+        message = text("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
         break;
     case 26:
-        message = QStringLiteral("A sharing violation occurred. ");
+        message = text("A sharing violation occurred. ");
         break;
     case 27:
-        message = QStringLiteral("The filename association is\nincomplete or invalid.");
+        message = text("The filename association is\nincomplete or invalid.");
         break;
     case 28:
-        message = QStringLiteral(
-            "The DDE transaction could not\nbe completed because the request timed out.");
+        message =
+            text("The DDE transaction could not\nbe completed because the request timed out.");
         break;
     case 29:
-        message = QStringLiteral("The DDE transaction failed.");
+        message = text("The DDE transaction failed.");
         break;
     case 30:
-        message = QStringLiteral("The DDE transaction could not\nbe completed because other DDE "
-                                 "transactions\nwere being processed.");
+        message = text("The DDE transaction could not\nbe completed because other DDE "
+                       "transactions\nwere being processed.");
         break;
     case 31:
-        message = QStringLiteral(
-            "There is no application associated\nwith the given filename extension.");
+        message = text("There is no application associated\nwith the given filename extension.");
         break;
     case 32:
-        message = QStringLiteral("The specified dynamic-link library was not found.");
+        message = text("The specified dynamic-link library was not found.");
         break;
     default:
-        message = QStringLiteral("Unknown Error (%1) occurred.").arg(code);
+        message = text("Unknown Error (%i) occurred.", {QString::number(code)});
         break;
     }
-    return QStringLiteral("Unable to open hyperlink:\n\n") + message;
+    return text("Unable to open hyperlink:") + QStringLiteral("\n\n") + message;
 }
 
 CHyperLink::CHyperLink(QWidget* parent) : QLabel(parent) {
@@ -360,6 +384,9 @@ void CHyperLink::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 int CHyperLink::OpenLinkTarget(const QString& address) {
+    // A handler given a file that is not there fails with a reason of its own, or none at all.
+    if (!missingLocalFile(address).isEmpty())
+        return kLinkFileNotFound;
     LinkDesktop& system = desktop();
     if (system.openUrl(address))
         return kLinkOpened;
@@ -379,7 +406,7 @@ void CHyperLink::clicked() {
     visited_ = result > 32;
     if (result <= 32) {
         desktop().beep();
-        desktop().showError(openErrorMessage(result));
+        desktop().showError(openErrorMessage(result, missingLocalFile(target_), texts));
     } else {
         MarkVisited(true);
     }

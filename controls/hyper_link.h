@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace kivo {
@@ -52,8 +53,18 @@ public:
 QString cutAtPlaceholder(const QString& command);
 // The command line started for an address: the cut command, a space and the address.
 QString commandLineFor(const QString& command, const QString& address);
-// "Unable to open hyperlink:", a blank line and the message for a result code.
-QString openErrorMessage(int code);
+// The text shown for a built-in English one, its "%s" and "%i" filled with the arguments in order.
+// The window that owns a link gives the user's texts ("strings.ini"); unset, the built-in texts
+// show.
+using LinkTexts = std::function<QString(const char* builtIn, const QStringList& arguments)>;
+
+// The path of the local file an address names, when that file does not exist; empty for an
+// address of anything else.
+QString missingLocalFile(const QString& address);
+// "Unable to open hyperlink:", a blank line and the message for a result code; a file not found
+// that is the link's own missing target is named with its path.
+QString openErrorMessage(int code, const QString& missingFile = QString(),
+                         const LinkTexts& texts = LinkTexts());
 
 class CHyperLink : public QLabel {
 public:
@@ -63,6 +74,7 @@ public:
     QColor visitedColour{85, 26, 139};
     QColor hoverColour; // the palette's highlight colour when the link is made
     bool fitToText = true;
+    LinkTexts texts; // for the messages of a failed opening
 
     // Makes the label a link once it is in its window: the text and the target fill each other
     // in when one is empty, the font is underlined as set, the label fits its text, and the
@@ -74,7 +86,8 @@ public:
     // Shrinks or grows the label to its text, keeping the side its alignment holds to.
     void FitWindowToText();
     // Opens an address: the desktop's handler first, then the command registered for HTML
-    // documents. Returns a result code, success when greater than 32.
+    // documents; a local file that does not exist is not handed to either. Returns a result code,
+    // success when greater than 32.
     int OpenLinkTarget(const QString& address);
 
     // The desktop a click uses; not owned. nullptr gives the real desktop.

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 build_dir=${KIVO_FUZZ_BUILD_DIR:-build-fuzz}
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKIVO_FUZZ=ON -DKIVO_SANITIZE="${KIVO_FUZZ_SANITIZE:-fuzzer-no-link,address,undefined}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running kivo need, only those missing.
+# Installs the Debian packages a command needs, only those missing:
+#   scripts/install-deps.sh --run [package ...]    building and running kivo
+#   scripts/install-deps.sh --test [package ...]   that and the tests, benchmarks, fuzzing and checkers
+#   scripts/install-deps.sh package ...            the named packages alone
+# --list prints the packages chosen instead of installing them.
 set -euo pipefail
 
-packages=(
+# What building kivo with CMake (Ninja or Make) and running it needs.
+run_packages=(
   cmake ninja-build make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
+)
+# The rest of what the tests, benchmarks and fuzz targets build and run with.
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra tzdata
   python3 python3-icalendar python3-dateutil python3-vobject
   poppler-utils
   clang libclang-rt-dev
 )
-# Extra packages a caller asks for by name.
-packages+=("$@")
+
+packages=()
+list=0
+for arg in "$@"; do
+  case $arg in
+    --run) packages+=("${run_packages[@]}") ;;
+    --test) packages+=("${run_packages[@]}" "${test_packages[@]}") ;;
+    --list) list=1 ;;
+    -*) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
+    *) packages+=("$arg") ;;
+  esac
+done
+if [ $list -eq 1 ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,7 +51,7 @@ if [ "$(id -u)" -ne 0 ]; then
     cat >&2 <<MSG
 install-deps.sh: these packages are missing: ${missing[*]}
 Installing them needs root, and sudo is not installed. Either install them as root with
-  su -c '$(realpath "$0")'
+  su -c '$(realpath "$0") ${missing[*]}'
 and run your command again, or install sudo once and log in again:
   su -c 'apt-get install sudo && usermod -aG sudo $(id -un)'
 MSG
@@ -38,6 +60,8 @@ MSG
   sudo_cmd=(sudo)
 fi
 echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update
-"${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# sudo clears the environment, so the quiet front end is passed as a variable of the command
+# itself; without it debconf warns that it cannot open a dialog, once per package it configures.
+apt=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update
+"${apt[@]}" install -y --no-install-recommends "${missing[@]}"

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-200}
 kivo=$(realpath "${KIVO_BUILD_DIR:-build}/app/kivo")
-scripts/install-deps.sh xvfb xdotool
+scripts/install-deps.sh python3 xvfb xdotool
 work=$(mktemp -d)
 xvfb_pid=
 cleanup() {

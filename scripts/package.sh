@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package (build/kivo_<version>_<arch>.deb, or in $KIVO_BUILD_DIR) and checks
-# it: lintian, the desktop entries, the AppStream metadata and the manual page.
+# Builds the Debian package (build-package/kivo_<version>_<arch>.deb, or in
+# $KIVO_PACKAGE_BUILD_DIR) and checks it: lintian, the desktop entries, the AppStream metadata, the
+# manual page, and the web link's target in the installed program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream mandoc
-build_dir=${KIVO_BUILD_DIR:-build}
-# The package installs under /usr; the same build tree serves the tests.
+scripts/install-deps.sh --run dpkg-dev file lintian desktop-file-utils appstream mandoc
+# A tree of its own, configured for /usr: addresses worked out from the prefix (the guide the web
+# link opens) are those of the installed package, whatever other trees were configured with.
+build_dir=${KIVO_PACKAGE_BUILD_DIR:-build-package}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
-  -DCMAKE_INSTALL_PREFIX=/usr -DKIVO_HARDENING=ON >/dev/null
+  -DCMAKE_INSTALL_PREFIX=/usr -DKIVO_HARDENING=ON -DKIVO_BUILD_TESTS=OFF -DKIVO_BUILD_BENCH=OFF \
+  >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 rm -f "$build_dir"/kivo_*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)
@@ -19,6 +22,7 @@ dpkg-deb --field "$deb" | sed "s/^/  /"
 tree="$build_dir/deb-tree"
 rm -rf "$tree"
 dpkg-deb -x "$deb" "$tree"
+. scripts/lib/guide-address.sh
 failed=0
 check() {
   echo "== $*"
@@ -28,4 +32,5 @@ check desktop-file-validate "$tree"/usr/share/applications/*.desktop "$tree"/etc
 check appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
 check mandoc -T lint -W warning "$tree"/usr/share/man/man1/kivo.1.gz
 check lintian --fail-on error --display-info "$deb"
+check check_guide_address "$tree"
 [ $failed -eq 0 ] && echo "Package checks passed" || { echo "Package checks FAILED"; exit 1; }

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 shots=${1:-/tmp}
 mkdir -p "$shots"
 kivo=$(realpath "${KIVO_BUILD_DIR:-build}/app/kivo")
-scripts/install-deps.sh xvfb xdotool imagemagick
+scripts/install-deps.sh python3 xvfb xdotool imagemagick
 work=$(mktemp -d)
 xvfb_pid= kivo_pid=
 cleanup() {

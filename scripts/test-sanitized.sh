@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${KIVO_SANITIZE_BUILD_DIR:-build-sanitize}
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=address,undefined \
   -DKIVO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "${KIVO_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"

@@ -4,16 +4,19 @@
 # purges it. Run by hand, as root, with a Debian mirror reachable:
 #   scripts/verify-package.sh [path/to/kivo_*.deb]
 # KIVO_CHROOT (default /var/tmp/kivo-bookworm) is made anew on every run; KIVO_MIRROR picks the
-# mirror. With KIVO_VERIFY_BUILD=1 it also tries the README's set-up in the chroot as a new user.
+# mirror. It prints what the README's two commands download and install there. With
+# KIVO_VERIFY_BUILD=1 it then runs them in the chroot as a new user with sudo, timed, and fails on
+# a warning in their output.
 set -euo pipefail
 project=$(cd "$(dirname "$0")/.." && pwd)
-deb=${1:-$(ls "$project"/build/kivo_*.deb 2>/dev/null | head -n1)}
+deb=${1:-$(ls "$project"/build-package/kivo_*.deb 2>/dev/null | head -n1)}
 [ -f "$deb" ] || { echo "no package: build one with scripts/package.sh" >&2; exit 2; }
 deb=$(realpath "$deb")
 [ "$(id -u)" -eq 0 ] || { echo "run as root: debootstrap and chroot need it" >&2; exit 2; }
 root=${KIVO_CHROOT:-/var/tmp/kivo-bookworm}
 mirror=${KIVO_MIRROR:-http://deb.debian.org/debian}
 "$project/scripts/install-deps.sh" debootstrap desktop-file-utils appstream
+. "$project/scripts/lib/guide-address.sh"
 
 failures=0
 pass() { echo "  ok: $*"; }
@@ -53,10 +56,19 @@ mount --bind /dev/pts "$root/dev/pts"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 in_root useradd -m -s /bin/sh anna
 mkdir -p -m 700 "$root/tmp/anna-runtime" && in_root chown anna:anna /tmp/anna-runtime
+# The host's name resolves, as on an installed system (sudo warns otherwise).
+printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n' "$(hostname)" >"$root/etc/hosts"
+in_root apt-get update -q >/dev/null
+
+echo "== what the README's commands install here (apt's figures)"
+for set in run test; do
+  in_root apt-get install --no-install-recommends --assume-no \
+    $("$project/scripts/install-deps.sh" --$set --list) 2>/dev/null |
+    grep -E 'newly installed|^Need to get|^After this operation' | sed "s/^/  --$set: /" || true
+done
 
 echo "== apt-get install ./$(basename "$deb")"
 cp "$deb" "$root/tmp/"
-in_root apt-get update -q >/dev/null
 start=$(date +%s)
 in_root sh -c "cd /tmp && apt-get install -y -q ./$(basename "$deb")" >"$root.install.log" 2>&1 \
   || { tail -n 30 "$root.install.log"; fail "apt-get install"; }
@@ -72,6 +84,8 @@ expect "menu entry $app valid" desktop-file-validate "$app"
 expect "autostart entry $auto valid" desktop-file-validate "$auto"
 expect "menu entry runs kivo with an argument" grep -qx 'Exec=kivo --setup' "$app"
 expect "autostart entry runs kivo with none" grep -qx 'Exec=kivo' "$auto"
+expect "menu and autostart entries need kivo (TryExec)" grep -qx 'TryExec=kivo' "$app" "$auto"
+if check_guide_address "$root"; then pass "the web link opens the installed guide"; else fail "the web link's address"; fi
 for size in 16 32 48 64 128 256; do
   icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/kivo.png
   expect "icon ${size}x${size} ($(identify -format '%wx%h' "$icon" 2>/dev/null || file -b "$icon" | cut -d, -f2))" \
@@ -102,12 +116,27 @@ as_user "printf '# NAME, BIRTHDATE\\r\\nAnna,$near,4,-1,14,0,0,,0,0,\\r\\n' > ki
 status=0; as_user "timeout 10 kivo" || status=$?
 if [ $status -eq 124 ]; then pass "with a record due the reminder window stayed open"; else fail "reminder run (exit $status)"; fi
 status=0; as_user "env -u QT_QPA_PLATFORM kivo" 2>"$root/tmp/nodisplay.txt" || status=$?
-if [ $status -eq 1 ] && grep -q 'no display' "$root/tmp/nodisplay.txt"; then
+if [ $status -eq 1 ] && grep -q 'no display.*: sudo apt-get install xvfb' "$root/tmp/nodisplay.txt"; then
   pass "without a display: $(cat "$root/tmp/nodisplay.txt")"
 else fail "no-display message (exit $status)"; fi
 
+echo "== remove and purge"
+echo "$(date +%s)" >"$root/home/anna/.config/Velmik/mine"
+in_root apt-get remove -y -q kivo >/dev/null 2>&1 || fail "apt-get remove"
+expect "removed: no kivo binary" test ! -e "$root/usr/bin/kivo"
+expect "removed: the log-on entry, kept until a purge, names the missing kivo as TryExec" \
+  grep -qx 'TryExec=kivo' "$auto"
+expect "removed: timer switched off (masked: $(readlink "$root/etc/systemd/user/kivo-daily.timer" 2>/dev/null))" \
+  test "$(readlink "$root/etc/systemd/user/kivo-daily.timer" 2>/dev/null)" = /dev/null
+in_root apt-get purge -y -q kivo >/dev/null 2>&1 || fail "apt-get purge"
+left=$(cd "$root" && find etc usr var/lib -name '*kivo*' 2>/dev/null || true)
+if [ -z "$left" ]; then pass "purged: nothing named kivo left in /etc, /usr, /var/lib"; else fail "left after purge: $left"; fi
+expect "purged: the user's records and settings are still there" \
+  test -s "$root/home/anna/kivos.ini" -a -s "$root/home/anna/.config/Velmik/kivo.conf"
+
 if [ "${KIVO_VERIFY_BUILD:-0}" = 1 ]; then
-  echo "== the README's set-up as a new user (no sudo), then as root"
+  echo "== the README's set-up as a new user: without sudo, then with it"
+  in_root apt-get autoremove -y -q --purge >/dev/null 2>&1 || fail "apt-get autoremove"
   mkdir -p "$root/home/anna/kivo"
   git -C "$project" archive HEAD | tar -x -C "$root/home/anna/kivo"
   in_root chown -R anna:anna /home/anna/kivo
@@ -116,24 +145,33 @@ if [ "${KIVO_VERIFY_BUILD:-0}" = 1 ]; then
   if [ $status -ne 0 ] && grep -q 'sudo is not installed' "$root/tmp/nosudo.txt"; then
     pass "without sudo the script says what to do"
   else fail "no-sudo message"; fi
-  in_root sh -c 'cd /home/anna/kivo && scripts/install-deps.sh' >"$root.deps.log" 2>&1 || fail "install-deps as root"
+
+  # The first user of a standard installation: in the sudo group, with the standard system's
+  # apt-utils. The password prompt is left out, as nobody is there to answer it.
+  in_root apt-get install -y -q sudo apt-utils >/dev/null 2>&1 || fail "installing sudo"
+  in_root usermod -aG sudo anna
+  echo 'anna ALL=(ALL) NOPASSWD: ALL' >"$root/etc/sudoers.d/anna" && chmod 440 "$root/etc/sudoers.d/anna"
+  # A line worth reading: apt's, debconf's and dpkg's warnings and errors, CMake's and the compiler's.
+  warnings='^(W: |E: |debconf: |dpkg: (warning|error)|CMake (Warning|Error)|sudo: )|: (warning|error): '
+  for command in run test; do
+    log=$root.$command.log
+    start=$(date +%s)
+    status=0; as_user "cd kivo && scripts/$command.sh" >"$log" 2>&1 || status=$?
+    seconds=$(($(date +%s) - start))
+    grep -E '^(Need to get|After this operation)' "$log" | sed "s/^/  $command.sh: /"
+    [ "$command" = test ] && grep -E 'tests passed|tests failed' "$log" | sed 's/^/  /'
+    if [ $status -eq 0 ]; then pass "scripts/$command.sh as anna in $seconds s"
+    else tail -n 30 "$log"; fail "scripts/$command.sh (exit $status, log $log)"; fi
+    if grep -Eq "$warnings" "$log"; then
+      grep -E "$warnings" "$log" | sort | uniq -c | sort -rn | head -n 20 | sed 's/^/  | /'
+      fail "warnings in the output of scripts/$command.sh"
+    else pass "no warning in the output of scripts/$command.sh"; fi
+  done
   start=$(date +%s)
   if as_user "cd kivo && cmake -S . -B plain -DKIVO_BUILD_TESTS=OFF -DKIVO_BUILD_BENCH=OFF >/dev/null && cmake --build plain -j2 >/dev/null"; then
     pass "plain cmake build (Unix Makefiles) of kivo in $(($(date +%s) - start)) s"
   else fail "plain cmake build"; fi
 fi
-
-echo "== remove and purge"
-echo "$(date +%s)" >"$root/home/anna/.config/Velmik/mine"
-in_root apt-get remove -y -q kivo >/dev/null 2>&1 || fail "apt-get remove"
-expect "removed: no kivo binary" test ! -e "$root/usr/bin/kivo"
-expect "removed: timer switched off (masked: $(readlink "$root/etc/systemd/user/kivo-daily.timer" 2>/dev/null))" \
-  test "$(readlink "$root/etc/systemd/user/kivo-daily.timer" 2>/dev/null)" = /dev/null
-in_root apt-get purge -y -q kivo >/dev/null 2>&1 || fail "apt-get purge"
-left=$(cd "$root" && find etc usr var/lib -name '*kivo*' 2>/dev/null || true)
-if [ -z "$left" ]; then pass "purged: nothing named kivo left in /etc, /usr, /var/lib"; else fail "left after purge: $left"; fi
-expect "purged: the user's records and settings are still there" \
-  test -s "$root/home/anna/kivos.ini" -a -s "$root/home/anna/.config/Velmik/kivo.conf"
 
 echo
 if [ $failures -eq 0 ]; then echo "All package checks passed in a fresh Debian $(cat "$root/etc/debian_version")"

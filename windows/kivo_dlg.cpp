@@ -100,6 +100,13 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     webLink_ = controlById<CHyperLink>(*this, SetupControl::WebLink);
     linkDesktop_ = std::make_unique<SetupLinkDesktop>(platform_.messages);
     webLink_->setDesktop(linkDesktop_.get());
+    // The link explains a failure in the program's texts, as every other message does.
+    webLink_->texts = [this](const char* builtIn, const QStringList& arguments) {
+        std::vector<std::string> filling;
+        for (const QString& argument : arguments)
+            filling.push_back(fromQt(argument));
+        return toQtShown(fillFormat(text(builtIn), builtIn, filling));
+    };
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
     runFilePicker = [](FilePicker& picker) { return picker.DoModal(); };
     runPrintDialog = [this](QPrinter& printer) { return kivo::runPrintDialog(printer, this); };

@@ -1,6 +1,7 @@
 // The start's decision whether any window opens, made before the GUI, against what the window loop
 // then really shows; and the kivo program itself without a display.
 #include "app/kivo_app.h"
+#include "app/start.h"
 
 #include "core/records_file.h"
 #include "support/fake_platform.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace kivo {
 namespace {
@@ -198,9 +200,22 @@ TEST_F(KivoProgram, RunThatMustShowAWindowWithoutADisplaySaysSoAndKeepsTheDay) {
         const Result result = run(arguments, false);
         EXPECT_EQ(result.status, 1);
         EXPECT_NE(result.errors.find("kivo: no display found"), std::string::npos) << result.errors;
+        // The install command as this user runs it.
+        const char* install =
+            geteuid() == 0 ? ": apt-get install xvfb" : ": sudo apt-get install xvfb";
+        EXPECT_NE(result.errors.find(install), std::string::npos) << result.errors;
         // Not a word of the day written, so the next run with a display still reminds.
         EXPECT_EQ(test::readFileBytes(settingsFile()), earlier);
     }
+}
+
+// The way to a display is told as the user types it: through sudo unless the user is root.
+TEST(NoDisplay, MessageNamesSudoForAUserOtherThanRoot) {
+    const std::string start = "kivo: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                              "run it in a desktop session, or under Xvfb: ";
+    EXPECT_EQ(noDisplayMessage("/usr/bin/kivo", false),
+              start + "sudo apt-get install xvfb && xvfb-run -a /usr/bin/kivo\n");
+    EXPECT_EQ(noDisplayMessage("kivo", true), start + "apt-get install xvfb && xvfb-run -a kivo\n");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The web link: its colours, pointer, tooltip and fitted size, a click that opens or explains, the
-// registered command's cutting, and where the desktop's HTML handler is found.
+// The web link: its colours, pointer, tooltip and fitted size, a click that opens or explains (a
+// missing local file by its path), the registered command's cutting, and where the desktop's HTML
+// handler is found.
 #include "controls/hyper_link.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFontMetrics>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -129,18 +131,30 @@ TEST(HyperLink, FitsItsText) {
 }
 
 // A click opens the target with the desktop's handler, or else with the command registered for
-// HTML documents; a failure beeps and says why, and the link is visited only after a success.
+// HTML documents; a failure beeps and says why, and the link is visited only after a success. A
+// local file that is not there goes to neither, and the message names it.
 TEST(HyperLink, ClickOpensOrExplains) {
-    const QString address = QStringLiteral("file:///usr/share/doc/kivo/guide.html");
-    const QString noHandler = QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
-                                             "associated\nwith the given filename extension.");
+    QTemporaryDir folder;
+    const QString guide = folder.filePath(QStringLiteral("guide.html"));
+    QFile file(guide);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString address = QUrl::fromLocalFile(guide).toString();
+    const QString missing = folder.filePath(QStringLiteral("no such/guide.html"));
+    const QString prefix = QStringLiteral("Unable to open hyperlink:\n\n");
+    const QString noHandler =
+        prefix + "There is no application associated\nwith the given filename extension.";
+    const QString notThere = prefix + "The file " + missing + " does not exist.";
     struct Case {
         bool urlOpens;
         std::optional<QString> command;
         int startResult;
         QStringList started;
-        QString error; // empty: opened
+        QString error;        // empty: opened
+        QString target = {};  // empty: the guide's address
+        bool handedOn = true; // given to the desktop's handler
     };
+    const QString web = QStringLiteral("https://example.org/guide");
     for (const Case& c : {
              Case{true, QStringLiteral("browser %u"), kLinkOpened, {}, {}},
              Case{false, std::nullopt, kLinkOpened, {}, noHandler},
@@ -153,9 +167,21 @@ TEST(HyperLink, ClickOpensOrExplains) {
                   QStringLiteral("gone %u"),
                   kLinkFileNotFound,
                   {QStringLiteral("gone"), address},
-                  QStringLiteral("Unable to open hyperlink:\n\nThe specified file was not found.")},
+                  prefix + "The specified file was not found."},
+             Case{true, std::nullopt, kLinkOpened, {}, {}, web},
+             // The file's address as a browser writes it, and as a bare path.
+             Case{true,
+                  std::nullopt,
+                  kLinkOpened,
+                  {},
+                  notThere,
+                  QUrl::fromLocalFile(missing).toString(QUrl::FullyEncoded),
+                  false},
+             Case{true, std::nullopt, kLinkOpened, {}, notThere, missing, false},
          }) {
-        Link l(address);
+        const QString target = c.target.isEmpty() ? address : c.target;
+        SCOPED_TRACE(target.toStdString());
+        Link l(target);
         l.link->PreSubclassWindow();
         l.link->MarkVisited(true); // an earlier success: a failure takes it back
         l.desktop.urlOpens = c.urlOpens;
@@ -163,7 +189,7 @@ TEST(HyperLink, ClickOpensOrExplains) {
         l.desktop.startResult = c.startResult;
         l.click();
 
-        EXPECT_EQ(l.desktop.urls, QStringList{address});
+        EXPECT_EQ(l.desktop.urls, c.handedOn ? QStringList{target} : QStringList{});
         if (c.started.isEmpty())
             EXPECT_TRUE(l.desktop.started.empty());
         else
@@ -203,6 +229,26 @@ TEST(HyperLink, ErrorTexts) {
     EXPECT_EQ(openErrorMessage(32), prefix + "The specified dynamic-link library was not found.");
     EXPECT_EQ(openErrorMessage(-3), prefix + "Unknown Error (-3) occurred.");
     EXPECT_EQ(openErrorMessage(33), prefix + "Unknown Error (33) occurred.");
+    EXPECT_EQ(openErrorMessage(kLinkFileNotFound), prefix + "The specified file was not found.");
+    // A path is filled in as it is, even one that looks like a placeholder itself.
+    EXPECT_EQ(openErrorMessage(kLinkFileNotFound, QStringLiteral("/a/100%s/%i.html")),
+              prefix + "The file /a/100%s/%i.html does not exist.");
+
+    // Every part through the owner's texts, which fill in the arguments.
+    const LinkTexts german = [](const char* builtIn, const QStringList& arguments) {
+        const QString english = QString::fromUtf8(builtIn);
+        if (english == QStringLiteral("Unable to open hyperlink:"))
+            return QStringLiteral("Link nicht geoeffnet:");
+        if (english == QStringLiteral("The file %s does not exist."))
+            return QStringLiteral("Die Datei %1 fehlt.").arg(arguments.value(0));
+        if (english == QStringLiteral("Unknown Error (%i) occurred."))
+            return QStringLiteral("Fehler %1").arg(arguments.value(0));
+        return english;
+    };
+    EXPECT_EQ(openErrorMessage(kLinkFileNotFound, QStringLiteral("/a/guide.html"), german),
+              QStringLiteral("Link nicht geoeffnet:\n\nDie Datei /a/guide.html fehlt."));
+    EXPECT_EQ(openErrorMessage(-3, QString(), german),
+              QStringLiteral("Link nicht geoeffnet:\n\nFehler -3"));
 }
 
 // The real desktop's HTML handler: the first desktop entry the mimeapps.list files name for

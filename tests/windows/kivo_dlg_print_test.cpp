@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 
 namespace kivo::test {
 namespace {
@@ -111,6 +112,21 @@ TEST_F(PrintCommands, WebLinkShowsAndOpensTheHomePage) {
     EXPECT_EQ(link->toolTip(), address);
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// A guide that is not there is named, in the user's texts, and nothing is handed to the desktop.
+TEST_F(PrintCommands, WebLinkToAMissingGuideSaysSoInTheUsersTexts) {
+    parseTextTable({"Unable to open hyperlink:=Link nicht geoeffnet:",
+                    "the file %s does not exist.=Die Datei %s fehlt."},
+                   texts);
+    auto dlg = open();
+    auto* link = control<CHyperLink>(*dlg, SetupControl::WebLink);
+    const QString missing = output.filePath(QStringLiteral("guide.html"));
+    link->SetLinkTarget(QUrl::fromLocalFile(missing).toString());
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(fake.messages.warnings,
+              std::vector<std::string>{"Link nicht geoeffnet:\n\nDie Datei " +
+                                       missing.toStdString() + " fehlt."});
 }
 
 } // namespace

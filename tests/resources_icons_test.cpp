@@ -146,10 +146,12 @@ TEST(IconStrip, OnADarkThemeEveryPictureHasALightEdge) {
             // No dark pixel meets the dark ground any more.
             if (qAlpha(now) == 0 || qGray(now) >= 96)
                 continue;
-            for (const auto& [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}})
+            for (const auto& [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}}) {
                 if (nx >= 0 && ny >= 0 && nx < light.width() && ny < light.height() &&
-                    nx / kIconSize == x / kIconSize)
+                    nx / kIconSize == x / kIconSize) {
                     ASSERT_NE(qAlpha(shaded.pixel(nx, ny)), 0) << "pixel " << x << "," << y;
+                }
+            }
         }
     EXPECT_GT(edge, kChoosableIcons * 12);
     EXPECT_GT(opaquePixels(shadedTwice), opaquePixels(iconStripTwice().toImage()));

@@ -7,7 +7,7 @@ scripts/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream mando
 build_dir=${KIVO_BUILD_DIR:-build}
 # The package installs under /usr; the same build tree serves the tests.
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
-  -DCMAKE_INSTALL_PREFIX=/usr -DKIVO_HARDENING=ON >/dev/null
+  -DCMAKE_INSTALL_PREFIX=/usr -DKIVO_HARDENING=ON -DKIVO_WERROR="${KIVO_WERROR:-OFF}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 rm -f "$build_dir"/kivo_*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)

@@ -12,7 +12,6 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QUrl>
@@ -79,7 +78,6 @@ QString unescapeDesktopValue(const QString& value) {
     return out;
 }
 
-#ifndef Q_OS_WIN
 // The Exec line of the first desktop entry that the mimeapps.list files name as the default
 // application for HTML documents and that exists.
 std::optional<QString> xdgHtmlCommand() {
@@ -116,7 +114,6 @@ std::optional<QString> xdgHtmlCommand() {
     }
     return std::nullopt;
 }
-#endif
 
 } // namespace
 
@@ -125,20 +122,7 @@ bool DesktopLinkServices::openUrl(const QString& address) {
 }
 
 std::optional<QString> DesktopLinkServices::htmlCommand() {
-#ifdef Q_OS_WIN
-    // The class of ".htm" documents, then the command that opens that class.
-    const QSettings classes(QStringLiteral("HKEY_CLASSES_ROOT"), QSettings::NativeFormat);
-    const QString htmlClass = classes.value(QStringLiteral(".htm/.")).toString();
-    if (htmlClass.isEmpty())
-        return std::nullopt;
-    const QString command =
-        classes.value(htmlClass + QStringLiteral("/shell/open/command/.")).toString();
-    if (command.isEmpty())
-        return std::nullopt;
-    return command;
-#else
     return xdgHtmlCommand();
-#endif
 }
 
 int DesktopLinkServices::startProgram(const QString& program, const QStringList& arguments) {

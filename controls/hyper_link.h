@@ -37,7 +37,7 @@ public:
 };
 
 // The real desktop: Qt's desktop services, the text/html default application of the XDG
-// mimeapps.list files (the registry's ".htm" class on Windows), QProcess and QMessageBox.
+// mimeapps.list files, QProcess and QMessageBox.
 class DesktopLinkServices : public LinkDesktop {
 public:
     bool openUrl(const QString& address) override;

@@ -6,13 +6,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX // std::min and std::max, not the macros
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -234,7 +240,25 @@ void removeStaleTemporaries(const std::string& path) {
 
 FolderInUse::FolderInUse(const std::string& folder) {
 #if defined(_WIN32)
-    (void)folder;
+    // A folder can be locked on Windows only by holding it open alone, which an indexer or a
+    // file window may do too. Every run instead holds a mutex named after the folder while it
+    // lives; one that finds no mutex of that name is alone. The name is the folder's whole path
+    // in lower case (Windows sees no case in names), as an FNV-1a hash, among this log-on's names.
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(fs::path(folder.empty() ? "." : folder), ec);
+    std::string path = absolute.lexically_normal().string();
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : path) {
+        hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        hash *= 1099511628211ull;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\kivo-folder-%016llx",
+                  static_cast<unsigned long long>(hash));
+    handle_ = ::CreateMutexA(nullptr, FALSE, name);
+    alone_ = handle_ != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
 #else
     // Every run holds a shared lock on the folder while it lives; one that finds nobody else
     // holding one is alone. The exclusive lock taken to find out is turned into a shared one at
@@ -248,7 +272,10 @@ FolderInUse::FolderInUse(const std::string& folder) {
 }
 
 FolderInUse::~FolderInUse() {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    if (handle_)
+        ::CloseHandle(handle_);
+#else
     if (handle_ >= 0)
         ::close(handle_);
 #endif

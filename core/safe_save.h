@@ -53,7 +53,11 @@ public:
     bool alone() const { return alone_; }
 
 private:
-    int handle_ = -1;
+#if defined(_WIN32)
+    void* handle_ = nullptr; // the folder's named mutex
+#else
+    int handle_ = -1; // the folder, open and locked
+#endif
     bool alone_ = false;
 };
 

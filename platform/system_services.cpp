@@ -57,13 +57,7 @@ std::string SystemFolders::workingFolder() const {
 }
 
 std::string SystemFolders::userDataFolder() const {
-#ifdef Q_OS_WIN
-    QString base = qEnvironmentVariable("APPDATA");
-    if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#else
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#endif
     return withSeparator(QDir(base).filePath(QStringLiteral("Velmik Fennaro")));
 }
 

@@ -14,7 +14,8 @@ shift || true
 build_dir=${KIVO_FUZZ_BUILD_DIR:-build-fuzz}
 scripts/install-deps.sh --test
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKIVO_FUZZ=ON -DKIVO_SANITIZE="${KIVO_FUZZ_SANITIZE:-fuzzer-no-link,address,undefined}" >/dev/null
+  -DKIVO_FUZZ=ON -DKIVO_SANITIZE="${KIVO_FUZZ_SANITIZE:-fuzzer-no-link,address,undefined}" \
+  -DKIVO_WERROR="${KIVO_WERROR:-OFF}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
 targets=("$@")

@@ -10,7 +10,7 @@ scripts/install-deps.sh --run dpkg-dev file lintian desktop-file-utils appstream
 build_dir=${KIVO_PACKAGE_BUILD_DIR:-build-package}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
   -DCMAKE_INSTALL_PREFIX=/usr -DKIVO_HARDENING=ON -DKIVO_BUILD_TESTS=OFF -DKIVO_BUILD_BENCH=OFF \
-  >/dev/null
+  -DKIVO_WERROR="${KIVO_WERROR:-OFF}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 rm -f "$build_dir"/kivo_*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build_dir=${KIVO_SANITIZE_BUILD_DIR:-build-sanitize}
 scripts/install-deps.sh --test
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=address,undefined \
-  -DKIVO_BUILD_BENCH=OFF >/dev/null
+  -DKIVO_BUILD_BENCH=OFF -DKIVO_WERROR="${KIVO_WERROR:-OFF}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1

@@ -209,6 +209,10 @@ private:
 };
 
 TEST(DueCheck, AFileCutShortUnderTheCheckIsReadAgainAsItNowIs) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows reads the file through a buffer, never mapped: a cut takes no "
+                    "pages from under the check";
+#endif
     TempFolder folder;
     const std::string path = folder.file("kivos.ini");
     std::string bytes;

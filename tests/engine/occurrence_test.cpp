@@ -404,22 +404,46 @@ TEST(SelectDue, LongPastWindowListsARecordOncePerYear) {
     EXPECT_EQ(got, expected);
 }
 
+// Sets TZ, or removes it when `zone` is null, and has the C library read it again.
+void setTimeZone(const char* zone) {
+#if defined(_WIN32)
+    _putenv_s("TZ", zone ? zone : ""); // an empty value removes it
+    _tzset();
+#else
+    if (zone)
+        setenv("TZ", zone, 1);
+    else
+        unsetenv("TZ");
+    tzset();
+#endif
+}
+
+// The zones switched between (daylight saving, half- and three-quarter-hour offsets) as TZ names
+// them: the zone database's names, or on Windows, which has no database, the C runtime's form of
+// name, hours west of UTC and daylight name (daylight saving on the United States' dates).
+#if defined(_WIN32)
+constexpr const char* kUtc = "UTC0";
+constexpr const char* kNewYork = "EST5EDT";
+constexpr const char* kBerlin = "CET-1CEST";
+constexpr const char* kLordHowe = "LHS-10:30LHD";
+constexpr const char* kKathmandu = "NPT-5:45";
+#else
+constexpr const char* kUtc = "UTC";
+constexpr const char* kNewYork = "America/New_York";
+constexpr const char* kBerlin = "Europe/Berlin";
+constexpr const char* kLordHowe = "Australia/Lord_Howe";
+constexpr const char* kKathmandu = "Asia/Kathmandu";
+#endif
+
 // Sets TZ for the lifetime of the object and puts the previous value back.
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = std::getenv("TZ"))
             previous_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
+        setTimeZone(zone);
     }
-    ~ScopedTimeZone() {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    ~ScopedTimeZone() { setTimeZone(previous_ ? previous_->c_str() : nullptr); }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
@@ -445,8 +469,7 @@ std::string occurrenceFingerprint() {
 
 TEST(TimeZones, ResultsDoNotDependOnTheZone) {
     const std::string reference = occurrenceFingerprint();
-    for (const char* zone :
-         {"UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe", "Asia/Kathmandu"}) {
+    for (const char* zone : {kUtc, kNewYork, kBerlin, kLordHowe, kKathmandu}) {
         ScopedTimeZone tz(zone);
         EXPECT_EQ(occurrenceFingerprint(), reference) << zone;
     }
@@ -455,7 +478,7 @@ TEST(TimeZones, ResultsDoNotDependOnTheZone) {
 // Local midnights built with the daylight-saving flag 0, as the C library builds them, lie whole
 // days apart across every daylight-saving change; the calendar-day count agrees with them.
 TEST(TimeZones, DayCountsAgreeWithStandardTimeMidnights) {
-    for (const char* zone : {"America/New_York", "Europe/Berlin", "Australia/Lord_Howe"}) {
+    for (const char* zone : {kNewYork, kBerlin, kLordHowe}) {
         ScopedTimeZone tz(zone);
         const std::vector<CivilDay> days = daysOfYears(2024, 2025);
         auto midnight = [](const CivilDay& day) {

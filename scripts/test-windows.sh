@@ -5,7 +5,7 @@
 # console programs: no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64
+scripts/install-deps.sh cmake ninja-build libgtest-dev libgmock-dev g++-mingw-w64-x86-64-posix wine wine64
 build_dir=${KIVO_MINGW_BUILD_DIR:-build-mingw}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVO_QT_FREE=ON -DKIVO_WERROR="${KIVO_WERROR:-OFF}" >/dev/null

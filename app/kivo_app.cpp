@@ -220,7 +220,11 @@ void CKivoApp::saveRecords(const std::string& path) {
         const MergedRecords merged =
             mergeRecords(recordsSnapshot_, records,
                          missing ? std::nullopt : std::optional<std::string_view>(onDisk));
-        written = writeRecordsFile(path, merged.records, merged.mailPath, &error, merged.encoding);
+        // A file emptied or removed outside leaves nothing to take the mail command and the
+        // encoding from: this run's stay with its records.
+        const bool ours = merged.emptiedOutside;
+        written = writeRecordsFile(path, merged.records, ours ? settings.mailPath : merged.mailPath,
+                                   &error, ours ? recordsOutcome_.encoding : merged.encoding);
         if (written)
             tellMerge(path, merged, missing);
     } else {

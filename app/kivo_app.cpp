@@ -4,7 +4,37 @@
 
 #include "engine/date_text.h"
 
+#include <algorithm>
+
 namespace kivo {
+
+namespace {
+
+// The names of the sync tools' copies of the records file that the user was told of, joined by
+// a character no file name holds.
+constexpr const char* kToldConflictCopiesKey = "toldcopies";
+constexpr char kNameSeparator = '/';
+
+std::vector<std::string> splitNames(const std::string& joined) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < joined.size()) {
+        const std::size_t end = std::min(joined.find(kNameSeparator, start), joined.size());
+        if (end > start)
+            names.push_back(joined.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string joinNames(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : std::string(1, kNameSeparator)) + name;
+    return joined;
+}
+
+} // namespace
 
 CKivoApp::CKivoApp(Platform& platform) : platform_(platform) {}
 
@@ -140,8 +170,6 @@ void CKivoApp::claimDataFolder() {
 // Before the first save replaces a file whose end a Ctrl-Z cut off, the whole old file is kept
 // beside it. Returns false when that copy could not be made; the file must then stay as it is.
 bool CKivoApp::keepCutOffText(const std::string& path) {
-    if (!recordsOutcome_.cutByCtrlZ)
-        return true;
     const std::string copy = recordsBackupPath(path);
     std::string error;
     switch (keepCopyOnce(path, copy, &error)) {
@@ -192,10 +220,8 @@ void CKivoApp::loadRecordsAndTexts() {
 
 void CKivoApp::saveEverything(bool recordsChanged) {
     // An unreadable records file is never replaced; the user was told at start.
-    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable &&
-        keepCutOffText(dataFolder + kRecordsFileName)) {
+    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable)
         saveRecords(dataFolder + kRecordsFileName);
-    }
     writeSettings(settings, platform_.settingsStore, todayKey());
     records.clear();
     texts.clear();
@@ -207,6 +233,9 @@ void CKivoApp::saveRecords(const std::string& path) {
     std::string onDisk;
     bool missing = false;
     const TextReadStatus now = readFileBytes(path, onDisk, missing);
+    // Text behind a Ctrl-Z is kept in a copy first, whoever wrote it.
+    if (now == TextReadStatus::Ok && textAfterCtrlZ(onDisk) && !keepCutOffText(path))
+        return;
     const bool unchanged =
         now == TextReadStatus::Ok
             ? recordsSnapshot_.existed && fileContentHash(onDisk) == recordsSnapshot_.hash
@@ -239,6 +268,54 @@ void CKivoApp::saveRecords(const std::string& path) {
     report_.recordsWriteFailed = true;
     platform_.messages.error("The records could not be saved to \"" + path + "\".\n\n" + error +
                              "\n\nThe previous file was left unchanged.");
+}
+
+bool CKivoApp::reloadRecordsChangedOutside() {
+    if (recordsOutcome_.state == RecordsFileState::Unreadable)
+        return false; // the user was told at start, and the run keeps away from the file
+    const std::string path = dataFolder + kRecordsFileName;
+    // Most changes in the folder are not of the file: its bytes are compared before anything is
+    // parsed.
+    std::string onDisk;
+    bool missing = false;
+    if (readFileBytes(path, onDisk, missing) != TextReadStatus::Ok)
+        return false; // gone or unreadable for now: the save deals with it
+    if (recordsSnapshot_.existed && fileContentHash(onDisk) == recordsSnapshot_.hash)
+        return false;
+    RecordsFileReader file;
+    RecordsFileSnapshot snapshot;
+    file.keepSnapshot(&snapshot);
+    if (file.open(path) != TextReadStatus::Ok)
+        return false;
+    RecordList fresh;
+    // Records the list held before the file was first read stay in front, as they did.
+    for (std::size_t i = 0; i < recordsBeforeStart_ && i < records.size(); ++i)
+        fresh.append(records[i]);
+    std::string mailPath;
+    appendComputedRecords(file, fresh, mailPath, today);
+    const RecordsFileOutcome outcome = file.outcome();
+    if (outcome.state != RecordsFileState::Read)
+        return false;
+    records = std::move(fresh);
+    settings.mailPath = mailPath;
+    recordsOutcome_ = outcome;
+    recordsSnapshot_ = std::move(snapshot);
+    return true;
+}
+
+std::vector<std::string> CKivoApp::conflictCopiesToTell() {
+    const std::vector<std::string> present = conflictCopiesOf(dataFolder, kRecordsFileName);
+    // The names told before, kept while those files are there.
+    const std::string stored =
+        platform_.settingsStore.readValue(kToldConflictCopiesKey).value_or("");
+    const std::vector<std::string> told = splitNames(stored);
+    std::vector<std::string> toTell;
+    for (const std::string& name : present)
+        if (std::find(told.begin(), told.end(), name) == told.end())
+            toTell.push_back(dataFolder + name);
+    if (joinNames(present) != stored && platform_.settingsStore.createKey())
+        platform_.settingsStore.writeValue(kToldConflictCopiesKey, joinNames(present));
+    return toTell;
 }
 
 void CKivoApp::tellMerge(const std::string& path, const MergedRecords& merged,

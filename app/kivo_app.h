@@ -88,6 +88,12 @@ private:
     void showSetupWindow(bool& recordsChanged);
     void saveEverything(bool recordsChanged);
     void saveRecords(const std::string& path);
+    // Reads the records file again once it changed on disk while the setup window is open;
+    // returns whether the list now holds what the file holds.
+    bool reloadRecordsChangedOutside();
+    // Copies of the records file that a sync tool made beside it and the user was not told of
+    // yet; remembers them as told.
+    std::vector<std::string> conflictCopiesToTell();
     void tellMerge(const std::string& path, const MergedRecords& merged, bool removedOutside);
 
     Platform& platform_;

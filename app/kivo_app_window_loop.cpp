@@ -56,6 +56,15 @@ void CKivoApp::showSetupWindow(bool& recordsChanged) {
     dialog.texts = &texts;
     dialog.settings = &settings;
     dialog.dataFolder = dataFolder;
+    // The list follows the records file while nothing in this run changed the records; after
+    // that the save puts the run's changes into whatever the file holds then.
+    if (recordsOutcome_.state != RecordsFileState::Unreadable) {
+        dialog.recordsPath = dataFolder + kRecordsFileName;
+        dialog.reloadRecords = [this, &recordsChanged] {
+            return !recordsChanged && reloadRecordsChangedOutside();
+        };
+    }
+    dialog.conflictCopies = conflictCopiesToTell();
     dialog.DoModal();
     if (dialog.modified)
         recordsChanged = true;

@@ -6,7 +6,9 @@
 #include "text_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 namespace kivo {
@@ -142,6 +144,27 @@ MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& cu
         }
     }
     return merged;
+}
+
+std::vector<std::string> conflictCopiesOf(const std::string& folder, const std::string& fileName) {
+    namespace fs = std::filesystem;
+    const std::string stem = fileName.substr(0, fileName.rfind('.'));
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = it->path().filename().string();
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::error_code typeError;
+        if (name != fileName && lower.rfind(stem, 0) == 0 &&
+            lower.find("conflict", stem.size()) != std::string::npos &&
+            it->is_regular_file(typeError))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace kivo

@@ -53,4 +53,11 @@ struct MergedRecords {
 MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& current,
                            const std::optional<std::string_view>& onDisk);
 
+// The files in `folder` that a file-sync program made of the records file `fileName` when it was
+// changed in two places at once ("kivos.sync-conflict-20261208-101010-ABCDEFG.ini",
+// "kivos (conflicted copy 2026-12-08).ini", "kivos.ini.conflict", "kivos_conflict-20261208.ini"):
+// the names that begin with the file's name up to its extension and hold "conflict" in any case.
+// Names only, sorted.
+std::vector<std::string> conflictCopiesOf(const std::string& folder, const std::string& fileName);
+
 } // namespace kivo

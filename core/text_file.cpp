@@ -421,6 +421,12 @@ bool TextFileLines::next(std::string_view& line) {
     return true;
 }
 
+bool textAfterCtrlZ(std::string_view bytes) {
+    const std::size_t ctrlZ = bytes.find(kCtrlZ);
+    return ctrlZ != std::string_view::npos &&
+           holdsText(bytes.data() + ctrlZ + 1, bytes.size() - ctrlZ - 1);
+}
+
 TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing) {
     std::string failure;
     bytes.clear();

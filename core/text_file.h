@@ -161,6 +161,10 @@ bool readTextLines(const std::string& path, std::vector<std::string>& lines);
 // there is no such file; ReadError when a read failed part-way.
 TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing);
 
+// Whether text (anything but blanks, line ends and further Ctrl-Z) follows the first Ctrl-Z in
+// `bytes`: text that a reader of the file never sees and a rewrite of it would lose.
+bool textAfterCtrlZ(std::string_view bytes);
+
 // Appends `line` and CR LF to `out`.
 void appendTextLine(std::string& out, std::string_view line);
 

@@ -8,6 +8,7 @@
 #include "core/number_text.h"
 #include "platform/desktop_platform.h"
 #include "platform/dialog_builder.h"
+#include "platform/file_change_watch.h"
 #include "platform/file_picker.h"
 #include "platform/print_dialog.h"
 #include "resources/icons.h"
@@ -29,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -130,25 +132,24 @@ CKivoDlg::~CKivoDlg() {
 // as they come.
 void CKivoDlg::connectControls() {
     connect(listCtrl_, &CListCtrlEx::rowDoubleClicked, this, [this] {
-        if (const int row = listCtrl_->GetFirstSelected(); row >= 0)
-            editRecord(row);
+        runCommand([this] {
+            if (const int row = listCtrl_->GetFirstSelected(); row >= 0)
+                editRecord(row);
+        });
     });
     connect(listCtrl_, &CListCtrlEx::rowRightClicked, this,
-            [this](int, const QPoint& at) { showRecordMenu(at); });
-    connect(controlById<QPushButton>(*this, SetupControl::New), &QPushButton::clicked, this,
-            [this] { newRecord(); });
-    connect(controlById<QPushButton>(*this, SetupControl::Export), &QPushButton::clicked, this,
-            [this] { exportCsv(); });
-    connect(controlById<QPushButton>(*this, SetupControl::Import), &QPushButton::clicked, this,
-            [this] { importCsv(); });
-    connect(controlById<QPushButton>(*this, SetupControl::Print), &QPushButton::clicked, this,
-            [this] { printSelectedRange(); });
-    connect(controlById<QPushButton>(*this, SetupControl::PrintThisYear), &QPushButton::clicked,
-            this, [this] { printThisYear(); });
-    connect(controlById<QPushButton>(*this, SetupControl::PrintNextYear), &QPushButton::clicked,
-            this, [this] { printNextYear(); });
-    connect(controlById<QPushButton>(*this, SetupControl::Close), &QPushButton::clicked, this,
-            [this] { OnOK(); });
+            [this](int, const QPoint& at) { runCommand([&] { showRecordMenu(at); }); });
+    const auto button = [this](ControlId id, void (CKivoDlg::*command)()) {
+        connect(controlById<QPushButton>(*this, id), &QPushButton::clicked, this,
+                [this, command] { runCommand([&] { (this->*command)(); }); });
+    };
+    button(SetupControl::New, &CKivoDlg::newRecord);
+    button(SetupControl::Export, &CKivoDlg::exportCsv);
+    button(SetupControl::Import, &CKivoDlg::importCsv);
+    button(SetupControl::Print, &CKivoDlg::printSelectedRange);
+    button(SetupControl::PrintThisYear, &CKivoDlg::printThisYear);
+    button(SetupControl::PrintNextYear, &CKivoDlg::printNextYear);
+    button(SetupControl::Close, &CKivoDlg::OnOK);
 }
 
 std::string CKivoDlg::text(const char* builtIn) const {
@@ -187,6 +188,9 @@ bool CKivoDlg::OnInitDialog() {
 
     listCtrl_->setDateFormat(settings->dateFormat);
     fillList();
+    if (!recordsPath.empty() && reloadRecords)
+        recordsWatch_ = std::make_unique<FileChangeWatch>(toQt(recordsPath),
+                                                          [this] { followRecordsFile(); });
 
     controlById<QPushButton>(*this, SetupControl::Print)->setText(qtext("Print:"));
     for (const char* range : {"This year", "Next year", "This month", "Next month"})
@@ -276,6 +280,11 @@ void CKivoDlg::closeEvent(QCloseEvent* event) {
 void CKivoDlg::showEvent(QShowEvent* event) {
     qApp->installEventFilter(this);
     KivoDialog::showEvent(event);
+    if (!conflictCopiesTold_ && !conflictCopies.empty()) {
+        conflictCopiesTold_ = true;
+        // Told over the window, once it is on the screen.
+        QTimer::singleShot(0, this, [this] { tellConflictCopies(); });
+    }
 }
 
 void CKivoDlg::hideEvent(QHideEvent* event) {
@@ -287,12 +296,12 @@ bool CKivoDlg::eventFilter(QObject* watched, QEvent* event) {
     if (isMenuKeyOnTheList(watched, event)) {
         // The context menu that the system makes of the Menu key itself is the same request.
         if (event->type() == QEvent::KeyPress)
-            showRecordMenuAtRow();
+            runCommand([this] { showRecordMenuAtRow(); });
         return true;
     }
     if (isDeleteKeyForTheList(watched, event)) {
         if (const int row = listCtrl_->GetFirstSelected(); row >= 0) {
-            deleteRecord(row);
+            runCommand([&] { deleteRecord(row); });
             return true;
         }
     }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class QCheckBox;
 class QCloseEvent;
@@ -34,6 +35,7 @@ class CHyperLink;
 class LinkDesktop;
 class CListCtrlEx;
 class CPersonDlg;
+class FileChangeWatch;
 class FilePicker;
 class SpinButton;
 
@@ -73,6 +75,17 @@ public:
     bool modified = false; // records were changed here
 
     std::string dataFolder; // ends with the path separator
+    // The records file the list was read from. While the window is open, a change of it on disk
+    // reloads the list through `reloadRecords`, unless records were changed here; empty: the
+    // window does not follow the file.
+    std::string recordsPath;
+    // Reads the records file again and returns whether `records` was replaced by what it holds
+    // now; false when it holds what was read, cannot be read, or the run has unsaved changes.
+    // Set by the creator.
+    std::function<bool()> reloadRecords;
+    // Files beside the records file that a sync tool made of it, to be told of once the window
+    // is on the screen.
+    std::vector<std::string> conflictCopies;
     // The category name of each icon, for the calendar export.
     std::array<std::string, 64> categories;
     // The window's own reference day, taken when it opens; every day count it makes is relative
@@ -132,6 +145,11 @@ public:
     void printThisYear();
     void printNextYear();
 
+    // Refreshes the list from the records file after it changed on disk: the sort and the
+    // selected record stay. Waits while a command of the window runs (an editor, a file dialog,
+    // a menu is open), and does nothing once records were changed here.
+    void followRecordsFile();
+
     // Copies the option controls into `settings`.
     void applyOptions();
     // The Close button: the options are taken over, then the window ends.
@@ -185,6 +203,10 @@ private:
     bool writeExport(const std::string& path, bool singleCalendar);
     PersonRecord newRecordDefaults() const;
     bool isMenuKeyOnTheList(QObject* watched, QEvent* event) const;
+    // Runs a command of the window; a refresh that came while it ran follows when it ends.
+    void runCommand(const std::function<void()>& command);
+    bool canRefreshNow() const;
+    void tellConflictCopies();
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;
@@ -201,6 +223,10 @@ private:
     CHyperLink* webLink_ = nullptr;
     std::unique_ptr<LinkDesktop> linkDesktop_;
     CellWords words_; // as the rows that ask for their texts show them
+    std::unique_ptr<FileChangeWatch> recordsWatch_;
+    int commandsRunning_ = 0;
+    bool refreshPending_ = false;
+    bool conflictCopiesTold_ = false;
     mutable std::unordered_map<std::int32_t, QString> shownDates_; // by day number
 };
 

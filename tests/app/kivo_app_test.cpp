@@ -1,13 +1,16 @@
 // The daily run: which windows the user meets, and what is saved at the end.
 #include "app/kivo_app.h"
 
+#include "controls/list_ctrl_ex.h"
 #include "core/records_file.h"
 #include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
 #include "support/scripted_user.h"
+#include "windows/kivo_dlg.h"
 #include "windows/reminder_dlg.h"
 
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -294,6 +297,90 @@ TEST_F(DailyRun, ChangesMadeOutsideWhileAWindowIsOpenAreKeptAtTheSave) {
     EXPECT_EQ(reread[1].skipYear, 2026);
     ASSERT_EQ(fake.messages.warnings.size(), 1u);
     EXPECT_NE(fake.messages.warnings[0].find("\"Anna\""), std::string::npos);
+
+    // Text that the other program left behind a Ctrl-Z is kept in a copy before the merge.
+    writeRecords(kRecordsWithOneDue);
+    const std::string withHiddenText = kRecordsWithOneDue + "\x1AHidden,01011990\r\n";
+    ScriptedUser hider;
+    hider.then([&](QWidget* w) {
+        test::writeFileBytes(recordsPath(), withHiddenText);
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+        clickButton(w, ReminderControl::Ok);
+    });
+    CKivoApp third(fake.platform);
+    third.InitInstance("");
+    EXPECT_TRUE(third.lastRun().recordsBackupMade);
+    EXPECT_EQ(test::readFileBytes(recordsPath() + ".bak"), withHiddenText);
+    EXPECT_EQ(test::readFileBytes(recordsPath()).find("Hidden"), std::string::npos);
+}
+
+// Names of the records in the setup window's list, top to bottom.
+std::vector<std::string> listedNames(CKivoDlg& setup) {
+    std::vector<std::string> names;
+    for (int row = 0; row < setup.listCtrl()->GetItemCount(); ++row)
+        names.push_back(setup.listCtrl()->GetItemText(row, 0).toStdString());
+    return names;
+}
+
+TEST_F(DailyRun, SetupWindowFollowsTheRecordsFileUntilRecordsAreChangedInIt) {
+    writeRecords(kRecordsWithOneDue);
+    const std::string copy = fake.folders.working + "kivos.sync-conflict-20261201-101010-ABC.ini";
+    test::writeFileBytes(copy, "Lost Twin,01011990,1,-1,7,0,0,,0,1,\r\n");
+    test::writeFileBytes(fake.folders.working + "kivos.ini.bak", "");
+    const std::string remote = "Remote Person,03031980,1,-1,7,0,0,,0,1,\r\n";
+    const std::string second = "Second Remote,04041980,1,-1,7,0,0,,0,1,\r\n";
+    const std::string late = "Late Remote,05051980,1,-1,7,0,0,,0,1,\r\n";
+    ScriptedUser user;
+    user.then([&](QWidget* w) {
+        auto& setup = *static_cast<CKivoDlg*>(w);
+        // The sync tool's copy is told once the window is up, and nothing else is.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !fake.messages.infos.empty(); }, 20000));
+        ASSERT_EQ(fake.messages.infos.size(), 1u);
+        EXPECT_NE(fake.messages.infos[0].find(copy), std::string::npos);
+        EXPECT_EQ(fake.messages.infos[0].find(".bak"), std::string::npos);
+
+        setup.listCtrl()->SortByColumn(CKivoDlg::ColName, false);
+        setup.listCtrl()->SetSelected(1); // Anna
+        // The file replaced by a rename, as careful writers do: the list follows, sort and
+        // selection kept.
+        test::writeFileBytes(recordsPath() + ".new", kRecordsWithOneDue + remote);
+        std::filesystem::rename(recordsPath() + ".new", recordsPath());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return setup.listCtrl()->GetItemCount() == 3; }, 20000));
+        EXPECT_EQ(listedNames(setup),
+                  (std::vector<std::string>{"Remote Person", "Far away", "Anna"}));
+        EXPECT_EQ(setup.listCtrl()->GetFirstSelected(), 2);
+        // Written in place after that: still followed.
+        test::writeFileBytes(recordsPath(), kRecordsWithOneDue + remote + second);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return setup.listCtrl()->GetItemCount() == 4; }, 20000));
+
+        // Once a record was added here, a change on disk no longer reloads the list.
+        clickButton(w, SetupControl::New);
+        test::writeFileBytes(recordsPath(), kRecordsWithOneDue + remote + second + late);
+        setup.followRecordsFile();
+        EXPECT_EQ(setup.listCtrl()->GetItemCount(), 5);
+        clickButton(w, SetupControl::Close);
+    });
+    user.then([](QWidget* editor) {
+        controlById<QLineEdit>(*editor, PersonControl::Name)->setText("Newcomer");
+        clickButton(editor, PersonControl::Ok);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("setup");
+    ASSERT_TRUE(user.done());
+    EXPECT_EQ(app.lastRun().recordsMerged, 1);
+    EXPECT_TRUE(fake.messages.warnings.empty());
+    EXPECT_EQ(test::readFileBytes(recordsPath()),
+              kRecordsWithOneDue + remote + second + late +
+                  "Newcomer,07062026,1,-1,14,0,0,,0,1,\r\n");
+
+    // The copy was told once: the next setup window says nothing of it.
+    fake.messages.infos.clear();
+    ScriptedUser again;
+    again.then([](QWidget* w) { clickButton(w, SetupControl::Close); });
+    CKivoApp next(fake.platform);
+    next.InitInstance("setup");
+    EXPECT_TRUE(fake.messages.infos.empty());
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +69,38 @@ TEST(QtSettingsStoreTest, StoresTheNineValuesUnderVelmikKivoAndReadsThemBack) {
     EXPECT_EQ(settings.sortColumn, 1);
     EXPECT_EQ(settings.lastRun, "20260607");
     qunsetenv("XDG_CONFIG_HOME");
+}
+
+// Another program (kivo on a second machine sharing the home folder, an editor) writes the
+// settings file while a run holds it open: what it wrote stays beside what the run writes.
+TEST(QtSettingsStoreTest, KeepsWhatAnotherProgramWroteWhileARunHeldTheStore) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    // Qt learns the settings folder once per process: it is set here, whatever ran before.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    {
+        QtSettingsStore store;
+        AppSettings settings;
+        readSettings(settings, store, "20260607");
+        // A text editor's change: a value changed and a key added, the file written anew.
+        QFile file(config.path() + "/Velmik/kivo.conf");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll();
+        file.close();
+        ASSERT_TRUE(text.contains("aot=0\n"));
+        text.replace("aot=0\n", "aot=1\ntoldcopies=kivos.sync-conflict-1.ini\n");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        settings.pastDays = 5;
+        EXPECT_TRUE(writeSettings(settings, store, "20260608"));
+    }
+    QtSettingsStore again;
+    EXPECT_EQ(again.readValue("toldcopies"), std::optional<std::string>("kivos.sync-conflict-1.ini"));
+    EXPECT_EQ(again.readValue("past"), std::optional<std::string>("5"));
+    EXPECT_EQ(again.readValue("lastrun"), std::optional<std::string>("20260608"));
+    // A value the run did not change is the other program's.
+    EXPECT_EQ(again.readValue("aot"), std::optional<std::string>("1"));
 }
 
 TEST(DialogUnitsTest, MulDivRoundsHalfAwayFromZero) {

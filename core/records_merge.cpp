@@ -151,8 +151,8 @@ std::vector<std::string> conflictCopiesOf(const std::string& folder, const std::
     const std::string stem = fileName.substr(0, fileName.rfind('.'));
     std::vector<std::string> names;
     std::error_code error;
-    for (fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), error), end;
+         !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
         std::string lower = name;
         std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -189,8 +189,8 @@ bool CKivoDlg::OnInitDialog() {
     listCtrl_->setDateFormat(settings->dateFormat);
     fillList();
     if (!recordsPath.empty() && reloadRecords)
-        recordsWatch_ = std::make_unique<FileChangeWatch>(toQt(recordsPath),
-                                                          [this] { followRecordsFile(); });
+        recordsWatch_ =
+            std::make_unique<FileChangeWatch>(toQt(recordsPath), [this] { followRecordsFile(); });
 
     controlById<QPushButton>(*this, SetupControl::Print)->setText(qtext("Print:"));
     for (const char* range : {"This year", "Next year", "This month", "Next month"})

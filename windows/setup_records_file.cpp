@@ -21,8 +21,7 @@ void CKivoDlg::runCommand(const std::function<void()>& command) {
 // it, a menu chosen for its row) and while any window of this one's is open on top of it.
 bool CKivoDlg::canRefreshNow() const {
     const QWidget* modal = QApplication::activeModalWidget();
-    return commandsRunning_ == 0 && (!modal || modal == this) &&
-           !QApplication::activePopupWidget();
+    return commandsRunning_ == 0 && (!modal || modal == this) && !QApplication::activePopupWidget();
 }
 
 void CKivoDlg::followRecordsFile() {

@@ -370,9 +370,8 @@ TEST_F(DailyRun, SetupWindowFollowsTheRecordsFileUntilRecordsAreChangedInIt) {
     ASSERT_TRUE(user.done());
     EXPECT_EQ(app.lastRun().recordsMerged, 1);
     EXPECT_TRUE(fake.messages.warnings.empty());
-    EXPECT_EQ(test::readFileBytes(recordsPath()),
-              kRecordsWithOneDue + remote + second + late +
-                  "Newcomer,07062026,1,-1,14,0,0,,0,1,\r\n");
+    EXPECT_EQ(test::readFileBytes(recordsPath()), kRecordsWithOneDue + remote + second + late +
+                                                      "Newcomer,07062026,1,-1,14,0,0,,0,1,\r\n");
 
     // The copy was told once: the next setup window says nothing of it.
     fake.messages.infos.clear();

@@ -96,7 +96,8 @@ TEST(QtSettingsStoreTest, KeepsWhatAnotherProgramWroteWhileARunHeldTheStore) {
         EXPECT_TRUE(writeSettings(settings, store, "20260608"));
     }
     QtSettingsStore again;
-    EXPECT_EQ(again.readValue("toldcopies"), std::optional<std::string>("kivos.sync-conflict-1.ini"));
+    EXPECT_EQ(again.readValue("toldcopies"),
+              std::optional<std::string>("kivos.sync-conflict-1.ini"));
     EXPECT_EQ(again.readValue("past"), std::optional<std::string>("5"));
     EXPECT_EQ(again.readValue("lastrun"), std::optional<std::string>("20260608"));
     // A value the run did not change is the other program's.

@@ -18,6 +18,7 @@ test_packages=(
   python3 python3-icalendar python3-dateutil python3-vobject
   poppler-utils
   clang libclang-rt-dev
+  radicale openssl
 )
 
 packages=()

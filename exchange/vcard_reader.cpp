@@ -1,6 +1,7 @@
 // The contacts reader: cards unfolded into properties, the few that make a record picked out.
 #include "exchange/vcard_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -96,8 +97,11 @@ std::string cleanName(std::string s) {
 }
 
 constexpr std::size_t kMaxParameters = 32;
+// No real card has more than a few dated events; a card of thousands keeps no more.
+constexpr std::size_t kMaxEvents = 16;
 
 struct Property {
+    std::string group;                                       // upper case; "" for none
     std::string name;                                        // upper case, without a group
     std::vector<std::pair<std::string, std::string>> params; // key upper case ("" for a bare one)
     std::string_view value;
@@ -128,8 +132,12 @@ bool parseProperty(std::string_view line, Property& p) {
     if (nameEnd == std::string_view::npos)
         return false;
     std::string_view name = line.substr(0, nameEnd);
-    if (const auto dot = name.rfind('.'); dot != std::string_view::npos)
+    p.group.clear();
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+        for (const char c : name.substr(0, dot))
+            p.group += upper(c);
         name.remove_prefix(dot + 1);
+    }
     p.name.clear();
     for (const char c : name)
         p.name += upper(c);
@@ -188,22 +196,40 @@ int number(std::string_view digits) {
 }
 
 struct Card {
-    std::string fn, assembledN, email;
-    bool hasBirthday = false, hasAnniversary = false;
-    int bYear = 0, bMonth = 0, bDay = 0;
-    int aYear = 0, aMonth = 0, aDay = 0;
+    std::string fn, assembledN, email, uid;
+    std::optional<VCardDate> birthday, anniversary;
+    // Apple's dated events and their labels, each tied to its own by the group of the line.
+    std::vector<std::pair<std::string, VCardDate>> labelledDates;
+    std::vector<std::pair<std::string, std::string>> labels;
 };
 
+// Apple's contacts write a date whose year the user left out with the year 1604, with or without
+// the X-APPLE-OMIT-YEAR parameter that says so; nobody alive was born then.
+constexpr int kAppleNoYear = 1604;
+
 // A date property: its value in one of the known forms, with Apple's year for "no year".
-bool readDate(const Property& p, int& year, int& month, int& day) {
+std::optional<VCardDate> readDate(const Property& p) {
     if (equalsNoCase(p.param("VALUE"), "text"))
-        return false;
-    if (!parseVCardDate(trim(p.value), year, month, day))
-        return false;
+        return std::nullopt;
+    VCardDate date;
+    if (!parseVCardDate(trim(p.value), date.year, date.month, date.day))
+        return std::nullopt;
     if (const std::string_view omit = p.param("X-APPLE-OMIT-YEAR");
-        allDigits(omit) && omit.size() <= 4 && number(omit) == year)
-        year = 0;
-    return true;
+        date.year == kAppleNoYear ||
+        (allDigits(omit) && omit.size() <= 4 && number(omit) == date.year))
+        date.year = 0;
+    return date;
+}
+
+// An X-ABLabel as a record shows it: Apple's own labels come as "_$!<Anniversary>!$_", and its
+// anniversary is the anniversary (empty label).
+std::string eventLabel(std::string label) {
+    constexpr std::string_view open = "_$!<", close = ">!$_";
+    if (label.size() >= open.size() + close.size() && label.starts_with(open) &&
+        label.ends_with(close))
+        label = label.substr(open.size(), label.size() - open.size() - close.size());
+    label = cleanName(std::move(label));
+    return equalsNoCase(label, "Anniversary") ? std::string() : label;
 }
 
 void takeProperty(const Property& p, Card& card) {
@@ -235,14 +261,49 @@ void takeProperty(const Property& p, Card& card) {
     } else if (p.name == "EMAIL") {
         if (card.email.empty())
             card.email = cleanName(unescape(p.text()));
+    } else if (p.name == "UID") {
+        if (card.uid.empty())
+            card.uid = cleanName(unescape(p.text()));
     } else if (p.name == "BDAY") {
-        if (!card.hasBirthday)
-            card.hasBirthday = readDate(p, card.bYear, card.bMonth, card.bDay);
+        if (!card.birthday)
+            card.birthday = readDate(p);
     } else if (p.name == "ANNIVERSARY" || p.name == "X-ANNIVERSARY" ||
                p.name == "X-EVOLUTION-ANNIVERSARY") {
-        if (!card.hasAnniversary)
-            card.hasAnniversary = readDate(p, card.aYear, card.aMonth, card.aDay);
+        if (!card.anniversary)
+            card.anniversary = readDate(p);
+    } else if (p.name == "X-ABDATE") {
+        if (card.labelledDates.size() < kMaxEvents)
+            if (auto date = readDate(p))
+                card.labelledDates.emplace_back(p.group, std::move(*date));
+    } else if (p.name == "X-ABLABEL") {
+        if (card.labels.size() < kMaxEvents && !p.group.empty())
+            card.labels.emplace_back(p.group, eventLabel(unescape(p.text())));
     }
+}
+
+// The contact a finished card describes, or nothing when it has no name or no date.
+std::optional<VCardContact> contactOf(Card& card) {
+    VCardContact contact;
+    contact.name = !card.fn.empty() ? card.fn : card.assembledN;
+    contact.email = std::move(card.email);
+    contact.uid = std::move(card.uid);
+    contact.birthday = card.birthday;
+    if (card.anniversary)
+        contact.events.push_back(*card.anniversary);
+    for (auto& [group, date] : card.labelledDates) {
+        // A date without a label of its own (no group, or none given) is Apple's "other" date;
+        // it is still the user's event, so it is kept, named as an anniversary.
+        for (const auto& [labelGroup, label] : card.labels)
+            if (!group.empty() && labelGroup == group) {
+                date.label = label;
+                break;
+            }
+        if (std::find(contact.events.begin(), contact.events.end(), date) == contact.events.end())
+            contact.events.push_back(std::move(date));
+    }
+    if (contact.name.empty() || (!contact.birthday && contact.events.empty()))
+        return std::nullopt;
+    return contact;
 }
 
 // Cuts the text into content lines: lines that begin with a blank continue the one before, and a
@@ -347,58 +408,63 @@ bool parseVCardDate(std::string_view v, int& year, int& month, int& day) {
     return day <= most;
 }
 
-VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& defaults,
-                             std::string_view anniversaryWord, RecordList& records) {
-    VCardImportCounts counts;
+std::vector<VCardContact> readVCardContacts(std::string_view bytes, std::size_t& skipped) {
+    std::vector<VCardContact> contacts;
+    skipped = 0;
     ContentLines lines(bytes);
     std::string line;
     Property p;
     Card card;
     bool open = false;
-
-    const auto finish = [&] {
-        const std::string& name = !card.fn.empty() ? card.fn : card.assembledN;
-        if (name.empty() || (!card.hasBirthday && !card.hasAnniversary)) {
-            ++counts.skipped;
-            return;
-        }
-        const auto add = [&](std::string recordName, int type, int y, int m, int d) {
-            PersonRecord r = defaults;
-            r.name = std::move(recordName);
-            r.email = card.email;
-            r.type = type;
-            r.year = y, r.month = m, r.day = d;
-            r.skipYear = -1;
-            r.age = r.daysUntil = r.nextYear = -1;
-            records.append(std::move(r));
-            ++counts.added;
-        };
-        if (card.hasBirthday)
-            add(name, Birthday, card.bYear, card.bMonth, card.bDay);
-        if (card.hasAnniversary)
-            add(name + " (" + std::string(anniversaryWord) + ")", AnnualEventWithStart, card.aYear,
-                card.aMonth, card.aDay);
-    };
-
     while (lines.next(line)) {
         if (!parseProperty(line, p))
             continue;
         if (p.name == "BEGIN" && equalsNoCase(trim(p.value), "VCARD")) {
             if (open)
-                ++counts.skipped; // a card that never ended
+                ++skipped; // a card that never ended
             card = Card();
             open = true;
         } else if (!open) {
             continue;
         } else if (p.name == "END" && equalsNoCase(trim(p.value), "VCARD")) {
-            finish();
+            if (auto contact = contactOf(card))
+                contacts.push_back(std::move(*contact));
+            else
+                ++skipped;
             open = false;
         } else {
             takeProperty(p, card);
         }
     }
     if (open)
-        ++counts.skipped;
+        ++skipped;
+    return contacts;
+}
+
+VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& defaults,
+                             std::string_view anniversaryWord, RecordList& records) {
+    VCardImportCounts counts;
+    const auto add = [&](const VCardContact& contact, std::string name, int type,
+                         const VCardDate& date) {
+        PersonRecord r = defaults;
+        r.name = std::move(name);
+        r.email = contact.email;
+        r.type = type;
+        r.year = date.year, r.month = date.month, r.day = date.day;
+        r.skipYear = -1;
+        r.age = r.daysUntil = r.nextYear = -1;
+        records.append(std::move(r));
+        ++counts.added;
+    };
+    for (const VCardContact& contact : readVCardContacts(bytes, counts.skipped)) {
+        if (contact.birthday)
+            add(contact, contact.name, Birthday, *contact.birthday);
+        for (const VCardDate& event : contact.events)
+            add(contact,
+                contact.name + " (" +
+                    (event.label.empty() ? std::string(anniversaryWord) : event.label) + ")",
+                AnnualEventWithStart, event);
+    }
     return counts;
 }
 

@@ -33,7 +33,7 @@ def date_of(line):
         return None
     year = int(match.group(1) or 0)
     omit = line.params.get("X-APPLE-OMIT-YEAR", [None])[0]
-    if omit is not None and int(omit) == year:
+    if (omit is not None and int(omit) == year) or year == 1604:
         year = 0
     return year, int(match.group(2)), int(match.group(3))
 
@@ -55,6 +55,32 @@ def name_of(card):
     return " ".join(words)
 
 
+def label_of(card, group):
+    for line in card.contents.get("x-ablabel", []):
+        if group and line.group and line.group.upper() == group.upper():
+            label = " ".join(text(line).split())
+            if label.startswith("_$!<") and label.endswith(">!$_"):
+                label = label[4:-4].strip()
+            return "" if label.lower() == "anniversary" else label
+    return ""
+
+
+def events_of(card):
+    """The anniversary, then Apple's labelled dates, each (label, date) once."""
+    events = []
+    for name in ("anniversary", "x-anniversary", "x-evolution-anniversary"):
+        date = date_of(value_of(card, name))
+        if date:
+            events.append(("", date))
+            break
+    for line in card.contents.get("x-abdate", []):
+        date = date_of(line)
+        event = (label_of(card, line.group), date)
+        if date and event not in events:
+            events.append(event)
+    return events
+
+
 def expected(path):
     records = []
     skipped = 0
@@ -63,14 +89,14 @@ def expected(path):
         email = value_of(card, "email")
         email = text(email) if email is not None else ""
         birthday = date_of(value_of(card, "bday"))
-        anniversary = date_of(value_of(card, "anniversary") or value_of(card, "x-anniversary"))
-        if not name or (birthday is None and anniversary is None):
+        events = events_of(card)
+        if not name or (birthday is None and not events):
             skipped += 1
             continue
         if birthday:
             records.append((name, email, *birthday, 0))
-        if anniversary:
-            records.append((f"{name} (Anniversary)", email, *anniversary, 3))
+        for label, date in events:
+            records.append((f"{name} ({label or 'Anniversary'})", email, *date, 3))
     return records, skipped
 
 
@@ -87,7 +113,7 @@ def kivo(tool, path):
 def main():
     tool, fixtures = sys.argv[1], Path(sys.argv[2])
     failures, checked = [], 0
-    for name in ("v21.vcf", "v30.vcf", "v40.vcf"):
+    for name in ("v21.vcf", "v30.vcf", "v40.vcf", "apple.vcf"):
         path = fixtures / name
         want, got = expected(path), kivo(tool, path)
         checked += 1

@@ -87,6 +87,17 @@ TEST(VCardReader, EveryVersionAndDateForm) {
           {"Zoe Z. Zeta PhD", "zoe@example.com", 1999, 12, 31, B},
           {"Only Anniversary (Anniversary)", "", 2001, 9, 9, A}},
          0},
+        // Apple's labelled dates and its year 1604 for "no year", Evolution's anniversary, and the
+        // same anniversary given twice kept once.
+        {"apple.vcf",
+         {{"Bao Nguyen", "", 0, 4, 15, B},
+          {"Bao Nguyen (Anniversary)", "", 2012, 9, 1, A},
+          {"Bao Nguyen (Name day)", "", 0, 11, 3, A},
+          {"Bao Nguyen (Other)", "", 2019, 2, 28, A},
+          {"Evolution Pair (Anniversary)", "", 1999, 7, 10, A},
+          {"Evolution Pair (Anniversary)", "", 2000, 1, 1, A},
+          {"Leap Day Without Year", "", 0, 2, 29, B}},
+         0},
         // No date, a text date, 29 February of a common year, month 13, no name, a card that
         // never ended and one cut off at the end: only the good card after the broken one stays.
         {"broken.vcf", {{"Good After Broken", "", 1970, 1, 3, B}}, 6},
@@ -133,12 +144,23 @@ TEST(VCardReader, DateValues) {
     }
 }
 
+TEST(VCardReader, ContactsKeepTheirUid) {
+    std::size_t skipped = 99;
+    const auto contacts = readVCardContacts(fixture("apple.vcf"), skipped);
+    std::vector<std::string> uids;
+    for (const VCardContact& c : contacts)
+        uids.push_back(c.uid);
+    EXPECT_EQ(uids, (std::vector<std::string>{"4F1C6A2E-0B6D-4C57-9A1E-2B3C4D5E6F70", "evo-1",
+                                              "urn:uuid:9a1c"}));
+    EXPECT_EQ(skipped, 0u);
+}
+
 TEST(VCardReader, MangledInputNeverFails) {
     // Every fixture cut at every length, and with bytes flipped at random: the reader ends, and
     // what it counts stays within the lines given.
     std::mt19937 random(7);
     for (const char* name :
-         {"v21.vcf", "v21_soft_breaks.vcf", "v30.vcf", "v40.vcf", "broken.vcf"}) {
+         {"v21.vcf", "v21_soft_breaks.vcf", "v30.vcf", "v40.vcf", "apple.vcf", "broken.vcf"}) {
         const std::string bytes = fixture(name);
         for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
             std::string mangled = bytes.substr(0, cut);

@@ -441,11 +441,10 @@ std::vector<VCardContact> readVCardContacts(std::string_view bytes, std::size_t&
     return contacts;
 }
 
-VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& defaults,
-                             std::string_view anniversaryWord, RecordList& records) {
-    VCardImportCounts counts;
-    const auto add = [&](const VCardContact& contact, std::string name, int type,
-                         const VCardDate& date) {
+std::size_t appendContactRecords(const VCardContact& contact, const PersonRecord& defaults,
+                                 std::string_view anniversaryWord, RecordList& records) {
+    std::size_t added = 0;
+    const auto add = [&](std::string name, int type, const VCardDate& date) {
         PersonRecord r = defaults;
         r.name = std::move(name);
         r.email = contact.email;
@@ -454,17 +453,22 @@ VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& default
         r.skipYear = -1;
         r.age = r.daysUntil = r.nextYear = -1;
         records.append(std::move(r));
-        ++counts.added;
+        ++added;
     };
-    for (const VCardContact& contact : readVCardContacts(bytes, counts.skipped)) {
-        if (contact.birthday)
-            add(contact, contact.name, Birthday, *contact.birthday);
-        for (const VCardDate& event : contact.events)
-            add(contact,
-                contact.name + " (" +
-                    (event.label.empty() ? std::string(anniversaryWord) : event.label) + ")",
-                AnnualEventWithStart, event);
-    }
+    if (contact.birthday)
+        add(contact.name, Birthday, *contact.birthday);
+    for (const VCardDate& event : contact.events)
+        add(contact.name + " (" +
+                (event.label.empty() ? std::string(anniversaryWord) : event.label) + ")",
+            AnnualEventWithStart, event);
+    return added;
+}
+
+VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& defaults,
+                             std::string_view anniversaryWord, RecordList& records) {
+    VCardImportCounts counts;
+    for (const VCardContact& contact : readVCardContacts(bytes, counts.skipped))
+        counts.added += appendContactRecords(contact, defaults, anniversaryWord, records);
     return counts;
 }
 

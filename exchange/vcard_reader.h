@@ -44,6 +44,11 @@ struct VCardContact {
 // Never fails on any input.
 std::vector<VCardContact> readVCardContacts(std::string_view bytes, std::size_t& skipped);
 
+// Appends the records of one contact, as readVCards does for each: the birthday first, then its
+// events in order. Returns how many.
+std::size_t appendContactRecords(const VCardContact& contact, const PersonRecord& defaults,
+                                 std::string_view anniversaryWord, RecordList& records);
+
 // Reads every card of `bytes` and appends, in file order, one record per birthday and one per
 // anniversary. Each record starts as a copy of `defaults` (what a new record gets); the birthday
 // takes the contact's name (FN, else assembled from N), first e-mail address and date, with type

@@ -17,8 +17,8 @@ struct AddressBook {
     // Whether the server said it answers the sync-collection report; without it every sync lists
     // the whole collection.
     bool supportsSyncCollection = false;
-    QString syncToken;                      // of the last sync; empty before the first
-    std::map<QString, QString> etags;       // member path (percent-decoded) -> its ETag then
+    QString syncToken;                // of the last sync; empty before the first
+    std::map<QString, QString> etags; // member path (percent-decoded) -> its ETag then
     bool operator==(const AddressBook&) const = default;
 };
 

@@ -134,10 +134,10 @@ SyncError unreadable(const QUrl& url, const QString& why) {
 }
 
 SyncError notAddressBookServer(const QUrl& url, const QString& why) {
-    return error(SyncErrorKind::NotAddressBookServer,
-                 QStringLiteral("The server at %1 is not an address book (CardDAV) server.")
-                     .arg(url.host()),
-                 why);
+    return error(
+        SyncErrorKind::NotAddressBookServer,
+        QStringLiteral("The server at %1 is not an address book (CardDAV) server.").arg(url.host()),
+        why);
 }
 
 } // namespace
@@ -152,9 +152,9 @@ struct CardDavClient::Request {
 };
 
 struct CardDavClient::Answer {
-    int status = 0;   // HTTP status; 0 with `error` set
+    int status = 0; // HTTP status; 0 with `error` set
     QByteArray body;
-    QUrl url;         // the address that answered, after any redirects
+    QUrl url;                       // the address that answered, after any redirects
     std::optional<SyncError> error; // the request failed, or the server refused the password
 };
 
@@ -222,14 +222,16 @@ int CardDavClient::requestCount() const {
 
 void CardDavClient::send(Request request, std::function<void(const Answer&)> then) {
     QNetworkRequest r(request.url);
-    r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/xml; charset=utf-8"));
+    r.setHeader(QNetworkRequest::ContentTypeHeader,
+                QByteArrayLiteral("application/xml; charset=utf-8"));
     r.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("kivo"));
     if (!request.depth.isEmpty())
         r.setRawHeader("Depth", request.depth);
     // Sent with every request, so that no request goes out without it and none is answered 401
     // first; Qt's own cache of credentials is kept out of it.
     r.setRawHeader("Authorization",
-                   "Basic " + (login_.userName + QLatin1Char(':') + login_.password).toUtf8().toBase64());
+                   "Basic " +
+                       (login_.userName + QLatin1Char(':') + login_.password).toUtf8().toBase64());
     r.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     r.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     r.setTransferTimeout(login_.timeoutMs);
@@ -241,19 +243,20 @@ void CardDavClient::send(Request request, std::function<void(const Answer&)> the
 void CardDavClient::sent(Request request, QNetworkReply* reply,
                          std::function<void(const Answer&)> then,
                          std::shared_ptr<ReplyState> state) {
-    connect(reply, &QNetworkReply::sslErrors, this, [this, reply, state](const QList<QSslError>& errors) {
-        const QSslCertificate certificate = reply->sslConfiguration().peerCertificate();
-        const QString fingerprint =
-            QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex());
-        // Only the very certificate the user chose to trust gets past the system's verdict.
-        if (!certificate.isNull() && !login_.trustedCertificateSha256.isEmpty() &&
-            fingerprint == normalFingerprint(login_.trustedCertificateSha256))
-            reply->ignoreSslErrors(errors);
-        else
-            state->certificateSha256 = fingerprint;
-    });
+    connect(reply, &QNetworkReply::sslErrors, this,
+            [this, reply, state](const QList<QSslError>& errors) {
+                const QSslCertificate certificate = reply->sslConfiguration().peerCertificate();
+                const QString fingerprint =
+                    QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex());
+                // Only the very certificate the user chose to trust gets past the system's verdict.
+                if (!certificate.isNull() && !login_.trustedCertificateSha256.isEmpty() &&
+                    fingerprint == normalFingerprint(login_.trustedCertificateSha256))
+                    reply->ignoreSslErrors(errors);
+                else
+                    state->certificateSha256 = fingerprint;
+            });
     connect(reply, &QNetworkReply::readyRead, this, [reply, state] {
-        if (state->tooLarge)
+        if (state->tooLarge || !reply->isOpen())
             return;
         state->body += reply->readAll();
         if (state->body.size() > kMaxAnswerBytes) {
@@ -262,72 +265,84 @@ void CardDavClient::sent(Request request, QNetworkReply* reply,
             reply->abort();
         }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, state, request = std::move(request),
-                                                    then = std::move(then)]() mutable {
-        reply->deleteLater();
-        if (!state->tooLarge)
-            state->body += reply->readAll();
-        Answer answer;
-        answer.url = request.url;
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        answer.body = std::move(state->body);
-        emit requestFinished(request.kind, answer.status);
+    connect(
+        reply, &QNetworkReply::finished, this,
+        [this, reply, state, request = std::move(request), then = std::move(then)]() mutable {
+            reply->deleteLater();
+            if (!state->tooLarge && reply->isOpen())
+                state->body += reply->readAll();
+            Answer answer;
+            answer.url = request.url;
+            answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            answer.body = std::move(state->body);
+            emit requestFinished(request.kind, answer.status);
 
-        const QString where = request.url.toDisplayString();
-        if (state->tooLarge) {
-            answer.error = unreadable(request.url, QStringLiteral("answer over %1 bytes").arg(kMaxAnswerBytes));
-        } else if (answer.status == 0) {
-            const auto e = reply->error();
-            const QString detail = QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(request.method), where, reply->errorString());
-            if (!state->certificateSha256.isEmpty()) {
-                answer.error = error(SyncErrorKind::UntrustedCertificate,
-                                     QStringLiteral("The server's certificate is not trusted by this system "
-                                                    "(SHA-256 fingerprint %1).")
-                                         .arg(state->certificateSha256),
-                                     detail);
-                answer.error->certificateSha256 = state->certificateSha256;
-            } else if (e == QNetworkReply::HostNotFoundError) {
-                answer.error = error(SyncErrorKind::NoSuchServer,
-                                     QStringLiteral("No server named %1 was found. Check the server address.")
-                                         .arg(request.url.host()),
-                                     detail);
-            } else if (e == QNetworkReply::TimeoutError || e == QNetworkReply::OperationCanceledError) {
-                // The client aborts only what ran past the transfer timeout; an answer too large
-                // was dealt with above.
-                answer.error = error(SyncErrorKind::Timeout,
-                                     QStringLiteral("The server did not answer in time."), detail);
-            } else {
-                answer.error = error(SyncErrorKind::CannotConnect,
-                                     QStringLiteral("The server at %1 could not be reached, or the "
-                                                    "connection to it broke off.")
-                                         .arg(request.url.host()),
-                                     detail);
+            const QString where = request.url.toDisplayString();
+            if (state->tooLarge) {
+                answer.error = unreadable(
+                    request.url, QStringLiteral("answer over %1 bytes").arg(kMaxAnswerBytes));
+            } else if (answer.status == 0) {
+                const auto e = reply->error();
+                const QString detail =
+                    QStringLiteral("%1 %2: %3")
+                        .arg(QString::fromLatin1(request.method), where, reply->errorString());
+                if (!state->certificateSha256.isEmpty()) {
+                    answer.error = error(
+                        SyncErrorKind::UntrustedCertificate,
+                        QStringLiteral("The server's certificate is not trusted by this system "
+                                       "(SHA-256 fingerprint %1).")
+                            .arg(state->certificateSha256),
+                        detail);
+                    answer.error->certificateSha256 = state->certificateSha256;
+                } else if (e == QNetworkReply::HostNotFoundError) {
+                    answer.error = error(
+                        SyncErrorKind::NoSuchServer,
+                        QStringLiteral("No server named %1 was found. Check the server address.")
+                            .arg(request.url.host()),
+                        detail);
+                } else if (e == QNetworkReply::TimeoutError ||
+                           e == QNetworkReply::OperationCanceledError) {
+                    // The client aborts only what ran past the transfer timeout; an answer too
+                    // large was dealt with above.
+                    answer.error =
+                        error(SyncErrorKind::Timeout,
+                              QStringLiteral("The server did not answer in time."), detail);
+                } else {
+                    answer.error =
+                        error(SyncErrorKind::CannotConnect,
+                              QStringLiteral("The server at %1 could not be reached, or the "
+                                             "connection to it broke off.")
+                                  .arg(request.url.host()),
+                              detail);
+                }
+            } else if (answer.status == 401) {
+                answer.error =
+                    error(SyncErrorKind::WrongPassword,
+                          QStringLiteral("The server did not accept the user name or password."),
+                          QStringLiteral("%1 answered 401").arg(where));
+            } else if (answer.status >= 300 && answer.status < 400 && answer.status != 304) {
+                const QUrl location =
+                    reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+                const QUrl target = request.url.resolved(location);
+                if (location.isEmpty() || !target.isValid() || request.redirects >= kMaxRedirects) {
+                    answer.error = serverError(request.url, answer.status);
+                } else if (request.url.scheme() == QLatin1String("https") &&
+                           target.scheme() != QLatin1String("https")) {
+                    // The password never leaves a secure connection for a plain one.
+                    answer.error = error(
+                        SyncErrorKind::ServerError,
+                        QStringLiteral("The server sent kivo from a secure connection "
+                                       "to an insecure one; kivo did not follow."),
+                        QStringLiteral("%1 redirects to %2").arg(where, target.toDisplayString()));
+                } else {
+                    request.url = target;
+                    ++request.redirects;
+                    send(std::move(request), std::move(then));
+                    return;
+                }
             }
-        } else if (answer.status == 401) {
-            answer.error = error(SyncErrorKind::WrongPassword,
-                                 QStringLiteral("The server did not accept the user name or password."),
-                                 QStringLiteral("%1 answered 401").arg(where));
-        } else if (answer.status >= 300 && answer.status < 400 && answer.status != 304) {
-            const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-            const QUrl target = request.url.resolved(location);
-            if (location.isEmpty() || !target.isValid() || request.redirects >= kMaxRedirects) {
-                answer.error = serverError(request.url, answer.status);
-            } else if (request.url.scheme() == QLatin1String("https") &&
-                       target.scheme() != QLatin1String("https")) {
-                // The password never leaves a secure connection for a plain one.
-                answer.error = error(SyncErrorKind::ServerError,
-                                     QStringLiteral("The server sent kivo from a secure connection "
-                                                    "to an insecure one; kivo did not follow."),
-                                     QStringLiteral("%1 redirects to %2").arg(where, target.toDisplayString()));
-            } else {
-                request.url = target;
-                ++request.redirects;
-                send(std::move(request), std::move(then));
-                return;
-            }
-        }
-        then(answer);
-    });
+            then(answer);
+        });
 }
 
 // Discovery ------------------------------------------------------------------------------------
@@ -369,8 +384,8 @@ void CardDavClient::tryDiscoveryCandidate(std::shared_ptr<Discovery> d) {
     }
     const QUrl url = d->candidates[d->next++];
     send({DavRequest::Propfind, "PROPFIND", url, "0",
-          propfindBody({dav("current-user-principal"), card("addressbook-home-set"), dav("resourcetype"),
-                        dav("displayname"), dav("supported-report-set")})},
+          propfindBody({dav("current-user-principal"), card("addressbook-home-set"),
+                        dav("resourcetype"), dav("displayname"), dav("supported-report-set")})},
          [this, d](const Answer& a) {
              if (a.error) {
                  d->done({a.error, {}});
@@ -379,28 +394,36 @@ void CardDavClient::tryDiscoveryCandidate(std::shared_ptr<Discovery> d) {
              QString why;
              const auto ms = a.status == 207 ? readMultistatus(a.body, a.url, &why) : std::nullopt;
              if (!ms || ms->responses.empty()) {
-                 d->lastProblem = QStringLiteral("%1 answered %2 %3").arg(a.url.toDisplayString()).arg(a.status).arg(why);
+                 d->lastProblem = QStringLiteral("%1 answered %2 %3")
+                                      .arg(a.url.toDisplayString())
+                                      .arg(a.status)
+                                      .arg(why);
                  tryDiscoveryCandidate(d);
                  return;
              }
              const DavProperties p = ms->responses.front().found();
              if (p.isAddressBook && !d->givenBook)
                  d->givenBook = AddressBook{ms->responses.front().href.toString(QUrl::FullyEncoded),
-                                            p.displayName.value_or(QString()), false,
-                                            p.supportsSyncCollection, {}, {}};
+                                            p.displayName.value_or(QString()),
+                                            false,
+                                            p.supportsSyncCollection,
+                                            {},
+                                            {}};
              if (p.addressBookHomeSet)
                  listHome(d, *p.addressBookHomeSet);
              else if (p.currentUserPrincipal)
                  readPrincipal(d, *p.currentUserPrincipal);
              else {
-                 d->lastProblem = QStringLiteral("%1 names no principal").arg(a.url.toDisplayString());
+                 d->lastProblem =
+                     QStringLiteral("%1 names no principal").arg(a.url.toDisplayString());
                  tryDiscoveryCandidate(d);
              }
          });
 }
 
 void CardDavClient::readPrincipal(std::shared_ptr<Discovery> d, const QUrl& principal) {
-    send({DavRequest::Propfind, "PROPFIND", principal, "0", propfindBody({card("addressbook-home-set")})},
+    send({DavRequest::Propfind, "PROPFIND", principal, "0",
+          propfindBody({card("addressbook-home-set")})},
          [this, d](const Answer& a) {
              if (a.error) {
                  d->done({a.error, {}});
@@ -438,7 +461,8 @@ void CardDavClient::listHome(std::shared_ptr<Discovery> d, const QUrl& home) {
              QString why;
              const auto ms = a.status == 207 ? readMultistatus(a.body, a.url, &why) : std::nullopt;
              if (!ms) {
-                 result.error = a.status == 207 ? unreadable(a.url, why) : serverError(a.url, a.status);
+                 result.error =
+                     a.status == 207 ? unreadable(a.url, why) : serverError(a.url, a.status);
                  d->done(result);
                  return;
              }
@@ -446,8 +470,11 @@ void CardDavClient::listHome(std::shared_ptr<Discovery> d, const QUrl& home) {
                  const DavProperties p = r.found();
                  if (p.isAddressBook)
                      result.addressBooks.push_back({r.href.toString(QUrl::FullyEncoded),
-                                                    p.displayName.value_or(QString()), false,
-                                                    p.supportsSyncCollection, {}, {}});
+                                                    p.displayName.value_or(QString()),
+                                                    false,
+                                                    p.supportsSyncCollection,
+                                                    {},
+                                                    {}});
              }
              d->done(result);
          });
@@ -455,7 +482,8 @@ void CardDavClient::listHome(std::shared_ptr<Discovery> d, const QUrl& home) {
 
 // Sync -----------------------------------------------------------------------------------------
 
-void CardDavClient::syncAddressBook(const AddressBook& book, std::function<void(const SyncResult&)> done) {
+void CardDavClient::syncAddressBook(const AddressBook& book,
+                                    std::function<void(const SyncResult&)> done) {
     auto s = std::make_shared<Sync>();
     s->done = std::move(done);
     s->book = book;
@@ -594,46 +622,48 @@ void CardDavClient::fetchNextBatch(std::shared_ptr<Sync> s) {
     std::vector<QString> batch(s->pending.begin() + static_cast<std::ptrdiff_t>(s->fetched),
                                s->pending.begin() + static_cast<std::ptrdiff_t>(end));
     s->fetched = end;
-    send({DavRequest::Multiget, "REPORT", s->url, "0", multigetBody(batch)},
-         [this, s, batch](const Answer& a) {
-             if (a.error) {
-                 s->finish(a.error);
-                 return;
-             }
-             QString why;
-             const auto ms = a.status == 207 ? readMultistatus(a.body, a.url, &why) : std::nullopt;
-             if (!ms) {
-                 s->finish(a.status == 207 ? unreadable(a.url, why) : serverError(a.url, a.status));
-                 return;
-             }
-             std::set<QString> wanted(batch.begin(), batch.end());
-             for (const DavResponse& r : ms->responses) {
-                 const QString path = memberPath(r.href);
-                 if (!wanted.erase(path))
-                     continue;
-                 const DavProperties p = r.found();
-                 if (p.addressData) {
-                     // The ETag that goes with these bytes, if the server says; else the listing's.
-                     s->changes.changed.push_back(
-                         {path, p.etag.value_or(s->toFetch[path]), *p.addressData});
-                 } else if (r.status == 404 || std::any_of(r.propStats.begin(), r.propStats.end(),
-                                                           [](const DavPropStat& ps) { return ps.status == 404; })) {
-                     // Deleted since the listing.
-                     if (s->book.etags.count(path))
-                         s->changes.removed.push_back(path);
-                 } else {
-                     s->finish(unreadable(a.url, QStringLiteral("no card for %1").arg(path)));
-                     return;
-                 }
-             }
-             if (!wanted.empty()) {
-                 s->finish(unreadable(a.url, QStringLiteral("%1 cards asked for were not in the answer, %2 the first")
-                                                 .arg(wanted.size())
-                                                 .arg(*wanted.begin())));
-                 return;
-             }
-             fetchNextBatch(s);
-         });
+    send({DavRequest::Multiget, "REPORT", s->url, "0", multigetBody(batch)}, [this, s, batch](
+                                                                                 const Answer& a) {
+        if (a.error) {
+            s->finish(a.error);
+            return;
+        }
+        QString why;
+        const auto ms = a.status == 207 ? readMultistatus(a.body, a.url, &why) : std::nullopt;
+        if (!ms) {
+            s->finish(a.status == 207 ? unreadable(a.url, why) : serverError(a.url, a.status));
+            return;
+        }
+        std::set<QString> wanted(batch.begin(), batch.end());
+        for (const DavResponse& r : ms->responses) {
+            const QString path = memberPath(r.href);
+            if (!wanted.erase(path))
+                continue;
+            const DavProperties p = r.found();
+            if (p.addressData) {
+                // The ETag that goes with these bytes, if the server says; else the listing's.
+                s->changes.changed.push_back(
+                    {path, p.etag.value_or(s->toFetch[path]), *p.addressData});
+            } else if (r.status == 404 ||
+                       std::any_of(r.propStats.begin(), r.propStats.end(),
+                                   [](const DavPropStat& ps) { return ps.status == 404; })) {
+                // Deleted since the listing.
+                if (s->book.etags.count(path))
+                    s->changes.removed.push_back(path);
+            } else {
+                s->finish(unreadable(a.url, QStringLiteral("no card for %1").arg(path)));
+                return;
+            }
+        }
+        if (!wanted.empty()) {
+            s->finish(unreadable(
+                a.url, QStringLiteral("%1 cards asked for were not in the answer, %2 the first")
+                           .arg(wanted.size())
+                           .arg(*wanted.begin())));
+            return;
+        }
+        fetchNextBatch(s);
+    });
 }
 
 } // namespace kivo::sync

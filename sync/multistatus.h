@@ -19,7 +19,7 @@ struct DavProperties {
     std::optional<QUrl> currentUserPrincipal; // its href, resolved
     std::optional<QUrl> addressBookHomeSet;   // its first href, resolved
     std::optional<QString> syncToken;
-    std::optional<QString> addressData; // the vCard text
+    std::optional<QString> addressData;  // the vCard text
     bool supportsSyncCollection = false; // supported-report-set lists sync-collection
     bool operator==(const DavProperties&) const = default;
 };

@@ -57,7 +57,8 @@ END:VCARD
     Multistatus want;
     want.syncToken = QStringLiteral("http://radicale.org/ns/sync/7");
     want.responses = {
-        {QUrl(QStringLiteral("http://127.0.0.1:5232/user/contacts/a%20b.vcf")), 0,
+        {QUrl(QStringLiteral("http://127.0.0.1:5232/user/contacts/a%20b.vcf")),
+         0,
          {{200, found}, {404, missing}}},
         {QUrl(QStringLiteral("http://127.0.0.1:5232/user/contacts/gone.vcf")), 404, {}},
     };
@@ -78,7 +79,8 @@ END:VCARD
 }
 
 TEST(Multistatus, DiscoveryProperties) {
-    const Multistatus ms = read(R"(<multistatus xmlns="DAV:" xmlns:C="urn:ietf:params:xml:ns:carddav">
+    const Multistatus ms =
+        read(R"(<multistatus xmlns="DAV:" xmlns:C="urn:ietf:params:xml:ns:carddav">
  <response><href>/user/</href><propstat><prop>
    <current-user-principal><href>/principals/user/</href></current-user-principal>
    <C:addressbook-home-set><href>homes/user/</href><href>/second/</href></C:addressbook-home-set>
@@ -96,7 +98,8 @@ TEST(Multistatus, DiscoveryProperties) {
 </multistatus>)");
     ASSERT_EQ(ms.responses.size(), 3u);
     const DavProperties user = ms.responses[0].found();
-    EXPECT_EQ(user.currentUserPrincipal, QUrl(QStringLiteral("http://127.0.0.1:5232/principals/user/")));
+    EXPECT_EQ(user.currentUserPrincipal,
+              QUrl(QStringLiteral("http://127.0.0.1:5232/principals/user/")));
     // Relative to the request's address; the first of several.
     EXPECT_EQ(user.addressBookHomeSet,
               QUrl(QStringLiteral("http://127.0.0.1:5232/user/contacts/homes/user/")));
@@ -119,11 +122,13 @@ TEST(Multistatus, BrokenAndHostileBodiesAreRefused) {
         {"not XML", "HTTP/1.1 500 oops"},
         {"HTML error page", "<html><body>Forbidden</body></html>"},
         {"cut off", R"(<multistatus xmlns="DAV:"><response><href>/a</href><propstat>)"},
-        {"mismatched tags", R"(<multistatus xmlns="DAV:"><response><href>/a</response></multistatus>)"},
+        {"mismatched tags",
+         R"(<multistatus xmlns="DAV:"><response><href>/a</response></multistatus>)"},
         {"undeclared prefix", R"(<d:multistatus><d:response/></d:multistatus>)"},
         {"response without href",
          R"(<multistatus xmlns="DAV:"><response><status>HTTP/1.1 200 OK</status></response></multistatus>)"},
-        {"empty href", R"(<multistatus xmlns="DAV:"><response><href>  </href></response></multistatus>)"},
+        {"empty href",
+         R"(<multistatus xmlns="DAV:"><response><href>  </href></response></multistatus>)"},
         {"garbage after the root", R"(<multistatus xmlns="DAV:"/><other/>)"},
         {"entity expansion bomb",
          R"(<!DOCTYPE m [<!ENTITY a "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa">

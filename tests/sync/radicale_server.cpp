@@ -31,7 +31,8 @@ QByteArray run(const QString& program, const QStringList& args, const QByteArray
     p.write(input);
     p.closeWriteChannel();
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << " failed: " << p.readAllStandardError().toStdString();
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << p.readAllStandardError().toStdString();
         return {};
     }
     return p.readAllStandardOutput();
@@ -53,8 +54,8 @@ bool RadicaleServer::makeCertificate() {
     const QString key = dir_.filePath(QStringLiteral("key.pem"));
     const QString cert = dir_.filePath(QStringLiteral("cert.pem"));
     run(QStringLiteral("openssl"),
-        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "2",
-         "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
+         "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
     if (!QFile::exists(cert))
         return false;
     // "sha256 Fingerprint=AB:CD:...": openssl's reckoning, not Qt's.
@@ -99,7 +100,8 @@ bool RadicaleServer::start(bool tls) {
     bool ready = false;
     QObject::connect(process_.get(), &QProcess::readyReadStandardOutput, &loop, [&] {
         log += process_->readAllStandardOutput();
-        static const QRegularExpression listening(QStringLiteral("Listening on '\\[?127\\.0\\.0\\.1\\]?:(\\d+)'"));
+        static const QRegularExpression listening(
+            QStringLiteral("Listening on '\\[?127\\.0\\.0\\.1\\]?:(\\d+)'"));
         if (const auto m = listening.match(QString::fromUtf8(log)); m.hasMatch())
             port_ = static_cast<quint16>(m.captured(1).toUInt());
         if (port_ != 0 && log.contains("Radicale server ready")) {
@@ -139,18 +141,20 @@ int RadicaleServer::request(const QByteArray& method, const QString& path, const
                             const QByteArray& contentType) {
     QNetworkAccessManager manager;
     QNetworkRequest r(QUrl(origin() + path));
-    r.setRawHeader("Authorization",
-                   "Basic " + (QByteArray(kUser) + ":" + kPassword).toBase64());
+    r.setRawHeader("Authorization", "Basic " + (QByteArray(kUser) + ":" + kPassword).toBase64());
     if (!contentType.isEmpty())
         r.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     QNetworkReply* reply = manager.sendCustomRequest(r, method, body);
     // The fixture trusts its own certificate, and only that.
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply](const QList<QSslError>& e) {
-        const QByteArray digest =
-            reply->sslConfiguration().peerCertificate().digest(QCryptographicHash::Sha256).toHex();
-        if (QString::fromLatin1(digest) == fingerprint_)
-            reply->ignoreSslErrors(e);
-    });
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
+                     [this, reply](const QList<QSslError>& e) {
+                         const QByteArray digest = reply->sslConfiguration()
+                                                       .peerCertificate()
+                                                       .digest(QCryptographicHash::Sha256)
+                                                       .toHex();
+                         if (QString::fromLatin1(digest) == fingerprint_)
+                             reply->ignoreSslErrors(e);
+                     });
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
@@ -165,7 +169,8 @@ int RadicaleServer::mkAddressBook(const QString& path, const QString& displayNam
     QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
 <D:mkcol xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:carddav"
          xmlns:CAL="urn:ietf:params:xml:ns:caldav"><D:set><D:prop>
-<D:resourcetype><D:collection/><)" + type + R"(/></D:resourcetype>
+<D:resourcetype><D:collection/><)" +
+                      type + R"(/></D:resourcetype>
 <D:displayname>)";
     body += displayName.toHtmlEscaped().toUtf8() + "</D:displayname></D:prop></D:set></D:mkcol>";
     return request("MKCOL", path, body, "application/xml; charset=utf-8");

@@ -436,6 +436,12 @@ void CardDavClient::readPrincipal(std::shared_ptr<Discovery> d, const QUrl& prin
                  home = ms->responses.front().found().addressBookHomeSet;
              if (!home) {
                  DiscoveryResult result;
+                 // The address given was an address book: that one at least is there.
+                 if (d->givenBook) {
+                     result.addressBooks.push_back(*d->givenBook);
+                     d->done(result);
+                     return;
+                 }
                  result.error = notAddressBookServer(
                      a.url, QStringLiteral("principal %1 (%2) has no address book home %3")
                                 .arg(a.url.toDisplayString())
@@ -578,6 +584,13 @@ void CardDavClient::listCollection(std::shared_ptr<Sync> s) {
                  s->finish(error(SyncErrorKind::ServerError,
                                  QStringLiteral("The address book is no longer on the server."),
                                  QStringLiteral("%1 answered 404").arg(a.url.toDisplayString())));
+                 return;
+             }
+             if (a.status == 405 || a.status == 501) {
+                 // No WebDAV there at all.
+                 s->finish(notAddressBookServer(a.url, QStringLiteral("PROPFIND %1 answered %2")
+                                                           .arg(a.url.toDisplayString())
+                                                           .arg(a.status)));
                  return;
              }
              QString why;

@@ -278,6 +278,7 @@ TEST_F(CardDavSync, ErrorsHaveTheirKindAndChangeNothing) {
     putCards({cardJson("a", "Anna", "1970-01-01"), cardJson("b", "Bert", "1971-02-02")});
 
     SilentServer silent;
+    test::PlainWebServer web;
     // A port nobody listens on: taken from the system, then let go.
     quint16 closedPort = 0;
     {
@@ -299,6 +300,8 @@ TEST_F(CardDavSync, ErrorsHaveTheirKindAndChangeNothing) {
          SyncErrorKind::CannotConnect},
         {"no answer", QStringLiteral("http://127.0.0.1:%1").arg(silent.port()), password,
          SyncErrorKind::Timeout, 500},
+        {"a web server, no address books", QStringLiteral("http://127.0.0.1:%1/").arg(web.port()),
+         password, SyncErrorKind::NotAddressBookServer},
         {"TLS to a plain server", QStringLiteral("127.0.0.1:%1").arg(server.port()), password,
          SyncErrorKind::CannotConnect},
     };

@@ -184,6 +184,39 @@ int RadicaleServer::remove(const QString& path) {
     return request("DELETE", path, {}, {});
 }
 
+PlainWebServer::PlainWebServer() {
+    QEventLoop loop;
+    QByteArray log;
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput, &loop, [&] {
+        log += process_.readAllStandardOutput();
+        static const QRegularExpression serving(
+            QStringLiteral("Serving HTTP on 127\\.0\\.0\\.1 port (\\d+)"));
+        if (const auto m = serving.match(QString::fromUtf8(log)); m.hasMatch()) {
+            port_ = static_cast<quint16>(m.captured(1).toUInt());
+            loop.quit();
+        }
+    });
+    QObject::connect(&process_, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process_, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer limit;
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(120000);
+    // Unbuffered, so that the line naming the port comes at once.
+    process_.start(kPython, {"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+                             dir_.path(), "0"});
+    loop.exec();
+    process_.disconnect();
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_,
+                     [this] { process_.readAllStandardOutput(); });
+    EXPECT_NE(port_, 0) << log.toStdString();
+}
+
+PlainWebServer::~PlainWebServer() {
+    process_.kill();
+    process_.waitForFinished(120000);
+}
+
 std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonSpecs) {
     const char* fixtures = std::getenv("KIVO_SYNC_TESTS");
     const QString script = QString::fromLocal8Bit(fixtures ? fixtures : "tests/sync") +

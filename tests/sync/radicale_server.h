@@ -57,6 +57,20 @@ private:
     QString error_;
 };
 
+// Python's own web server on a free port of 127.0.0.1, serving an empty folder: a server that
+// knows nothing of address books.
+class PlainWebServer {
+public:
+    PlainWebServer();
+    ~PlainWebServer();
+    quint16 port() const { return port_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
 // Cards written by python3-vobject from one JSON object each (see vobject_cards.py).
 std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonSpecs);
 

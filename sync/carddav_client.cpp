@@ -158,7 +158,7 @@ struct CardDavClient::Answer {
     std::optional<SyncError> error; // the request failed, or the server refused the password
 };
 
-struct ReplyState {
+struct CardDavClient::ReplyState {
     QByteArray body;
     QString certificateSha256; // of a certificate refused
     bool tooLarge = false;

@@ -15,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+class QNetworkReply;
+
 namespace kivo::sync {
 
 // What went wrong, in the few kinds a user can act on.
@@ -112,12 +114,13 @@ signals:
 private:
     struct Request;
     struct Answer;
+    struct ReplyState;
     struct Discovery;
     struct Sync;
 
     void send(Request request, std::function<void(const Answer&)> then);
-    void sent(Request request, class QNetworkReply* reply, std::function<void(const Answer&)> then,
-              std::shared_ptr<struct ReplyState> state);
+    void sent(Request request, QNetworkReply* reply, std::function<void(const Answer&)> then,
+              std::shared_ptr<ReplyState> state);
 
     void tryDiscoveryCandidate(std::shared_ptr<Discovery> d);
     void readPrincipal(std::shared_ptr<Discovery> d, const QUrl& principal);

@@ -4,7 +4,7 @@
 Reads a JSON list of objects from standard input and writes a JSON list of the cards' texts:
   {"uid": "...", "fn": "...", "version": "3.0" or "4.0", "email": "...", "bday": "...",
    "bday_params": {"X-APPLE-OMIT-YEAR": "1604"}, "anniversary": "...",
-   "x_anniversary": "...", "abdates": [["2001-02-03", "Label"], ...]}
+   "x_anniversary": "...", "abdates": [["2001-02-03", "Label" or "" for none], ...]}
 Every key but uid and fn may be left out."""
 import json
 import sys
@@ -35,9 +35,10 @@ def card_of(spec):
         line = card.add("x-abdate")
         line.value = date
         line.group = f"item{number}"
-        label_line = card.add("x-ablabel")
-        label_line.value = label
-        label_line.group = f"item{number}"
+        if label:
+            label_line = card.add("x-ablabel")
+            label_line.value = label
+            label_line.group = f"item{number}"
     text = card.serialize()
     version = spec.get("version", "3.0")
     return text.replace("VERSION:3.0", f"VERSION:{version}", 1)

@@ -230,22 +230,32 @@ void CKivoApp::saveEverything(bool recordsChanged) {
 // Writes the run's records. When another program (a sync tool, an editor, kivo elsewhere) wrote the
 // file since it was read, this run's changes go into that file instead of over it.
 void CKivoApp::saveRecords(const std::string& path) {
+    // The file as it is now, looked at in one pass that needs no copy of it: its hash, and
+    // whether text behind a Ctrl-Z would be lost by replacing it, whoever wrote that text.
+    TextFileLines current;
+    bool unchanged = false;
+    bool readable = false;
+    if (current.open(path) == TextReadStatus::Ok && current.finish() == TextReadStatus::Ok) {
+        readable = true;
+        unchanged = recordsSnapshot_.existed && current.contentHash() == recordsSnapshot_.hash;
+        if (current.cutByCtrlZ() && !keepCutOffText(path))
+            return;
+    }
+    const bool missing = !readable && current.missing();
+    if (missing)
+        unchanged = !recordsSnapshot_.existed;
+    current.close();
+    // Only a merge needs the bytes themselves.
     std::string onDisk;
-    bool missing = false;
-    const TextReadStatus now = readFileBytes(path, onDisk, missing);
-    // Text behind a Ctrl-Z is kept in a copy first, whoever wrote it.
-    if (now == TextReadStatus::Ok && textAfterCtrlZ(onDisk) && !keepCutOffText(path))
-        return;
-    const bool unchanged =
-        now == TextReadStatus::Ok
-            ? recordsSnapshot_.existed && fileContentHash(onDisk) == recordsSnapshot_.hash
-            : missing && !recordsSnapshot_.existed;
+    bool goneSince = false;
+    if (!unchanged && readable && readFileBytes(path, onDisk, goneSince) != TextReadStatus::Ok)
+        readable = false;
     std::string error;
     bool written = false;
     if (unchanged) {
         written =
             writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding);
-    } else if (now == TextReadStatus::Ok || missing) {
+    } else if (readable || missing) {
         const MergedRecords merged =
             mergeRecords(recordsSnapshot_, records,
                          missing ? std::nullopt : std::optional<std::string_view>(onDisk));

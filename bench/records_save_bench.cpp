@@ -3,8 +3,8 @@
 // changes into a file that another program changed since. Peak memory is the process's: run one
 // benchmark per process (--benchmark_filter) to read it.
 #include "bench/bench_support.h"
-#include "core/records_file.h"
 #include "core/record_line.h"
+#include "core/records_file.h"
 #include "core/records_merge.h"
 #include "core/text_file.h"
 #include "engine/occurrence.h"

@@ -55,6 +55,9 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
     firstRun_ = recordsOutcome_.state == RecordsFileState::Missing;
     report_.firstRun = firstRun_;
     claimDataFolder();
+    // The records of the accounts' address books remind as the records file's own do.
+    if (dueDecides && !anyUpcomingDue && recordsOutcome_.state == RecordsFileState::Read)
+        anyUpcomingDue = anyContactDue();
     if (recordsOutcome_.state == RecordsFileState::Unreadable)
         tellRecordsUnreadable();
     StartDecision decision{windowOfPass()};
@@ -216,14 +219,58 @@ void CKivoApp::loadRecordsAndTexts() {
     // The derived values of every record, unless they were computed as the list was read.
     if (!listLoaded_)
         ComputeOccurrences(records, today);
+    if (recordsOutcome_.state != RecordsFileState::Unreadable)
+        loadContactRecords(records, true);
+}
+
+bool CKivoApp::anyContactDue() const {
+    for (const std::string& path : contactsFilesIn(dataFolder)) {
+        RecordsFileReader file;
+        if (file.open(path) == TextReadStatus::Ok && kivo::anyUpcomingDue(file, today))
+            return true;
+    }
+    return false;
+}
+
+void CKivoApp::loadContactRecords(RecordList& list, bool readFiles) {
+    if (readFiles) {
+        contactsPaths_ = contactsFilesIn(dataFolder);
+        contactsRead_.assign(contactsPaths_.size(), ContactsFile{});
+        for (std::size_t i = 0; i < contactsPaths_.size(); ++i) {
+            bool missing = false;
+            readContactsFile(contactsPaths_[i], contactsRead_[i], missing);
+        }
+    }
+    const std::size_t first = list.size();
+    for (std::size_t i = 0; i < contactsRead_.size(); ++i)
+        appendContactRecords(contactsRead_[i], static_cast<std::int16_t>(i + 1), list);
+    for (std::size_t i = first; i < list.size(); ++i)
+        ComputeOccurrence(list[i], today);
+}
+
+void CKivoApp::saveContactChoices() {
+    for (std::size_t i = 0; i < contactsRead_.size(); ++i) {
+        const ContactChoices choices =
+            contactChoicesOf(contactsRead_[i], static_cast<std::int16_t>(i + 1), records);
+        std::string error;
+        if (!kivo::saveContactChoices(contactsPaths_[i], choices, &error)) {
+            report_.recordsWriteFailed = true;
+            platform_.messages.error("The changes to the records of your address book could not "
+                                     "be saved to \"" +
+                                     contactsPaths_[i] + "\".\n\n" + error);
+        }
+    }
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {
     // An unreadable records file is never replaced; the user was told at start.
-    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable)
+    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable) {
         saveRecords(dataFolder + kRecordsFileName);
+        saveContactChoices();
+    }
     writeSettings(settings, platform_.settingsStore, todayKey());
     records.clear();
+    contactsRead_.clear();
     texts.clear();
 }
 
@@ -306,6 +353,7 @@ bool CKivoApp::reloadRecordsChangedOutside() {
     const RecordsFileOutcome outcome = file.outcome();
     if (outcome.state != RecordsFileState::Read)
         return false;
+    loadContactRecords(fresh, false);
     records = std::move(fresh);
     settings.mailPath = mailPath;
     recordsOutcome_ = outcome;

@@ -107,13 +107,17 @@ MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& cu
         // Nothing left outside of what was read: keep this run's list whole.
         merged.emptiedOutside = true;
         for (const PersonRecord& record : current)
-            merged.records.append(record);
+            if (record.source == 0)
+                merged.records.append(record);
         return merged;
     }
 
-    // This run's record for each place read; null where this run deleted it.
+    // This run's record for each place read; null where this run deleted it. Records kept
+    // elsewhere (an account's contacts) are no part of the file.
     std::vector<const PersonRecord*> byPlace(read.records.size(), nullptr);
     for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].source != 0)
+            continue;
         const std::int32_t place = current.readPlace(i);
         if (place >= 0 && static_cast<std::size_t>(place) < byPlace.size())
             byPlace[place] = &current[i];
@@ -149,6 +153,8 @@ MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& cu
             merged.records.append(std::move(disk.records[i]));
     }
     for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].source != 0)
+            continue;
         const std::int32_t place = current.readPlace(i);
         const bool added = place < 0 || static_cast<std::size_t>(place) >= byPlace.size();
         if (added || keptTwice[place]) {

@@ -5,6 +5,7 @@
 #include "core/safe_save.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -90,6 +91,12 @@ std::string tagLine(std::string_view tag, std::initializer_list<std::string_view
     return line;
 }
 
+bool sameOwnChoices(const PersonRecord& a, const PersonRecord& b) {
+    return a.icon == b.icon && a.daysInAdvance == b.daysInAdvance && a.skipYear == b.skipYear &&
+           a.type == b.type && a.infoOnly == b.infoOnly && a.dontPrint == b.dontPrint &&
+           a.leapling == b.leapling;
+}
+
 // The choices that are the user's own and survive a sync.
 void keepOwnChoices(PersonRecord& fromServer, const PersonRecord& before) {
     fromServer.icon = before.icon;
@@ -113,8 +120,8 @@ std::string formatContactsFile(const ContactsFile& file) {
     for (const AddressBookState& book : file.books)
         appendTextLine(out, tagLine(kBookTag, {book.href, book.syncToken}));
     for (const ContactRecord& r : file.records) {
-        appendTextLine(out, tagLine(r.hidden ? kHiddenTag : kContactTag,
-                                    {r.href, r.etag, r.uid, r.kind}));
+        appendTextLine(
+            out, tagLine(r.hidden ? kHiddenTag : kContactTag, {r.href, r.etag, r.uid, r.kind}));
         appendTextLine(out, (r.hidden ? "#" : "") + formatRecordLine(r.record));
     }
     return out;
@@ -209,10 +216,92 @@ void applyContactChanges(ContactsFile& file, const std::vector<ServerContact>& c
         for (const ContactDate& date : contact.dates) {
             if (!placed.insert(contact.href + '\n' + date.kind).second)
                 continue;
-            kept.push_back({contact.href, contact.etag, contact.uid, date.kind, false, date.record});
+            kept.push_back(
+                {contact.href, contact.etag, contact.uid, date.kind, false, date.record});
         }
     }
     file.records = std::move(kept);
+}
+
+std::vector<std::string> contactsFilesIn(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (name.starts_with(kContactsFilePrefix) && name.ends_with(".ini") &&
+            it->is_regular_file(typeError))
+            paths.push_back(folder + name);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+void appendContactRecords(const ContactsFile& file, std::int16_t source, RecordList& records) {
+    for (std::size_t i = 0; i < file.records.size(); ++i) {
+        if (file.records[i].hidden)
+            continue;
+        PersonRecord& added = records.append(file.records[i].record, static_cast<std::int32_t>(i));
+        added.source = source;
+    }
+}
+
+ContactChoices contactChoicesOf(const ContactsFile& read, std::int16_t source,
+                                const RecordList& records) {
+    // The run's record for each place of the file; null where the user deleted it.
+    std::vector<const PersonRecord*> byPlace(read.records.size(), nullptr);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::int32_t place = records.readPlace(i);
+        if (records[i].source == source && place >= 0 &&
+            static_cast<std::size_t>(place) < byPlace.size())
+            byPlace[place] = &records[i];
+    }
+    ContactChoices choices;
+    for (std::size_t place = 0; place < read.records.size(); ++place) {
+        const ContactRecord& was = read.records[place];
+        if (was.hidden)
+            continue;
+        const PersonRecord* now = byPlace[place];
+        if (now && sameOwnChoices(*now, was.record))
+            continue;
+        choices.changes.push_back(
+            {was.href, was.kind, now == nullptr, now ? *now : PersonRecord{}});
+    }
+    return choices;
+}
+
+bool saveContactChoices(const std::string& path, const ContactChoices& choices,
+                        std::string* error) {
+    if (choices.changes.empty())
+        return true;
+    ContactsFile file;
+    bool missing = false;
+    if (readContactsFile(path, file, missing) != TextReadStatus::Ok) {
+        if (error)
+            *error = missing ? "The file is gone: the account was removed or synced anew."
+                             : "The file cannot be read.";
+        return false;
+    }
+    bool changed = false;
+    std::vector<bool> taken(file.records.size(), false);
+    for (const ContactChoices::Change& change : choices.changes) {
+        for (std::size_t i = 0; i < file.records.size(); ++i) {
+            ContactRecord& r = file.records[i];
+            if (taken[i] || r.href != change.href || r.kind != change.kind)
+                continue;
+            taken[i] = true;
+            if (change.hide)
+                r.hidden = true;
+            else
+                keepOwnChoices(r.record, change.choices);
+            changed = true;
+            break;
+        }
+    }
+    // A contact deleted on the server since takes the user's choices with it.
+    return !changed || writeContactsFile(path, file, error);
 }
 
 } // namespace kivo

@@ -8,6 +8,7 @@
 #include "core/person_record.h"
 #include "core/text_file.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -70,5 +71,33 @@ bool writeContactsFile(const std::string& path, const ContactsFile& file,
 // hidden); name, date and e-mail are the server's. New contacts and new dates come at the end.
 void applyContactChanges(ContactsFile& file, const std::vector<ServerContact>& changed,
                          const std::vector<std::string>& removedHrefs);
+
+// The contacts files in `folder` (ending with the path separator), in name order: the files that
+// every run reads beside the records file.
+std::vector<std::string> contactsFilesIn(const std::string& folder);
+
+// Appends the records of the file that are shown (not hidden) to `records`, marked with `source`
+// and with their place in `file.records` as the place they were read from.
+void appendContactRecords(const ContactsFile& file, std::int16_t source, RecordList& records);
+
+// What a run changed of a contacts file's records: the user's own choices, and the records the
+// user deleted, which become hidden. `read` is the file as the run read it; the run's records of
+// it are those of `records` marked with `source`. Empty when the run changed nothing.
+struct ContactChoices {
+    struct Change {
+        std::string href;
+        std::string kind;
+        bool hide = false;
+        PersonRecord choices; // the record with the user's choices, when not hidden
+    };
+    std::vector<Change> changes;
+};
+ContactChoices contactChoicesOf(const ContactsFile& read, std::int16_t source,
+                                const RecordList& records);
+// Applies the changes to the file as it is on disk now (a sync may have written it since it was
+// read), matched by contact and date, and writes it when anything changed; false with the reason
+// when it could not be read or written.
+bool saveContactChoices(const std::string& path, const ContactChoices& choices,
+                        std::string* error = nullptr);
 
 } // namespace kivo

@@ -213,6 +213,8 @@ bool CPersonDlg::OnInitDialog() {
     initialized_ = true;
     refreshSample();
     ShowLeapling();
+    if (fromAddressBook)
+        showAddressBookNote();
     // The whole name is selected, so that typing replaces it.
     nameEdit_->setFocus();
     nameEdit_->selectAll();
@@ -279,6 +281,28 @@ void CPersonDlg::OnOK() {
     leapling = leaplingList_->currentIndex();
     if (DoDataExchange(true))
         accept();
+}
+
+void CPersonDlg::showAddressBookNote() {
+    nameEdit_->setReadOnly(true);
+    emailEdit_->setReadOnly(true);
+    datePicker_->setReadOnly(true);
+    // One line more under the sample: the buttons and the window's foot move down by it.
+    auto* note = new QLabel(toQtShown(text("Name, e-mail and date come from your address book on "
+                                           "the server; change them there.")),
+                            this);
+    note->setWordWrap(true);
+    const QWidget* sample = controlById<QWidget>(*this, PersonControl::SampleReminderGroup);
+    const int width = sample->width();
+    const int height = note->heightForWidth(width);
+    note->setGeometry(sample->x(), sample->geometry().bottom() + height / 2, width, height);
+    const int grow = height + height / 2;
+    for (const PersonControl button : {PersonControl::Ok, PersonControl::Cancel}) {
+        QWidget* w = controlById<QWidget>(*this, button);
+        w->move(w->x(), w->y() + grow);
+    }
+    setFixedSize(this->width(), this->height() + grow);
+    note->show();
 }
 
 } // namespace kivo

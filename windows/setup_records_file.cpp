@@ -4,10 +4,47 @@
 
 #include "controls/list_ctrl_ex.h"
 #include "core/records_merge.h"
+#include "resources/icons.h"
 
 #include <QApplication>
+#include <QPainter>
 
 namespace kivo {
+
+// The list's pictures: the icons, then each icon with the address book's mark, then the mark
+// alone for a record of an address book without an icon.
+QList<QPixmap> CKivoDlg::listPictures(qreal devicePixelRatio) {
+    const QList<QPixmap> icons = iconPictures(devicePixelRatio);
+    QPixmap blank(icons.front().size());
+    blank.setDevicePixelRatio(icons.front().devicePixelRatio());
+    blank.fill(Qt::transparent);
+    QList<QPixmap> pictures = icons;
+    QList<QPixmap> grounds = icons;
+    grounds.append(blank);
+    for (QPixmap marked : grounds) {
+        QPainter painter(&marked);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A small blue disc with a person's head and shoulders in the lower right corner, ringed
+        // in white to stand out on any icon.
+        const qreal side = kIconSize;
+        painter.setPen(QPen(Qt::white, 1.2));
+        painter.setBrush(QColor(0x1F, 0x6F, 0xD0));
+        painter.drawEllipse(QRectF(side * 0.5, side * 0.5, side * 0.46, side * 0.46));
+        painter.setPen(QPen(Qt::white, 1.4));
+        painter.drawPoint(QPointF(side * 0.73, side * 0.66));
+        painter.drawLine(QPointF(side * 0.62, side * 0.85), QPointF(side * 0.84, side * 0.85));
+        painter.end();
+        pictures.append(marked);
+    }
+    return pictures;
+}
+
+int CKivoDlg::listImageOf(const PersonRecord& record) {
+    if (record.source == 0)
+        return record.icon;
+    const bool hasIcon = record.icon >= 0 && record.icon < kIconCount;
+    return kIconCount + (hasIcon ? record.icon : kIconCount);
+}
 
 void CKivoDlg::runCommand(const std::function<void()>& command) {
     ++commandsRunning_;

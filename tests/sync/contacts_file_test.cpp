@@ -85,8 +85,8 @@ TEST(ContactsFileTest, ASyncKeepsTheUsersOwnChoicesAndFollowsTheServer) {
     std::vector<std::string> shown;
     for (const ContactRecord& r : file.records)
         shown.push_back(r.record.name + " " + r.kind + (r.hidden ? " hidden" : ""));
-    EXPECT_EQ(shown, (std::vector<std::string>{"Anna Smith BDAY", "Robert BDAY hidden",
-                                               "Same BDAY", "Robert X-ABDATE:Met", "Carol BDAY"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Anna Smith BDAY", "Robert BDAY hidden", "Same BDAY",
+                                               "Robert X-ABDATE:Met", "Carol BDAY"}));
     const PersonRecord& anna = file.records[0].record;
     EXPECT_EQ(anna.day, 13);
     EXPECT_EQ(anna.daysInAdvance, 3);

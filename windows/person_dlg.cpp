@@ -213,8 +213,10 @@ bool CPersonDlg::OnInitDialog() {
     initialized_ = true;
     refreshSample();
     ShowLeapling();
-    if (fromAddressBook)
+    if (fromAddressBook) {
         showAddressBookNote();
+        return true;
+    }
     // The whole name is selected, so that typing replaces it.
     nameEdit_->setFocus();
     nameEdit_->selectAll();
@@ -284,9 +286,14 @@ void CPersonDlg::OnOK() {
 }
 
 void CPersonDlg::showAddressBookNote() {
-    nameEdit_->setReadOnly(true);
-    emailEdit_->setReadOnly(true);
-    datePicker_->setReadOnly(true);
+    // Shown greyed, as fields that cannot be changed here; the keyboard starts at the first
+    // field that can.
+    for (QWidget* serverField : std::initializer_list<QWidget*>{nameEdit_, emailEdit_, datePicker_})
+        serverField->setEnabled(false);
+    if (leaplingList_->isHidden())
+        iconList_->setFocus();
+    else
+        leaplingList_->setFocus();
     // One line more under the sample: the buttons and the window's foot move down by it.
     auto* note = new QLabel(toQtShown(text("Name, e-mail and date come from your address book on "
                                            "the server; change them there.")),

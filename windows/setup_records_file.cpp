@@ -24,15 +24,21 @@ QList<QPixmap> CKivoDlg::listPictures(qreal devicePixelRatio) {
     for (QPixmap marked : grounds) {
         QPainter painter(&marked);
         painter.setRenderHint(QPainter::Antialiasing);
-        // A small blue disc with a person's head and shoulders in the lower right corner, ringed
-        // in white to stand out on any icon.
+        // A blue disc with a person's head and shoulders in white, over the lower right of the
+        // icon and ringed in white, so that it stands out on any icon.
         const qreal side = kIconSize;
-        painter.setPen(QPen(Qt::white, 1.2));
+        const QRectF disc(side * 0.42, side * 0.42, side * 0.58, side * 0.58);
+        painter.setPen(QPen(Qt::white, 1.0));
         painter.setBrush(QColor(0x1F, 0x6F, 0xD0));
-        painter.drawEllipse(QRectF(side * 0.5, side * 0.5, side * 0.46, side * 0.46));
-        painter.setPen(QPen(Qt::white, 1.4));
-        painter.drawPoint(QPointF(side * 0.73, side * 0.66));
-        painter.drawLine(QPointF(side * 0.62, side * 0.85), QPointF(side * 0.84, side * 0.85));
+        painter.drawEllipse(disc);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        const QPointF centre = disc.center();
+        painter.drawEllipse(QPointF(centre.x(), centre.y() - side * 0.08), side * 0.09,
+                            side * 0.09);
+        painter.setClipRegion(QRegion(disc.toAlignedRect(), QRegion::Ellipse));
+        painter.drawEllipse(QPointF(centre.x(), centre.y() + side * 0.22), side * 0.17,
+                            side * 0.12);
         painter.end();
         pictures.append(marked);
     }

@@ -439,7 +439,7 @@ TEST_F(DailyRun, AddressBookRecordsRemindAndKeepTheUsersChoicesInTheirOwnFile) {
     });
     setupUser.then([&](QWidget* editor) {
         auto* name = controlById<QLineEdit>(*editor, PersonControl::Name);
-        nameReadOnly = name->isReadOnly();
+        nameReadOnly = !name->isEnabled();
         name->setText("Renamed");
         controlById<QLineEdit>(*editor, PersonControl::DaysInAdvance)->setText("21");
         clickButton(editor, PersonControl::Ok);

@@ -55,6 +55,9 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
     firstRun_ = recordsOutcome_.state == RecordsFileState::Missing;
     report_.firstRun = firstRun_;
     claimDataFolder();
+    // The records of the accounts' address books remind as the records file's own do.
+    if (dueDecides && !anyUpcomingDue && recordsOutcome_.state == RecordsFileState::Read)
+        anyUpcomingDue = anyContactDue();
     if (recordsOutcome_.state == RecordsFileState::Unreadable)
         tellRecordsUnreadable();
     StartDecision decision{windowOfPass()};
@@ -216,36 +219,90 @@ void CKivoApp::loadRecordsAndTexts() {
     // The derived values of every record, unless they were computed as the list was read.
     if (!listLoaded_)
         ComputeOccurrences(records, today);
+    if (recordsOutcome_.state != RecordsFileState::Unreadable)
+        loadContactRecords(records, true);
+}
+
+bool CKivoApp::anyContactDue() const {
+    for (const std::string& path : contactsFilesIn(dataFolder)) {
+        RecordsFileReader file;
+        if (file.open(path) == TextReadStatus::Ok && kivo::anyUpcomingDue(file, today))
+            return true;
+    }
+    return false;
+}
+
+void CKivoApp::loadContactRecords(RecordList& list, bool readFiles) {
+    if (readFiles) {
+        contactsPaths_ = contactsFilesIn(dataFolder);
+        contactsRead_.assign(contactsPaths_.size(), ContactsFile{});
+        for (std::size_t i = 0; i < contactsPaths_.size(); ++i) {
+            bool missing = false;
+            readContactsFile(contactsPaths_[i], contactsRead_[i], missing);
+        }
+    }
+    const std::size_t first = list.size();
+    for (std::size_t i = 0; i < contactsRead_.size(); ++i)
+        appendContactRecords(contactsRead_[i], static_cast<std::int16_t>(i + 1), list);
+    for (std::size_t i = first; i < list.size(); ++i)
+        ComputeOccurrence(list[i], today);
+}
+
+void CKivoApp::saveContactChoices() {
+    for (std::size_t i = 0; i < contactsRead_.size(); ++i) {
+        const ContactChoices choices =
+            contactChoicesOf(contactsRead_[i], static_cast<std::int16_t>(i + 1), records);
+        std::string error;
+        if (!kivo::saveContactChoices(contactsPaths_[i], choices, &error)) {
+            report_.recordsWriteFailed = true;
+            platform_.messages.error("The changes to the records of your address book could not "
+                                     "be saved to \"" +
+                                     contactsPaths_[i] + "\".\n\n" + error);
+        }
+    }
 }
 
 void CKivoApp::saveEverything(bool recordsChanged) {
     // An unreadable records file is never replaced; the user was told at start.
-    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable)
+    if (recordsChanged && recordsOutcome_.state != RecordsFileState::Unreadable) {
         saveRecords(dataFolder + kRecordsFileName);
+        saveContactChoices();
+    }
     writeSettings(settings, platform_.settingsStore, todayKey());
     records.clear();
+    contactsRead_.clear();
     texts.clear();
 }
 
 // Writes the run's records. When another program (a sync tool, an editor, kivo elsewhere) wrote the
 // file since it was read, this run's changes go into that file instead of over it.
 void CKivoApp::saveRecords(const std::string& path) {
+    // The file as it is now, looked at in one pass that needs no copy of it: its hash, and
+    // whether text behind a Ctrl-Z would be lost by replacing it, whoever wrote that text.
+    TextFileLines current;
+    bool unchanged = false;
+    bool readable = false;
+    if (current.open(path) == TextReadStatus::Ok && current.finish() == TextReadStatus::Ok) {
+        readable = true;
+        unchanged = recordsSnapshot_.existed && current.contentHash() == recordsSnapshot_.hash;
+        if (current.cutByCtrlZ() && !keepCutOffText(path))
+            return;
+    }
+    const bool missing = !readable && current.missing();
+    if (missing)
+        unchanged = !recordsSnapshot_.existed;
+    current.close();
+    // Only a merge needs the bytes themselves.
     std::string onDisk;
-    bool missing = false;
-    const TextReadStatus now = readFileBytes(path, onDisk, missing);
-    // Text behind a Ctrl-Z is kept in a copy first, whoever wrote it.
-    if (now == TextReadStatus::Ok && textAfterCtrlZ(onDisk) && !keepCutOffText(path))
-        return;
-    const bool unchanged =
-        now == TextReadStatus::Ok
-            ? recordsSnapshot_.existed && fileContentHash(onDisk) == recordsSnapshot_.hash
-            : missing && !recordsSnapshot_.existed;
+    bool goneSince = false;
+    if (!unchanged && readable && readFileBytes(path, onDisk, goneSince) != TextReadStatus::Ok)
+        readable = false;
     std::string error;
     bool written = false;
     if (unchanged) {
         written =
             writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding);
-    } else if (now == TextReadStatus::Ok || missing) {
+    } else if (readable || missing) {
         const MergedRecords merged =
             mergeRecords(recordsSnapshot_, records,
                          missing ? std::nullopt : std::optional<std::string_view>(onDisk));
@@ -296,6 +353,7 @@ bool CKivoApp::reloadRecordsChangedOutside() {
     const RecordsFileOutcome outcome = file.outcome();
     if (outcome.state != RecordsFileState::Read)
         return false;
+    loadContactRecords(fresh, false);
     records = std::move(fresh);
     settings.mailPath = mailPath;
     recordsOutcome_ = outcome;

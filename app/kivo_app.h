@@ -8,6 +8,7 @@
 #include "engine/occurrence.h"
 #include "engine/reminder_text.h"
 #include "platform/platform.h"
+#include "sync/contacts_file.h"
 
 #include <memory>
 #include <string>
@@ -88,6 +89,12 @@ private:
     void showSetupWindow(bool& recordsChanged);
     void saveEverything(bool recordsChanged);
     void saveRecords(const std::string& path);
+    // Whether a record of the accounts' contacts files is due: the quiet run's look at them.
+    bool anyContactDue() const;
+    // Reads the contacts files and appends their shown records to `list`, computed.
+    void loadContactRecords(RecordList& list, bool readFiles);
+    // Saves the user's own choices on the contacts' records into their files.
+    void saveContactChoices();
     // Reads the records file again once it changed on disk while the setup window is open;
     // returns whether the list now holds what the file holds.
     bool reloadRecordsChangedOutside();
@@ -109,6 +116,10 @@ private:
     // The records file as the list was read from it, to learn at the save whether someone else
     // wrote it since.
     RecordsFileSnapshot recordsSnapshot_;
+    // The contacts files of the data folder as the run read them, in the order of their records'
+    // source numbers (the first is source 1).
+    std::vector<std::string> contactsPaths_;
+    std::vector<ContactsFile> contactsRead_;
     std::string unreadableRecordsPath_;
     std::unique_ptr<FolderInUse> folderInUse_;
     RunReport report_;

@@ -10,6 +10,9 @@ Usage:
       "lastrun" set to an earlier day, as the first log-on of a day does, so that it writes its
       settings back to disk. With --no-display kivo runs with no display variable at all, as the
       daily timer does before the desktop is ready.
+  bench/startup_bench.py [build-dir] [records] [runs] --contacts N
+      The same quiet run, and beside it the run over the same records with an address book's
+      N records (none due) in a contacts file next to them; prints how much the contacts add.
   bench/startup_bench.py [build-dir] [records] [runs] --windowed [--baseline OTHER-KIVO]
       The log-on run that opens the reminder window: 0.5 % of the records are due today. Runs
       under an Xvfb of its own and times each start until its window is mapped on the display,
@@ -65,6 +68,52 @@ def make_records(path, count, today, due_every=0, small_writes=False):
                 view = view[os.write(fd, view):]
     finally:
         os.close(fd)
+
+
+def make_contacts(path, count, today):
+    """A contacts file as kivo's sync writes it: each record after the line naming its contact."""
+    rnd = random.Random(11)
+    lines = [b"# kivo: the birthdays of one account's address books, kept by its sync.\r\n",
+             b"#@book\t/dav/user/contacts/\thttp://radicale.org/ns/sync/1\r\n"]
+    for i in range(count):
+        while True:
+            month, day = rnd.randint(1, 12), rnd.randint(1, 28)
+            if (month, day) != (today.month, today.day):
+                break
+        lines.append(("#@contact\t/dav/user/contacts/c%d.vcf\t\"%d\"\tuid-%d\tBDAY\r\n"
+                      % (i, i, i)).encode())
+        lines.append(("Contact %d,%02d%02d%04d,%d,-1,0,0,0,c%d@example.org,0,1,\r\n"
+                      % (i, day, month, rnd.randint(1930, 2020), rnd.randint(0, 31), i)).encode())
+    with open(path, "wb") as f:
+        f.write(b"".join(lines))
+
+
+def contacts_pair(build, count, contacts, runs):
+    """The quiet run over the same records with and without an address book beside them."""
+    kivo = os.path.abspath(os.path.join(build, "app", "kivo"))
+    with tempfile.TemporaryDirectory() as plain, tempfile.TemporaryDirectory() as withContacts:
+        today = datetime.date.today()
+        programs = []
+        for name, scratch in (("kivo", plain), ("kivo + contacts", withContacts)):
+            env = scratch_env(scratch)
+            make_records(os.path.join(scratch, "kivos.ini"), count, today)
+            if scratch == withContacts:
+                make_contacts(os.path.join(scratch, "kivo-contacts-1.ini"), contacts, today)
+            subprocess.run([kivo], cwd=scratch, env=env, check=True)
+            run([kivo], scratch, env)  # warm the caches
+            programs.append((name, scratch, env))
+        times = {name: [] for name, *_ in programs}
+        for _ in range(runs):
+            for name, scratch, env in programs:
+                times[name].append(run([kivo], scratch, env))
+        for name, *_ in programs:
+            print("%-16s median wall %.1f ms  processor %.1f ms"
+                  % (name, statistics.median(t[0] for t in times[name]) * 1000,
+                     statistics.median(t[1] for t in times[name]) * 1000))
+        ratio = [statistics.median(t[i] for t in times["kivo + contacts"]) /
+                 statistics.median(t[i] for t in times["kivo"]) for i in (0, 1)]
+        print("with / without %d contact records beside %d: wall %.2f, processor %.2f"
+              % (contacts, count, ratio[0], ratio[1]))
 
 
 def set_last_run(settings_file, key):
@@ -262,12 +311,19 @@ def main():
         i = argv.index("--baseline")
         baseline = argv[i + 1]
         del argv[i:i + 2]
+    contacts = None
+    if "--contacts" in argv:
+        i = argv.index("--contacts")
+        contacts = int(argv[i + 1])
+        del argv[i:i + 2]
     small_writes = "--small-writes" in argv
     args = [a for a in argv if not a.startswith("--")]
     build = args[0] if len(args) > 0 else "build"
     count = int(args[1]) if len(args) > 1 else 100000
     runs = int(args[2]) if len(args) > 2 else 15
-    if "--windowed" in argv:
+    if contacts is not None:
+        contacts_pair(build, count, contacts, runs)
+    elif "--windowed" in argv:
         windowed(build, count, runs, baseline, os.environ.get("KIVO_BENCH_DISPLAY", ":54"),
                  small_writes)
     else:

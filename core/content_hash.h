@@ -1,6 +1,7 @@
 // A hash of a file's bytes, to tell later whether the file is still the one that was read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -16,7 +17,11 @@ public:
 private:
     void mix(std::uint64_t word);
 
-    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    // Words go to four lanes in turn, so that no lane waits for the one before it.
+    static constexpr std::size_t kLanes = 4;
+    std::uint64_t lanes_[kLanes] = {0x60EA27EEADC0B5D6ull, 0xC2B2AE3D27D4EB4Full, 0ull,
+                                    0x61C8864E7A143579ull};
+    std::uint64_t words_ = 0;
     std::uint64_t length_ = 0;
     std::uint64_t tail_ = 0; // bytes that do not yet fill a word
     int tailBytes_ = 0;

@@ -24,6 +24,9 @@ struct PersonRecord {
     int type = Birthday;
     bool infoOnly = false;  // "Don't ever remind me about this"
     bool dontPrint = false; // "Don't print this"
+    // Where the record is kept: 0 in the records file, n > 0 in the n-th contacts file of the run
+    // (the records of an account's address books). Only the records file's own are written to it.
+    std::int16_t source = 0;
     // Derived by ComputeOccurrence; -1 until computed, and for a record without a usable date.
     int age = -1;
     int daysUntil = -1;

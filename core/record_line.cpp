@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -258,10 +259,19 @@ std::string_view leftPart(std::string_view text, std::size_t from, std::size_t c
     return from < text.size() ? text.substr(from, count) : std::string_view();
 }
 
-std::string formatInt(int value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%i", value);
-    return buffer;
+// `value` in decimal as printf's "%0<width>i" writes it: zeros after the sign fill the width.
+// Written by hand, as a save writes it for every number of every record.
+void appendInt(std::string& out, int value, int width = 0) {
+    char digits[16];
+    const long long magnitude = value < 0 ? -static_cast<long long>(value) : value;
+    const auto end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+    const int count = static_cast<int>(end - digits);
+    if (value < 0)
+        out += '-';
+    const int zeros = width - count - (value < 0 ? 1 : 0);
+    if (zeros > 0)
+        out.append(static_cast<std::size_t>(zeros), '0');
+    out.append(digits, end);
 }
 
 } // namespace
@@ -341,11 +351,13 @@ std::string formatRecordLine(const PersonRecord& record, TextEncoding encoding) 
         appendEncoded(line, record.name, encoding);
     }
 
-    char date[48];
-    std::snprintf(date, sizeof date, ",%02i%02i%04i,", record.day, record.month, record.year);
-    line += date;
+    line += ',';
+    appendInt(line, record.day, 2);
+    appendInt(line, record.month, 2);
+    appendInt(line, record.year, 4);
+    line += ',';
     for (int value : {record.icon, record.skipYear, record.daysInAdvance, record.type}) {
-        line += formatInt(value);
+        appendInt(line, value);
         line += ',';
     }
     line += record.infoOnly ? "1," : "0,";
@@ -355,7 +367,7 @@ std::string formatRecordLine(const PersonRecord& record, TextEncoding encoding) 
         appendEncoded(line, record.email, encoding);
     line += ',';
     line += record.dontPrint ? "1," : "0,";
-    line += formatInt(record.leapling);
+    appendInt(line, record.leapling);
     line += ',';
     if (escape)
         line += kEscapedField;

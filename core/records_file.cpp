@@ -89,7 +89,8 @@ std::string formatRecordsFile(const RecordList& records, const std::string& mail
         appendTextLine(out, line);
     }
     for (const PersonRecord& record : records)
-        appendTextLine(out, formatRecordLine(record, encoding));
+        if (record.source == 0)
+            appendTextLine(out, formatRecordLine(record, encoding));
     // A Windows-1252 file owes that encoding to bytes that are not UTF-8; when none is left (they
     // were in a comment or a number), its texts would read back as UTF-8 and change. Such a file
     // is written in UTF-8, which carries every text.

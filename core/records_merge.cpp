@@ -9,7 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <unordered_map>
+#include <memory>
 
 namespace kivo {
 
@@ -49,37 +49,48 @@ struct DiskFile {
 DiskFile readDisk(std::string_view bytes) {
     DiskFile disk;
     disk.encoding = encodingOf(bytes);
-    PersonRecord record;
-    for (const std::string& line : splitTextLines(bytes))
-        if (readRecordsFileLine(line, record, disk.mailPath, RecordFields::All, disk.encoding))
-            disk.records.append(record);
+    // Each record is read straight into the place it is kept.
+    auto record = std::make_unique<PersonRecord>();
+    TextLines lines(textOfFile(bytes));
+    for (std::string_view line; lines.next(line);) {
+        if (readRecordsFileLine(line, *record, disk.mailPath, RecordFields::All, disk.encoding)) {
+            disk.records.append(std::move(record));
+            record = std::make_unique<PersonRecord>();
+        }
+    }
     return disk;
 }
 
-// The records on disk by the hash of their stored fields, each hash with its places in file
-// order; a place is taken once, so that a line that occurs twice matches two records.
+// The records on disk by the hash of their stored fields, in file order within a hash; a place
+// is taken once, so that a line that occurs twice matches two records.
 class DiskIndex {
 public:
     explicit DiskIndex(const RecordList& records) : taken_(records.size(), false) {
         places_.reserve(records.size());
         for (std::size_t i = 0; i < records.size(); ++i)
-            places_[storedFieldsHash(records[i])].push_back(i);
+            places_.push_back({storedFieldsHash(records[i]), i});
+        std::sort(places_.begin(), places_.end());
     }
     // The first place not yet taken of a record with these stored fields, or -1.
     std::ptrdiff_t take(std::uint64_t hash) {
-        const auto found = places_.find(hash);
-        if (found == places_.end())
-            return -1;
-        for (const std::size_t place : found->second)
-            if (!taken_[place]) {
-                taken_[place] = true;
-                return static_cast<std::ptrdiff_t>(place);
+        auto at = std::lower_bound(places_.begin(), places_.end(), Place{hash, 0});
+        for (; at != places_.end() && at->hash == hash; ++at)
+            if (!taken_[at->index]) {
+                taken_[at->index] = true;
+                return static_cast<std::ptrdiff_t>(at->index);
             }
         return -1;
     }
 
 private:
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> places_;
+    struct Place {
+        std::uint64_t hash;
+        std::size_t index;
+        bool operator<(const Place& o) const {
+            return hash != o.hash ? hash < o.hash : index < o.index;
+        }
+    };
+    std::vector<Place> places_;
     std::vector<bool> taken_;
 };
 
@@ -96,13 +107,17 @@ MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& cu
         // Nothing left outside of what was read: keep this run's list whole.
         merged.emptiedOutside = true;
         for (const PersonRecord& record : current)
-            merged.records.append(record);
+            if (record.source == 0)
+                merged.records.append(record);
         return merged;
     }
 
-    // This run's record for each place read; null where this run deleted it.
+    // This run's record for each place read; null where this run deleted it. Records kept
+    // elsewhere (an account's contacts) are no part of the file.
     std::vector<const PersonRecord*> byPlace(read.records.size(), nullptr);
     for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].source != 0)
+            continue;
         const std::int32_t place = current.readPlace(i);
         if (place >= 0 && static_cast<std::size_t>(place) < byPlace.size())
             byPlace[place] = &current[i];
@@ -132,9 +147,14 @@ MergedRecords mergeRecords(const RecordsFileSnapshot& read, const RecordList& cu
     for (std::size_t i = 0; i < disk.records.size(); ++i) {
         if (removed[i])
             continue;
-        merged.records.append(replacement[i] ? *replacement[i] : disk.records[i]);
+        if (replacement[i])
+            merged.records.append(*replacement[i]);
+        else
+            merged.records.append(std::move(disk.records[i]));
     }
     for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].source != 0)
+            continue;
         const std::int32_t place = current.readPlace(i);
         const bool added = place < 0 || static_cast<std::size_t>(place) >= byPlace.size();
         if (added || keptTwice[place]) {

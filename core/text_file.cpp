@@ -266,11 +266,15 @@ MappedScan scanMapped(int fd, long long size, std::size_t window,
 
 } // namespace
 
-std::vector<std::string> splitTextLines(std::string_view bytes) {
-    std::vector<std::string> lines;
+std::string_view textOfFile(std::string_view bytes) {
     if (bytes.starts_with(kUtf8Mark))
         bytes.remove_prefix(3);
-    TextLines walk(bytes.substr(0, bytes.find(kCtrlZ)));
+    return bytes.substr(0, bytes.find(kCtrlZ));
+}
+
+std::vector<std::string> splitTextLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    TextLines walk(textOfFile(bytes));
     for (std::string_view line; walk.next(line);)
         lines.emplace_back(line);
     return lines;
@@ -421,12 +425,6 @@ bool TextFileLines::next(std::string_view& line) {
     return true;
 }
 
-bool textAfterCtrlZ(std::string_view bytes) {
-    const std::size_t ctrlZ = bytes.find(kCtrlZ);
-    return ctrlZ != std::string_view::npos &&
-           holdsText(bytes.data() + ctrlZ + 1, bytes.size() - ctrlZ - 1);
-}
-
 TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing) {
     std::string failure;
     bytes.clear();
@@ -434,6 +432,19 @@ TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& 
         openRegularFile(path, missing, failure), &std::fclose);
     if (!file)
         return TextReadStatus::CannotOpen;
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    // Read in one piece where the size is known; a file that grows meanwhile is read on in
+    // pieces.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(file.get());
+        std::rewind(file.get());
+        if (size > kTextFileSizeLimit)
+            return TextReadStatus::ReadError;
+        if (size > 0) {
+            bytes.resize(static_cast<std::size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+        }
+    }
     char chunk[64 * 1024];
     for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
         bytes.append(chunk, n);

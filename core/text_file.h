@@ -20,6 +20,9 @@ namespace kivo {
 // Splits file bytes into lines by the reading rules above. A last line without LF is a line too;
 // a file that ends with LF has no extra empty line after it.
 std::vector<std::string> splitTextLines(std::string_view bytes);
+// The part of file bytes that holds its lines: after a UTF-8 mark, up to the first Ctrl-Z. Walk
+// it with TextLines to read the lines without copying them.
+std::string_view textOfFile(std::string_view bytes);
 
 // How a read ended: every line read, the file not opened (missing, unreadable, not a regular
 // file, or too large), or a read that failed part-way.
@@ -160,10 +163,6 @@ bool readTextLines(const std::string& path, std::vector<std::string>& lines);
 // The bytes of a whole regular file as they are, nothing taken out. CannotOpen sets `missing` when
 // there is no such file; ReadError when a read failed part-way.
 TextReadStatus readFileBytes(const std::string& path, std::string& bytes, bool& missing);
-
-// Whether text (anything but blanks, line ends and further Ctrl-Z) follows the first Ctrl-Z in
-// `bytes`: text that a reader of the file never sees and a rewrite of it would lose.
-bool textAfterCtrlZ(std::string_view bytes);
 
 // Appends `line` and CR LF to `out`.
 void appendTextLine(std::string& out, std::string_view line);

@@ -441,8 +441,8 @@ std::vector<VCardContact> readVCardContacts(std::string_view bytes, std::size_t&
     return contacts;
 }
 
-std::size_t appendContactRecords(const VCardContact& contact, const PersonRecord& defaults,
-                                 std::string_view anniversaryWord, RecordList& records) {
+std::size_t appendRecordsOfContact(const VCardContact& contact, const PersonRecord& defaults,
+                                   std::string_view anniversaryWord, RecordList& records) {
     std::size_t added = 0;
     const auto add = [&](std::string name, int type, const VCardDate& date) {
         PersonRecord r = defaults;
@@ -468,7 +468,7 @@ VCardImportCounts readVCards(std::string_view bytes, const PersonRecord& default
                              std::string_view anniversaryWord, RecordList& records) {
     VCardImportCounts counts;
     for (const VCardContact& contact : readVCardContacts(bytes, counts.skipped))
-        counts.added += appendContactRecords(contact, defaults, anniversaryWord, records);
+        counts.added += appendRecordsOfContact(contact, defaults, anniversaryWord, records);
     return counts;
 }
 

@@ -46,8 +46,8 @@ std::vector<VCardContact> readVCardContacts(std::string_view bytes, std::size_t&
 
 // Appends the records of one contact, as readVCards does for each: the birthday first, then its
 // events in order. Returns how many.
-std::size_t appendContactRecords(const VCardContact& contact, const PersonRecord& defaults,
-                                 std::string_view anniversaryWord, RecordList& records);
+std::size_t appendRecordsOfContact(const VCardContact& contact, const PersonRecord& defaults,
+                                   std::string_view anniversaryWord, RecordList& records);
 
 // Reads every card of `bytes` and appends, in file order, one record per birthday and one per
 // anniversary. Each record starts as a copy of `defaults` (what a new record gets); the birthday

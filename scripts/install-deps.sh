@@ -9,7 +9,7 @@ set -euo pipefail
 # What building kivo with CMake (Ninja or Make) and running it needs.
 run_packages=(
   cmake ninja-build make g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev qtkeychain-qt6-dev
 )
 # The rest of what the tests, benchmarks and fuzz targets build and run with.
 test_packages=(
@@ -18,6 +18,7 @@ test_packages=(
   python3 python3-icalendar python3-dateutil python3-vobject
   poppler-utils
   clang libclang-rt-dev
+  dbus-daemon gnome-keyring
   radicale openssl
 )
 

@@ -198,7 +198,7 @@ void AddressBookChanges::applyTo(AddressBook& book) const {
     book.syncToken = syncToken;
     for (const QString& href : removed)
         book.etags.erase(href);
-    for (const ServerContact& c : changed)
+    for (const ServerCard& c : changed)
         book.etags[c.href] = c.etag;
 }
 

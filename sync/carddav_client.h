@@ -55,19 +55,19 @@ struct DiscoveryResult {
 };
 
 // A contact as the server holds it now.
-struct ServerContact {
+struct ServerCard {
     QString href; // path on the server, percent-decoded
     QString etag;
     QString vcard;
-    bool operator==(const ServerContact&) const = default;
+    bool operator==(const ServerCard&) const = default;
 };
 
 // What changed in one address book since the state it was synced from.
 struct AddressBookChanges {
-    QString syncToken;                  // to store for the next sync
-    std::vector<ServerContact> changed; // added or changed, with their cards
-    std::vector<QString> removed;       // hrefs of members gone from the server
-    bool listedInFull = false;          // the whole collection was listed, not the changes
+    QString syncToken;               // to store for the next sync
+    std::vector<ServerCard> changed; // added or changed, with their cards
+    std::vector<QString> removed;    // hrefs of members gone from the server
+    bool listedInFull = false;       // the whole collection was listed, not the changes
 
     // The address book as it stands after these changes: its new token and member ETags.
     void applyTo(AddressBook& book) const;

@@ -181,7 +181,7 @@ bool CKivoDlg::OnInitDialog() {
     today = now;
 
     insertColumns();
-    listCtrl_->SetImageList(iconPictures(devicePixelRatioF()));
+    listCtrl_->SetImageList(listPictures(devicePixelRatioF()));
     listCtrl_->SetRowHighlightMode(CListCtrlEx::HighlightToEdge);
     setCaptions();
     spin_->setRange(1, 365);
@@ -395,17 +395,22 @@ void CKivoDlg::editRecord(int row) {
     dlg.leapling = record->leapling;
     dlg.date = CPersonDlg::editorDateFor(record->day, record->month, record->year);
     dlg.shownWhenInvalid = CPersonDlg::shownDateFor(record->day, record->month, toQDate(today));
+    // Name, e-mail and date of an address book's record are the server's.
+    const bool ownFields = record->source == 0;
+    dlg.fromAddressBook = !ownFields;
     if (runEditor(dlg) != IDOK)
         return;
 
     const std::string oldName = record->name;
-    record->name = dlg.name;
-    record->email = dlg.email;
+    if (ownFields) {
+        record->name = dlg.name;
+        record->email = dlg.email;
+    }
     record->icon = dlg.icon;
     record->daysInAdvance = dlg.daysInAdvance;
     // A date the editor could not show (no year, say) and the user left alone is kept as stored:
     // editing the e-mail address must not replace a birthday with the day of the edit.
-    if (dlg.date.isValid() || dlg.dateChangedByUser())
+    if (ownFields && (dlg.date.isValid() || dlg.dateChangedByUser()))
         takeDate(*record, dlg.date);
     record->type = dlg.type;
     record->infoOnly = dlg.infoOnly == 1;
@@ -421,7 +426,7 @@ void CKivoDlg::editRecord(int row) {
     if (row >= 0) {
         listCtrl_->SetItemText(row, ColName, toQtShown(record->name));
         fillRow(row, *record);
-        listCtrl_->SetItemImage(row, record->icon);
+        listCtrl_->SetItemImage(row, listImageOf(*record));
     }
     if (record->name != oldName || row < 0) {
         // A new name can move the row in the name order.
@@ -439,6 +444,13 @@ void CKivoDlg::deleteRecord(int row) {
     PersonRecord* record = recordAt(row);
     if (!record)
         return;
+    if (record->source != 0) {
+        // The contact lives on in the address book; kivo only stops showing it.
+        static constexpr const char* kHidden =
+            "\"%s\" comes from your address book on the server, where it stays. kivo hides it "
+            "from now on; delete the contact there to remove it everywhere.";
+        platform_.messages.information(fillFormat(text(kHidden), kHidden, {record->name}));
+    }
     // The row goes first: it reads its texts from the record.
     listCtrl_->DeleteItem(row);
     records->remove(record);

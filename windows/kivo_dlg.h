@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 #include "windows/kivo_dialog.h"
 
+#include <QList>
+#include <QPixmap>
 #include <QString>
 #include <array>
 #include <functional>
@@ -206,6 +208,9 @@ private:
     // Runs a command of the window; a refresh that came while it ran follows when it ends.
     void runCommand(const std::function<void()>& command);
     bool canRefreshNow() const;
+    // The list's pictures and a record's among them: an address book's records carry a mark.
+    static QList<QPixmap> listPictures(qreal devicePixelRatio);
+    static int listImageOf(const PersonRecord& record);
     void tellConflictCopies();
 
     Platform& platform_;

@@ -213,6 +213,10 @@ bool CPersonDlg::OnInitDialog() {
     initialized_ = true;
     refreshSample();
     ShowLeapling();
+    if (fromAddressBook) {
+        showAddressBookNote();
+        return true;
+    }
     // The whole name is selected, so that typing replaces it.
     nameEdit_->setFocus();
     nameEdit_->selectAll();
@@ -279,6 +283,33 @@ void CPersonDlg::OnOK() {
     leapling = leaplingList_->currentIndex();
     if (DoDataExchange(true))
         accept();
+}
+
+void CPersonDlg::showAddressBookNote() {
+    // Shown greyed, as fields that cannot be changed here; the keyboard starts at the first
+    // field that can.
+    for (QWidget* serverField : std::initializer_list<QWidget*>{nameEdit_, emailEdit_, datePicker_})
+        serverField->setEnabled(false);
+    if (leaplingList_->isHidden())
+        iconList_->setFocus();
+    else
+        leaplingList_->setFocus();
+    // One line more under the sample: the buttons and the window's foot move down by it.
+    auto* note = new QLabel(toQtShown(text("Name, e-mail and date come from your address book on "
+                                           "the server; change them there.")),
+                            this);
+    note->setWordWrap(true);
+    const QWidget* sample = controlById<QWidget>(*this, PersonControl::SampleReminderGroup);
+    const int width = sample->width();
+    const int height = note->heightForWidth(width);
+    note->setGeometry(sample->x(), sample->geometry().bottom() + height / 2, width, height);
+    const int grow = height + height / 2;
+    for (const PersonControl button : {PersonControl::Ok, PersonControl::Cancel}) {
+        QWidget* w = controlById<QWidget>(*this, button);
+        w->move(w->x(), w->y() + grow);
+    }
+    setFixedSize(this->width(), this->height() + grow);
+    note->show();
 }
 
 } // namespace kivo

@@ -44,6 +44,9 @@ public:
     int dontPrint = 0;
     int type = 0;
     int leapling = 1; // a new record starts with "March 1"
+    // The record comes from the user's address book on the server: its name, e-mail and date are
+    // shown but changed there, and a line under the sample says so.
+    bool fromAddressBook = false;
     // What the picker shows while `date` is invalid (see shownDateFor); today when left invalid.
     QDate shownWhenInvalid;
 
@@ -70,6 +73,7 @@ private:
     QDate today() const;
     void OnNameChange();
     void OnDateChange();
+    void showAddressBookNote();
 
     Platform& platform_;
     bool initialized_ = false;

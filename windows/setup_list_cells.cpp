@@ -95,7 +95,7 @@ void CKivoDlg::fillList() {
         std::vector<CListCtrlEx::CallbackItem> items;
         items.reserve(records->size());
         for (PersonRecord& record : *records)
-            items.push_back({reinterpret_cast<quintptr>(&record), record.icon});
+            items.push_back({reinterpret_cast<quintptr>(&record), listImageOf(record)});
         listCtrl_->InsertCallbackItems(items);
     }
     listCtrl_->SetRedraw(true);

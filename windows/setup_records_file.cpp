@@ -4,10 +4,53 @@
 
 #include "controls/list_ctrl_ex.h"
 #include "core/records_merge.h"
+#include "resources/icons.h"
 
 #include <QApplication>
+#include <QPainter>
 
 namespace kivo {
+
+// The list's pictures: the icons, then each icon with the address book's mark, then the mark
+// alone for a record of an address book without an icon.
+QList<QPixmap> CKivoDlg::listPictures(qreal devicePixelRatio) {
+    const QList<QPixmap> icons = iconPictures(devicePixelRatio);
+    QPixmap blank(icons.front().size());
+    blank.setDevicePixelRatio(icons.front().devicePixelRatio());
+    blank.fill(Qt::transparent);
+    QList<QPixmap> pictures = icons;
+    QList<QPixmap> grounds = icons;
+    grounds.append(blank);
+    for (QPixmap marked : grounds) {
+        QPainter painter(&marked);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A blue disc with a person's head and shoulders in white, over the lower right of the
+        // icon and ringed in white, so that it stands out on any icon.
+        const qreal side = kIconSize;
+        const QRectF disc(side * 0.42, side * 0.42, side * 0.58, side * 0.58);
+        painter.setPen(QPen(Qt::white, 1.0));
+        painter.setBrush(QColor(0x1F, 0x6F, 0xD0));
+        painter.drawEllipse(disc);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        const QPointF centre = disc.center();
+        painter.drawEllipse(QPointF(centre.x(), centre.y() - side * 0.08), side * 0.09,
+                            side * 0.09);
+        painter.setClipRegion(QRegion(disc.toAlignedRect(), QRegion::Ellipse));
+        painter.drawEllipse(QPointF(centre.x(), centre.y() + side * 0.22), side * 0.17,
+                            side * 0.12);
+        painter.end();
+        pictures.append(marked);
+    }
+    return pictures;
+}
+
+int CKivoDlg::listImageOf(const PersonRecord& record) {
+    if (record.source == 0)
+        return record.icon;
+    const bool hasIcon = record.icon >= 0 && record.icon < kIconCount;
+    return kIconCount + (hasIcon ? record.icon : kIconCount);
+}
 
 void CKivoDlg::runCommand(const std::function<void()>& command) {
     ++commandsRunning_;

@@ -5,7 +5,9 @@
 #include "core/records_file.h"
 #include "platform/dialog_builder.h"
 #include "support/fake_platform.h"
+#include "support/record_builder.h"
 #include "support/scripted_user.h"
+#include "sync/contacts_file.h"
 #include "windows/kivo_dlg.h"
 #include "windows/reminder_dlg.h"
 
@@ -380,6 +382,80 @@ TEST_F(DailyRun, SetupWindowFollowsTheRecordsFileUntilRecordsAreChangedInIt) {
     CKivoApp next(fake.platform);
     next.InitInstance("setup");
     EXPECT_TRUE(fake.messages.infos.empty());
+}
+
+// The records of an account's address book, kept in a file of their own: they remind as the
+// user's own do, and what the user chooses for them goes back into that file, never into
+// "kivos.ini".
+TEST_F(DailyRun, AddressBookRecordsRemindAndKeepTheUsersChoicesInTheirOwnFile) {
+    const std::string own = "Far away,01091990,2,-1,3,0,0,,0,1,\r\n";
+    writeRecords(own);
+    ContactsFile contacts;
+    contacts.books = {{"/dav/book/", "token-1"}};
+    contacts.records = {
+        {"/dav/book/carla.vcf", "\"1\"", "u1", "BDAY", false, test::record("Carla", 10, 6, 1990)},
+        {"/dav/book/hid.vcf", "\"1\"", "u2", "BDAY", true, test::record("Hidden", 9, 6, 1990)},
+        {"/dav/book/dirk.vcf", "\"1\"", "u3", "BDAY", false, test::record("Dirk", 1, 1, 1970)},
+    };
+    const std::string contactsPath = fake.folders.working + contactsFileName("1");
+    ASSERT_TRUE(writeContactsFile(contactsPath, contacts));
+
+    // Nothing of the user's own is due: Carla's birthday alone opens the reminder window.
+    std::vector<std::string> lines;
+    ScriptedUser user;
+    user.then([&](QWidget* w) {
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        for (int i = 0; i < dlg->listCtrl()->topLevelItemCount(); ++i)
+            lines.push_back(dlg->listCtrl()->topLevelItem(i)->text(0).toStdString());
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(0));
+        clickButton(w, ReminderControl::Ok);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("");
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{" Carla will be 36 on Wednesday 10/06/2026 (in 3 days)"}));
+    EXPECT_EQ(test::readFileBytes(recordsPath()).find("Carla"), std::string::npos);
+    bool missing = false;
+    ContactsFile after;
+    ASSERT_EQ(readContactsFile(contactsPath, after, missing), TextReadStatus::Ok);
+    ASSERT_EQ(after.records.size(), 3u);
+    EXPECT_EQ(after.records[0].record.skipYear, 2026);
+    EXPECT_EQ(after.books[0].syncToken, "token-1");
+
+    // In the setup window the record is marked; the editor keeps the server's fields; Delete
+    // hides it, and says so.
+    ScriptedUser setupUser;
+    bool nameReadOnly = false;
+    setupUser.then([&](QWidget* w) {
+        auto& setup = *static_cast<CKivoDlg*>(w);
+        const std::vector<std::string> names = listedNames(setup);
+        ASSERT_EQ(names, (std::vector<std::string>{"Carla", "Dirk", "Far away"}));
+        // Not the plain icon, as the user's own record has it.
+        EXPECT_NE(setup.listCtrl()->GetItemImage(0), 4);
+        EXPECT_EQ(setup.listCtrl()->GetItemImage(2), 2);
+        setup.editRecord(1);
+        setup.deleteRecord(0);
+        clickButton(w, SetupControl::Close);
+    });
+    setupUser.then([&](QWidget* editor) {
+        auto* name = controlById<QLineEdit>(*editor, PersonControl::Name);
+        nameReadOnly = !name->isEnabled();
+        name->setText("Renamed");
+        controlById<QLineEdit>(*editor, PersonControl::DaysInAdvance)->setText("21");
+        clickButton(editor, PersonControl::Ok);
+    });
+    CKivoApp second(fake.platform);
+    second.InitInstance("setup");
+    EXPECT_TRUE(nameReadOnly);
+    ASSERT_EQ(fake.messages.infos.size(), 1u);
+    EXPECT_NE(fake.messages.infos[0].find("\"Carla\" comes from your address book"),
+              std::string::npos);
+    ASSERT_EQ(readContactsFile(contactsPath, after, missing), TextReadStatus::Ok);
+    ASSERT_EQ(after.records.size(), 3u);
+    EXPECT_TRUE(after.records[0].hidden);
+    EXPECT_EQ(after.records[2].record.name, "Dirk");
+    EXPECT_EQ(after.records[2].record.daysInAdvance, 21);
+    EXPECT_EQ(test::readFileBytes(recordsPath()).find("Dirk"), std::string::npos);
 }
 
 } // namespace

@@ -64,6 +64,15 @@ TEST(RecordsMergeTest, AppliesThisRunsChangesToTheFileOnDisk) {
         return [name, days](RecordList& r) { named(r, name).daysInAdvance = days; };
     };
     const auto none = [](RecordList&) {};
+    // A record of an account's contacts, kept in a file of its own, beside a change of this run.
+    const auto contactAnd = [](std::function<void(RecordList&)> edit) {
+        return [edit](RecordList& r) {
+            PersonRecord contact = parseRecordLine(line("Contact"));
+            contact.source = 1;
+            r.append(contact, 0);
+            edit(r);
+        };
+    };
     struct Case {
         const char* what;
         std::function<void(RecordList&)> edit;
@@ -113,6 +122,16 @@ TEST(RecordsMergeTest, AppliesThisRunsChangesToTheFileOnDisk) {
          add("Newcomer"),
          std::nullopt,
          kHeader + line("Anna") + line("Bert") + line("Cleo") + line("Newcomer"),
+         {},
+         true},
+        {"a contact's record is never written here", contactAnd(change("Anna", 9)),
+         start + line("Remote Person"),
+         kHeader + line("Anna", "12061996", 9) + line("Bert") + line("Cleo") +
+             line("Remote Person")},
+        {"nor when the file was emptied",
+         contactAnd(none),
+         "",
+         kHeader + line("Anna") + line("Bert") + line("Cleo"),
          {},
          true},
         {"text after a Ctrl-Z there is not read (the save keeps a copy of it)", add("Newcomer"),

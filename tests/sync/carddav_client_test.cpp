@@ -3,6 +3,7 @@
 // and cards of every date form written by python3-vobject.
 #include "sync/carddav_client.h"
 #include "sync/contact_records.h"
+#include "sync/contacts_file.h"
 #include "tests/sync/radicale_server.h"
 
 #include <QTcpServer>
@@ -30,7 +31,7 @@ QByteArray cardJson(const QString& uid, const QString& bday) {
 // "b d | c": the file names (UIDs) of the contacts changed, then of those removed, each sorted.
 std::string summary(const AddressBookChanges& c) {
     QStringList changed, removed;
-    for (const ServerContact& contact : c.changed)
+    for (const ServerCard& contact : c.changed)
         changed << contact.href.section('/', -1).chopped(4);
     for (const QString& href : c.removed)
         removed << href.section('/', -1).chopped(4);
@@ -294,32 +295,35 @@ TEST_F(CardDavSync, CardsOfEveryDateFormBecomeRecords) {
     PersonRecord defaults;
     defaults.daysInAdvance = 9;
     std::vector<std::string> got;
-    for (const ServerContact& c : r.changes.changed)
-        for (const ContactRecord& cr :
-             contactRecords(c.vcard.toStdString(), defaults, "Anniversary")) {
-            const PersonRecord& p = cr.record;
-            got.push_back(cr.uid + "|" + cr.occasion + "|" + p.name + "|" + p.email + "|" +
+    for (const ServerCard& c : r.changes.changed) {
+        const ServerContact contact = contactOfCard(c.href.toStdString(), c.etag.toStdString(),
+                                                    c.vcard.toStdString(), defaults, "Anniversary");
+        EXPECT_EQ(contact.href + contact.etag, (c.href + c.etag).toStdString());
+        for (const ContactDate& date : contact.dates) {
+            const PersonRecord& p = date.record;
+            got.push_back(contact.uid + "|" + date.kind + "|" + p.name + "|" + p.email + "|" +
                           std::to_string(p.year) + "-" + std::to_string(p.month) + "-" +
                           std::to_string(p.day) + "|" + std::to_string(p.type) + "|" +
                           std::to_string(p.daysInAdvance));
         }
+    }
     EXPECT_EQ(got,
               (std::vector<std::string>{
-                  "apple-bare|birthday|Bare Sixteen||0-3-1|0|9",
-                  "apple-bare|anniversary|Bare Sixteen (Anniversary)||2015-9-12|3|9",
-                  "apple-bare|Name day|Bare Sixteen (Name day)||0-11-3|3|9",
-                  "apple-omit|birthday|Omit Param||0-12-24|0|9",
-                  "leap-noyear|birthday|Leap Noyear||0-2-29|0|9",
-                  "leap-year|birthday|Leap Year||1988-2-29|0|9",
+                  "apple-bare|BDAY|Bare Sixteen||0-3-1|0|9",
+                  "apple-bare|ANNIVERSARY|Bare Sixteen (Anniversary)||2015-9-12|3|9",
+                  "apple-bare|X-ABDATE:Name day|Bare Sixteen (Name day)||0-11-3|3|9",
+                  "apple-omit|BDAY|Omit Param||0-12-24|0|9",
+                  "leap-noyear|BDAY|Leap Noyear||0-2-29|0|9",
+                  "leap-year|BDAY|Leap Year||1988-2-29|0|9",
                   // Each record says which date of its contact it is, once.
-                  "twice|Name day|Twice Named (Name day)||2001-6-6|3|9",
-                  "twice|Name day #2|Twice Named (Name day)||2002-7-7|3|9",
-                  "twice|anniversary|Twice Named (Anniversary)||2003-8-8|3|9",
-                  "v3-full|birthday|Vera Three|vera@example.com|1975-5-20|0|9",
-                  "v3-full|anniversary|Vera Three (Anniversary)|vera@example.com|2001-6-30|3|9",
-                  "v4-compact|birthday|Four Compact||0-4-15|0|9",
-                  "v4-dashes|birthday|Four Dashes||0-4-15|0|9",
-                  "v4-dashes|anniversary|Four Dashes (Anniversary)||2010-6-12|3|9",
+                  "twice|X-ABDATE:Name day|Twice Named (Name day)||2001-6-6|3|9",
+                  "twice|X-ABDATE:Name day #2|Twice Named (Name day)||2002-7-7|3|9",
+                  "twice|ANNIVERSARY|Twice Named (Anniversary)||2003-8-8|3|9",
+                  "v3-full|BDAY|Vera Three|vera@example.com|1975-5-20|0|9",
+                  "v3-full|ANNIVERSARY|Vera Three (Anniversary)|vera@example.com|2001-6-30|3|9",
+                  "v4-compact|BDAY|Four Compact||0-4-15|0|9",
+                  "v4-dashes|BDAY|Four Dashes||0-4-15|0|9",
+                  "v4-dashes|ANNIVERSARY|Four Dashes (Anniversary)||2010-6-12|3|9",
               }));
 }
 

@@ -47,8 +47,7 @@ bool keyringReachable() {
 }
 
 // Starts the job and waits for its end, then maps its error.
-PasswordStore::Result runJob(QKeychain::Job& job, const std::string& account,
-                             std::string* reason) {
+PasswordStore::Result runJob(QKeychain::Job& job, const std::string& account, std::string* reason) {
     if (!keyringReachable()) {
         if (reason)
             *reason = "No keyring is available on this desktop.";
@@ -79,8 +78,8 @@ PasswordStore::Result runJob(QKeychain::Job& job, const std::string& account,
 
 } // namespace
 
-PasswordStore::Result KeyringPasswordStore::read(const std::string& account,
-                                                 std::string& password, std::string* reason) {
+PasswordStore::Result KeyringPasswordStore::read(const std::string& account, std::string& password,
+                                                 std::string* reason) {
     QKeychain::ReadPasswordJob job(kService);
     const Result result = runJob(job, account, reason);
     password = result == Result::Ok ? fromQt(job.textData()) : std::string();

@@ -1,12 +1,15 @@
 // The CardDAV client against a real Radicale on 127.0.0.1: discovery, first and incremental
 // syncs with their request counts, the full listing when the token is gone, each kind of error,
 // and cards of every date form written by python3-vobject.
+#include "sync/account_sync.h"
 #include "sync/carddav_client.h"
 #include "sync/contact_records.h"
 #include "sync/contacts_file.h"
 #include "tests/sync/radicale_server.h"
 
+#include <QFile>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +167,74 @@ TEST_F(CardDavSync, ChangesOnTheServerAreSeenWithOneReport) {
         EXPECT_EQ(summary(sync(lister, listed).changes), " | ");
         EXPECT_EQ(lister.requestCount(), 1);
     }
+}
+
+// The account's sync writes the contacts file once with every change, keeps what the user chose
+// for a record, and writes nothing when the server fails part-way.
+TEST_F(CardDavSync, AccountSyncWritesTheContactsFileWholeOrNotAtAll) {
+    putCards({cardJson("anna", "1980-06-12"), cardJson("bob", "--0415")});
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("kivo-contacts-1.ini").toStdString();
+    Account account;
+    account.addressBooks = {book()};
+    account.addressBooks[0].chosen = true;
+    NewContactRecords fresh;
+    fresh.defaults.daysInAdvance = 14;
+    fresh.anniversaryWord = "anniversary";
+    const auto syncOnce = [&](CardDavClient& client) {
+        return waitFor<AccountSyncOutcome>(
+            [&](auto done) { syncAccount(client, account, path, fresh, done); });
+    };
+    const auto names = [&] {
+        ContactsFile file;
+        bool missing = false;
+        readContactsFile(path, file, missing);
+        std::vector<std::string> shown;
+        for (const ContactRecord& r : file.records)
+            shown.push_back(r.record.name + " " + std::to_string(r.record.day) + "." +
+                            std::to_string(r.record.month) + " ahead " +
+                            std::to_string(r.record.daysInAdvance));
+        return shown;
+    };
+
+    CardDavClient first(login());
+    ASSERT_FALSE(syncOnce(first).error);
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"Person anna 12.6 ahead 14", "Person bob 15.4 ahead 14"}));
+    // The user's choice for Anna, as a run of kivo saves it.
+    ContactsFile file;
+    bool missing = false;
+    readContactsFile(path, file, missing);
+    file.records[0].record.daysInAdvance = 3;
+    ASSERT_TRUE(writeContactsFile(path, file));
+
+    putCards({cardJson("anna", "1980-06-13"), cardJson("carol", "1990-01-01")});
+    ASSERT_EQ(server.remove(kBook + "bob.vcf"), 200);
+    CardDavClient second(login());
+    const AccountSyncOutcome changed = syncOnce(second);
+    ASSERT_FALSE(changed.error) << changed.error->detail.toStdString();
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"Person anna 13.6 ahead 3", "Person carol 1.1 ahead 14"}));
+    EXPECT_EQ(second.requestCount(DavRequest::SyncCollection), 1);
+    EXPECT_EQ(second.requestCount(), 2);
+
+    // Nothing changed: one request, and the file as it was.
+    const QByteArray before = [&] {
+        QFile f(QString::fromStdString(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    CardDavClient third(login());
+    ASSERT_FALSE(syncOnce(third).error);
+    EXPECT_EQ(third.requestCount(), 1);
+
+    // The server gone: an error, and the file untouched.
+    putCards({cardJson("dora", "1970-03-03")});
+    server.stop();
+    CardDavClient fourth(login());
+    EXPECT_TRUE(syncOnce(fourth).error);
+    QFile after(QString::fromStdString(path));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
 }
 
 TEST_F(CardDavSync, FullListingWhenTheTokenIsNotKnown) {

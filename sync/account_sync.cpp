@@ -48,6 +48,10 @@ void finish(const std::shared_ptr<Run>& run) {
             removed.push_back(href.toStdString());
         books.push_back({run->books[i].url.toStdString(), c.syncToken.toStdString()});
     }
+    // The server gives the cards in any order: new records come in the order of their addresses,
+    // so that the file is the same whatever the order of the answer.
+    std::sort(changed.begin(), changed.end(),
+              [](const ServerContact& a, const ServerContact& b) { return a.href < b.href; });
     // Records of books that are no longer chosen go with them.
     for (const ContactRecord& r : run->file.records) {
         const bool chosen = std::any_of(run->books.begin(), run->books.end(), [&](const auto& b) {

@@ -1,6 +1,7 @@
 // What a discovery found merges into the account without losing the user's choices or the last
 // sync's state.
 #include "sync/account.h"
+#include "sync/account_store.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,32 @@ TEST(Account, DiscoveryMergesIntoWhatWasKnown) {
     AddressBook work = book("https://h/u/work/", "Work", true, "t1", false);
     work.syncToken.clear();
     EXPECT_EQ(account.addressBooks, (std::vector<AddressBook>{fresh, home, work}));
+}
+
+// The accounts as the settings keep them: read back as written, the sync's state left to the
+// contacts file; a damaged entry is passed over, and a new account never takes a used id.
+TEST(AccountStore, ReadsBackTheAccountsItWrote) {
+    StoredAccount first{"1", {}};
+    first.account.serverUrl = QStringLiteral("dav.example.org");
+    first.account.userName = QStringLiteral("anna ä/\\=x");
+    first.account.addressBooks = {book("https://h/u/work/", "Work, \"mine\"", true, "", false),
+                                  book("https://h/u/home/", "", false)};
+    StoredAccount second{"3", {}};
+    second.account.serverUrl = QStringLiteral("https://127.0.0.1:5232/alice/");
+    second.account.trustedCertificateSha256 = QStringLiteral("ab12");
+    MemorySettingsStore store;
+    ASSERT_TRUE(writeAccounts(store, {first, second}));
+    EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));
+    EXPECT_EQ(newAccountId({first, second}), "2");
+
+    // One account removed: only the other is read.
+    ASSERT_TRUE(writeAccounts(store, {second}));
+    EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{second}));
+    // A count beyond the entries, and an entry without its server.
+    store.setValue("accounts/count", "3");
+    store.setValue("accounts/1/id", "7");
+    EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{second}));
+    EXPECT_TRUE(readAccounts(MemorySettingsStore()).empty());
 }
 
 } // namespace

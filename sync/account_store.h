@@ -1,0 +1,31 @@
+// The accounts as the settings keep them ("kivo.conf", or the registry on Windows): server, user,
+// the certificate the user chose to trust and the address books with the user's choice of them.
+// What a sync leaves behind (tokens, versions) is in each account's contacts file, and the
+// password in the keyring.
+#pragma once
+
+#include "core/app_settings.h"
+#include "sync/account.h"
+
+#include <string>
+#include <vector>
+
+namespace kivo::sync {
+
+struct StoredAccount {
+    // Names the account's contacts file ("kivo-contacts-<id>.ini") and its keyring entry; never
+    // reused for another account.
+    std::string id;
+    Account account;
+    bool operator==(const StoredAccount&) const = default;
+};
+
+// The accounts in the order they were added; none when the settings hold none. An account whose
+// values are damaged (no id or no server) is passed over.
+std::vector<StoredAccount> readAccounts(const SettingsStore& store);
+// Writes the accounts over those stored; false when the store could not take them.
+bool writeAccounts(SettingsStore& store, const std::vector<StoredAccount>& accounts);
+// An id that no account in `accounts` has.
+std::string newAccountId(const std::vector<StoredAccount>& accounts);
+
+} // namespace kivo::sync

@@ -2,7 +2,9 @@
 // syncs with their request counts, the full listing when the token is gone, each kind of error,
 // and cards of every date form written by python3-vobject.
 #include "sync/account_sync.h"
+#include "sync/account_store.h"
 #include "sync/carddav_client.h"
+#include "sync/sync_all.h"
 #include "sync/contact_records.h"
 #include "sync/contacts_file.h"
 #include "tests/sync/radicale_server.h"
@@ -235,6 +237,46 @@ TEST_F(CardDavSync, AccountSyncWritesTheContactsFileWholeOrNotAtAll) {
     QFile after(QString::fromStdString(path));
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), before);
+}
+
+// The daily timer's sync: every account in turn, the passwords asked of the keyring; an account
+// without one is told and passed over, and the others sync all the same.
+TEST_F(CardDavSync, EveryAccountSyncsInTurnAndOneWithoutPasswordIsTold) {
+    putCards({cardJson("anna", "1980-06-12")});
+    QTemporaryDir folder;
+    StoredAccount noPassword{"1", {}};
+    noPassword.account.serverUrl = server.origin();
+    StoredAccount alice{"2", {}};
+    alice.account.serverUrl = server.origin();
+    alice.account.userName = QString::fromLatin1(RadicaleServer::kUser);
+    alice.account.addressBooks = {book()};
+    alice.account.addressBooks[0].chosen = true;
+    MemorySettingsStore settings;
+    ASSERT_TRUE(writeAccounts(settings, {noPassword, alice}));
+
+    SyncAllSetup setup;
+    setup.settings = &settings;
+    setup.dataFolder = folder.path().toStdString() + "/";
+    setup.password = [](const std::string& id, std::string& reason) -> std::optional<std::string> {
+        if (id == "2")
+            return kPassword.toStdString();
+        reason = "no password in the keyring";
+        return std::nullopt;
+    };
+    std::vector<std::string> lines;
+    setup.report = [&](const std::string& line) { lines.push_back(line); };
+    const bool all = waitFor<bool>([&](auto done) { syncAllAccounts(setup, done); });
+    EXPECT_FALSE(all);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("not synced, no password in the keyring"), std::string::npos);
+    EXPECT_NE(lines[1].find("1 contacts new or changed"), std::string::npos) << lines[1];
+    ContactsFile file;
+    bool missing = false;
+    ASSERT_EQ(readContactsFile(setup.dataFolder + "kivo-contacts-2.ini", file, missing),
+              TextReadStatus::Ok);
+    ASSERT_EQ(file.records.size(), 1u);
+    EXPECT_EQ(file.records[0].record.name, "Person anna");
+    EXPECT_FALSE(QFile::exists(folder.filePath("kivo-contacts-1.ini")));
 }
 
 TEST_F(CardDavSync, FullListingWhenTheTokenIsNotKnown) {

@@ -3,5 +3,5 @@
 #include "app/window_library_loader.h"
 
 int main(int argc, char** argv) {
-    return kivo::kivoMain(argc, argv, kivo::openLoadedWindows);
+    return kivo::kivoMain(argc, argv, kivo::openLoadedWindows, kivo::runLoadedSync);
 }

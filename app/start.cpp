@@ -117,7 +117,7 @@ std::string commandLineOf(int argc, char** argv) {
     return line;
 }
 
-int kivoMain(int argc, char** argv, WindowsEntry openWindows) {
+int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync) {
     // Taken before the application of the GUI exists, which takes the options it knows ("-style
     // Fusion") out of the arguments: any argument at all opens the setup window.
     const std::string commandLine = commandLineOf(argc, argv);
@@ -125,6 +125,10 @@ int kivoMain(int argc, char** argv, WindowsEntry openWindows) {
     QCoreApplication::setApplicationName(QStringLiteral("kivo"));
 
     StartPlatform platform;
+    // The sync writes only the accounts' own files, each at once, so it runs beside any other
+    // kivo and takes no part in the one-window rule.
+    if (runSync && commandLine == kSyncArgument)
+        return runSync(argc, argv, platform);
     // Before the lock is taken, so that no later start can ask before this one listens.
     platform.raiseRequests = listenForRaiseRequests();
     SingleInstance instance;

@@ -67,8 +67,13 @@ std::string noDisplayMessage(const std::string& program, bool root);
 // The command line as given: the arguments after the program's name, joined by blanks.
 std::string commandLineOf(int argc, char** argv);
 
+// The sync of the address book accounts that "kivo --sync" runs (the daily timer does, before the
+// day's reminders): no window, no display needed. Returns the exit status.
+using SyncEntry = int (*)(int& argc, char** argv, StartPlatform& platform);
+inline constexpr const char* kSyncArgument = "--sync";
+
 // The whole program: the start and its decision, then the end without a window, or the windows
-// through `openWindows`. Returns the exit status.
-int kivoMain(int argc, char** argv, WindowsEntry openWindows);
+// through `openWindows`; with "--sync" alone, the sync through `runSync`. Returns the exit status.
+int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync = nullptr);
 
 } // namespace kivo

@@ -8,5 +8,8 @@ struct StartPlatform;
 
 inline constexpr const char* kWindowsEntryName = "kivoOpenWindows";
 using WindowsLibraryEntry = int (*)(int* argc, char** argv, CKivoApp* app, StartPlatform* platform);
+// The sync of the accounts ("kivo --sync"), which needs the library's network code.
+inline constexpr const char* kSyncEntryName = "kivoSyncAccounts";
+using SyncLibraryEntry = int (*)(int* argc, char** argv, StartPlatform* platform);
 
 } // namespace kivo

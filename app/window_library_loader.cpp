@@ -43,4 +43,15 @@ int openLoadedWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& plat
     return entry(&argc, argv, app, &platform);
 }
 
+int runLoadedSync(int& argc, char** argv, StartPlatform& platform) {
+    QLibrary library(windowsLibraryPath(argv[0]));
+    const auto entry = reinterpret_cast<SyncLibraryEntry>(library.resolve(kSyncEntryName));
+    if (!entry) {
+        std::fprintf(stderr, "kivo: the sync could not be loaded: %s\n",
+                     library.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    return entry(&argc, argv, &platform);
+}
+
 } // namespace kivo

@@ -8,5 +8,7 @@ namespace kivo {
 // The WindowsEntry of the program: loads the window library from beside the program (or from its
 // installed place) and calls its entry. A library that cannot be loaded is reported, status 1.
 int openLoadedWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform);
+// The SyncEntry of the program: the same library's sync of the accounts.
+int runLoadedSync(int& argc, char** argv, StartPlatform& platform);
 
 } // namespace kivo

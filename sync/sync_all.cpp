@@ -36,12 +36,10 @@ void syncNextAccount(const std::shared_ptr<AllRun>& run) {
         return;
     }
     ServerLogin login{stored.account.serverUrl, stored.account.userName,
-                      QString::fromStdString(*password),
-                      stored.account.trustedCertificateSha256};
+                      QString::fromStdString(*password), stored.account.trustedCertificateSha256};
     run->client = std::make_unique<CardDavClient>(login);
-    syncAccount(*run->client, stored.account,
-                run->setup.dataFolder + contactsFileName(stored.id), run->setup.newRecords,
-                [run, name](const AccountSyncOutcome& outcome) {
+    syncAccount(*run->client, stored.account, run->setup.dataFolder + contactsFileName(stored.id),
+                run->setup.newRecords, [run, name](const AccountSyncOutcome& outcome) {
                     if (outcome.error) {
                         run->allSynced = false;
                         run->setup.report(name + ": not synced, " +

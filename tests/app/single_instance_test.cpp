@@ -130,5 +130,28 @@ TEST_F(TwoStarts, TheMenuEntryWhileTheReminderWindowIsOpenRaisesItAndEnds) {
     end(first);
 }
 
+// "kivo --sync", as the daily timer runs it beside an open setup window: no window, no lock, one
+// line for each account; without a keyring on the bus an account cannot sync, and says why.
+TEST_F(TwoStarts, TheSyncRunsBesideAnOpenWindowAndTellsEachAccount) {
+    writeRecords(0);
+    QProcess first;
+    startFirst(first, {"setup"});
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.path() + "/no-bus");
+    const auto [quietStatus, quietSaid] = runSecond({"--sync"});
+    EXPECT_EQ(quietStatus, 0) << quietSaid;
+    EXPECT_EQ(quietSaid.find("kivo: "), std::string::npos) << "no account, nothing to say";
+
+    test::writeFileBytes(settingsFile(), "[General]\nonceaday=0\nlastrun=20000101\n"
+                                         "[accounts]\ncount=1\n0\\id=1\n"
+                                         "0\\server=127.0.0.1:9\n0\\user=anna\n");
+    const auto [status, said] = runSecond({"--sync"});
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(said.find("kivo: anna at 127.0.0.1:9: not synced, this desktop has no keyring"),
+              std::string::npos)
+        << said;
+    EXPECT_FALSE(std::filesystem::exists(work() + "kivo-contacts-1.ini"));
+    end(first);
+}
+
 } // namespace
 } // namespace kivo

@@ -1,12 +1,12 @@
 // The CardDAV client against a real Radicale on 127.0.0.1: discovery, first and incremental
 // syncs with their request counts, the full listing when the token is gone, each kind of error,
 // and cards of every date form written by python3-vobject.
-#include "sync/account_sync.h"
 #include "sync/account_store.h"
+#include "sync/account_sync.h"
 #include "sync/carddav_client.h"
-#include "sync/sync_all.h"
 #include "sync/contact_records.h"
 #include "sync/contacts_file.h"
+#include "sync/sync_all.h"
 #include "tests/sync/radicale_server.h"
 
 #include <QFile>

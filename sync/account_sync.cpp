@@ -60,6 +60,16 @@ void finish(const std::shared_ptr<Run>& run) {
         if (!chosen)
             removed.push_back(r.href);
     }
+    // Nothing new: the file stays as it is, not written again.
+    const bool sameBooks =
+        std::equal(books.begin(), books.end(), run->file.books.begin(), run->file.books.end(),
+                   [](const AddressBookState& a, const AddressBookState& b) {
+                       return a.href == b.href && a.syncToken == b.syncToken;
+                   });
+    if (changed.empty() && removed.empty() && sameBooks) {
+        run->done(outcome);
+        return;
+    }
     applyContactChanges(run->file, changed, removed);
     run->file.books = std::move(books);
     outcome.contactsChanged = static_cast<int>(changed.size());

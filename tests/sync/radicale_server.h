@@ -31,6 +31,7 @@ public:
     void stop();
 
     quint16 port() const { return port_; }
+    qint64 processId() const { return process_ ? process_->processId() : 0; }
     // "http://127.0.0.1:<port>" (https with TLS), without a path.
     QString origin() const;
     // The certificate's SHA-256 fingerprint as openssl reckons it (hex, lower case).

@@ -89,8 +89,11 @@ int main(int argc, char** argv) {
     NewContactRecords fresh;
     fresh.defaults.daysInAdvance = 14;
     fresh.anniversaryWord = "Anniversary";
-    const ServerLogin login{server.origin(), QString::fromLatin1(test::RadicaleServer::kUser),
-                            QString::fromLatin1(test::RadicaleServer::kPassword), {}, 600000};
+    const ServerLogin login{server.origin(),
+                            QString::fromLatin1(test::RadicaleServer::kUser),
+                            QString::fromLatin1(test::RadicaleServer::kPassword),
+                            {},
+                            600000};
 
     for (const char* what : {"first sync", "nothing changed"}) {
         CardDavClient client(login);
@@ -99,9 +102,8 @@ int main(int argc, char** argv) {
         const auto wallBefore = std::chrono::steady_clock::now();
         const AccountSyncOutcome outcome = test::waitFor<AccountSyncOutcome>(
             [&](auto done) { syncAccount(client, account, path, fresh, done); }, 600000);
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                          wallBefore)
-                                .count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
         if (outcome.error) {
             std::fprintf(stderr, "%s failed: %s\n", what,
                          outcome.error->message.toUtf8().constData());

@@ -69,8 +69,8 @@ protected:
         return waitFor<SyncResult>([&](auto done) { client.syncAddressBook(b, done); });
     }
     // Puts cards written by vobject; each is named after its UID.
-    void putCards(const std::vector<QByteArray>& specs) {
-        const auto cards = test::vobjectCards(specs);
+    void putCards(const std::vector<QByteArray>& described) {
+        const auto cards = test::vobjectCards(described);
         if (cards.size() > 10) {
             // Many in one request: the whole address book, which Radicale names the same way.
             ASSERT_EQ(server.put(kBook, std::accumulate(cards.begin(), cards.end(), QByteArray())),
@@ -78,7 +78,7 @@ protected:
             return;
         }
         for (std::size_t i = 0; i < cards.size(); ++i) {
-            const QString uid = QString::fromUtf8(specs[i]).section(QLatin1Char('"'), 3, 3);
+            const QString uid = QString::fromUtf8(described[i]).section(QLatin1Char('"'), 3, 3);
             ASSERT_EQ(server.put(kBook + uid + ".vcf", cards[i]), 201) << uid.toStdString();
         }
     }
@@ -118,16 +118,16 @@ TEST_F(CardDavSync, DiscoveryFromAnyAddressOnTheServer) {
 
 TEST_F(CardDavSync, ChangesOnTheServerAreSeenWithOneReport) {
     // More cards than one multiget takes, so that the first sync fetches in batches.
-    std::vector<QByteArray> specs;
+    std::vector<QByteArray> described;
     for (int i = 0; i < 2 * CardDavClient::kMultigetBatch + 5; ++i)
-        specs.push_back(
+        described.push_back(
             cardJson(QStringLiteral("c%1").arg(i, 3, 10, QLatin1Char('0')), "1980-01-15"));
-    putCards(specs);
+    putCards(described);
     CardDavClient client(login());
     AddressBook state = book();
     const SyncResult first = sync(client, state);
     ASSERT_FALSE(first.error) << first.error->detail.toStdString();
-    EXPECT_EQ(first.changes.changed.size(), specs.size());
+    EXPECT_EQ(first.changes.changed.size(), described.size());
     EXPECT_TRUE(first.changes.removed.empty() && first.changes.listedInFull);
     EXPECT_EQ(client.requestCount(DavRequest::SyncCollection), 1);
     EXPECT_EQ(client.requestCount(DavRequest::Multiget), 3);

@@ -217,19 +217,19 @@ PlainWebServer::~PlainWebServer() {
     process_.waitForFinished(120000);
 }
 
-std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonSpecs) {
+std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonCards) {
     const char* fixtures = std::getenv("KIVO_SYNC_TESTS");
     const QString script = QString::fromLocal8Bit(fixtures ? fixtures : "tests/sync") +
                            QStringLiteral("/vobject_cards.py");
     QByteArray input = "[";
-    for (const QByteArray& spec : jsonSpecs)
-        input += (input.size() > 1 ? "," : "") + spec;
+    for (const QByteArray& wanted : jsonCards)
+        input += (input.size() > 1 ? "," : "") + wanted;
     input += "]";
     const QJsonArray cards = QJsonDocument::fromJson(run(kPython, {script}, input)).array();
     std::vector<QByteArray> out;
     for (const auto& card : cards)
         out.push_back(card.toString().toUtf8());
-    EXPECT_EQ(out.size(), jsonSpecs.size());
+    EXPECT_EQ(out.size(), jsonCards.size());
     return out;
 }
 

@@ -73,7 +73,7 @@ private:
 };
 
 // Cards written by python3-vobject from one JSON object each (see vobject_cards.py).
-std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonSpecs);
+std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonCards);
 
 // Runs `start`, handing it a function to call with the result, and the event loop until that
 // function is called. The limit only ends a test that would otherwise hang: nothing here waits

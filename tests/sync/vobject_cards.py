@@ -12,26 +12,26 @@ import sys
 import vobject
 
 
-def card_of(spec):
+def card_of(wanted):
     card = vobject.vCard()
-    card.add("uid").value = spec["uid"]
-    card.add("fn").value = spec["fn"]
-    family, _, given = spec["fn"].rpartition(" ")
+    card.add("uid").value = wanted["uid"]
+    card.add("fn").value = wanted["fn"]
+    family, _, given = wanted["fn"].rpartition(" ")
     card.add("n").value = vobject.vcard.Name(family=given, given=family)
-    if "email" in spec:
+    if "email" in wanted:
         email = card.add("email")
-        email.value = spec["email"]
+        email.value = wanted["email"]
         email.type_param = "INTERNET"
-    if "bday" in spec:
+    if "bday" in wanted:
         bday = card.add("bday")
-        bday.value = spec["bday"]
-        for key, value in spec.get("bday_params", {}).items():
+        bday.value = wanted["bday"]
+        for key, value in wanted.get("bday_params", {}).items():
             bday.params[key] = [value]
-    if "anniversary" in spec:
-        card.add("anniversary").value = spec["anniversary"]
-    if "x_anniversary" in spec:
-        card.add("x-anniversary").value = spec["x_anniversary"]
-    for number, (date, label) in enumerate(spec.get("abdates", []), start=1):
+    if "anniversary" in wanted:
+        card.add("anniversary").value = wanted["anniversary"]
+    if "x_anniversary" in wanted:
+        card.add("x-anniversary").value = wanted["x_anniversary"]
+    for number, (date, label) in enumerate(wanted.get("abdates", []), start=1):
         line = card.add("x-abdate")
         line.value = date
         line.group = f"item{number}"
@@ -40,12 +40,12 @@ def card_of(spec):
             label_line.value = label
             label_line.group = f"item{number}"
     text = card.serialize()
-    version = spec.get("version", "3.0")
+    version = wanted.get("version", "3.0")
     return text.replace("VERSION:3.0", f"VERSION:{version}", 1)
 
 
 def main():
-    cards = [card_of(spec) for spec in json.load(sys.stdin)]
+    cards = [card_of(wanted) for wanted in json.load(sys.stdin)]
     json.dump(cards, sys.stdout)
 
 

@@ -29,29 +29,27 @@ QString windowsLibraryPath(const char* argv0) {
     return QDir::cleanPath(folder.filePath(QStringLiteral(KIVO_WINDOWS_LIBRARY_DIR "/") + name));
 }
 
+// An entry of the window library, or null after saying on the standard error why `what` could not
+// be loaded. The library stays loaded until the process ends: its code runs until then.
+template <class Entry> Entry libraryEntry(const char* argv0, const char* name, const char* what) {
+    QLibrary library(windowsLibraryPath(argv0));
+    const auto entry = reinterpret_cast<Entry>(library.resolve(name));
+    if (!entry)
+        std::fprintf(stderr, "kivo: the %s could not be loaded: %s\n", what,
+                     library.errorString().toLocal8Bit().constData());
+    return entry;
+}
+
 } // namespace
 
 int openLoadedWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform) {
-    // Kept loaded until the process ends: the windows' code runs until then.
-    QLibrary library(windowsLibraryPath(argv[0]));
-    const auto entry = reinterpret_cast<WindowsLibraryEntry>(library.resolve(kWindowsEntryName));
-    if (!entry) {
-        std::fprintf(stderr, "kivo: the windows could not be loaded: %s\n",
-                     library.errorString().toLocal8Bit().constData());
-        return 1;
-    }
-    return entry(&argc, argv, app, &platform);
+    const auto entry = libraryEntry<WindowsLibraryEntry>(argv[0], kWindowsEntryName, "windows");
+    return entry ? entry(&argc, argv, app, &platform) : 1;
 }
 
 int runLoadedSync(int& argc, char** argv, StartPlatform& platform) {
-    QLibrary library(windowsLibraryPath(argv[0]));
-    const auto entry = reinterpret_cast<SyncLibraryEntry>(library.resolve(kSyncEntryName));
-    if (!entry) {
-        std::fprintf(stderr, "kivo: the sync could not be loaded: %s\n",
-                     library.errorString().toLocal8Bit().constData());
-        return 1;
-    }
-    return entry(&argc, argv, &platform);
+    const auto entry = libraryEntry<SyncLibraryEntry>(argv[0], kSyncEntryName, "sync");
+    return entry ? entry(&argc, argv, &platform) : 1;
 }
 
 } // namespace kivo

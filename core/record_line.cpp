@@ -13,6 +13,43 @@
 
 namespace kivo {
 
+void appendPercent(std::string& out, unsigned char c) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 0x0F];
+}
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+void unescapeText(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = hexValue(text[i + 1]);
+            const int low = hexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+}
+
 namespace {
 
 constexpr std::string_view kEscapedField = "escaped,";
@@ -45,13 +82,6 @@ bool needsEscape(const PersonRecord& record, TextEncoding encoding) {
     return breaksLine(email) || contains(email, ',');
 }
 
-void appendPercent(std::string& out, unsigned char c) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out += '%';
-    out += kHex[c >> 4];
-    out += kHex[c & 0x0F];
-}
-
 // The escaped form of a name or e-mail in the file's encoding: every byte that could end a field,
 // a line or the file, '%' itself, a first character that would give the line another meaning,
 // and the UTF-8 bytes of a character the encoding cannot carry become "%XX".
@@ -80,34 +110,6 @@ std::string escapeText(std::string_view text, bool isName, TextEncoding encoding
     }
     flushPlain();
     return out;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// Undoes escapeText into `out`. A '%' without two hex digits behind it (a hand-edited file) stays
-// as it is.
-void unescapeText(std::string_view text, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
 }
 
 // Fields are a few bytes long, too short for a library search to pay for its start; these look at

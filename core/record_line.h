@@ -48,6 +48,12 @@ void parseRecordLine(std::string_view line, PersonRecord& record,
                      RecordFields which = RecordFields::All,
                      TextEncoding encoding = TextEncoding::Utf8);
 
+// The escape of one byte as the records file writes it in an escaped text: '%' and two hex digits.
+void appendPercent(std::string& out, unsigned char byte);
+// Undoes such escapes into `out`. A '%' without two hex digits behind it (a hand-edited file)
+// stays as it is.
+void unescapeText(std::string_view text, std::string& out);
+
 // Writes one record line, without the line end, in the file's encoding. A name or e-mail that
 // the plain line or the encoding cannot carry is written in an escaped form that parseRecordLine
 // undoes.

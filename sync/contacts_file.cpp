@@ -27,43 +27,17 @@ std::string escapeField(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || c == '%' || byte == 0x7F) {
-            constexpr char hex[] = "0123456789ABCDEF";
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 0xF];
-        } else {
+        if (byte < 0x20 || c == '%' || byte == 0x7F)
+            appendPercent(out, byte);
+        else
             out += c;
-        }
     }
     return out;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string unescapeField(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
+    unescapeText(text, out);
     return out;
 }
 

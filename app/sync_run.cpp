@@ -64,8 +64,8 @@ int syncAccounts(int& argc, char** argv, StartPlatform& platform) {
     setup.password = [&](const std::string& id, std::string& reason) {
         return passwordOf(keyring, id, reason);
     };
-    setup.report = [](const std::string& line) {
-        std::fprintf(stderr, "kivo: %s\n", line.c_str());
+    setup.report = [](const sync::AccountReport& report) {
+        std::fprintf(stderr, "kivo: %s\n", report.line.c_str());
     };
 
     bool allSynced = false;

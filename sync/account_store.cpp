@@ -36,6 +36,9 @@ std::vector<StoredAccount> readAccounts(const SettingsStore& store) {
         stored.account.serverUrl = readText(store, at + "server");
         stored.account.userName = readText(store, at + "user");
         stored.account.trustedCertificateSha256 = readText(store, at + "certificate");
+        stored.last.time = readText(store, at + "lastsync");
+        stored.last.ok = readText(store, at + "lastok") == QLatin1String("1");
+        stored.last.result = readText(store, at + "lastresult");
         const int books = readCount(store, at + "books/count");
         for (int m = 0; m < books; ++m) {
             const std::string bookAt = at + "books/" + std::to_string(m) + "/";
@@ -74,6 +77,9 @@ bool writeAccounts(SettingsStore& store, const std::vector<StoredAccount>& accou
         write(at + "server", a.serverUrl);
         write(at + "user", a.userName);
         write(at + "certificate", a.trustedCertificateSha256);
+        write(at + "lastsync", accounts[n].last.time);
+        write(at + "lastok", accounts[n].last.ok ? QStringLiteral("1") : QStringLiteral("0"));
+        write(at + "lastresult", accounts[n].last.result);
         write(at + "books/count", QString::number(a.addressBooks.size()));
         for (std::size_t m = 0; m < a.addressBooks.size(); ++m) {
             const std::string bookAt = at + "books/" + std::to_string(m) + "/";
@@ -86,6 +92,20 @@ bool writeAccounts(SettingsStore& store, const std::vector<StoredAccount>& accou
         }
     }
     return store.flush() && written;
+}
+
+bool writeLastSync(SettingsStore& store, const std::string& accountId, const LastSync& last) {
+    const int count = readCount(store, "count");
+    for (int n = 0; n < count; ++n) {
+        const std::string at = std::to_string(n) + "/";
+        if (readText(store, at + "id").toStdString() != accountId)
+            continue;
+        bool written = store.writeValue(key(at + "lastsync"), last.time.toStdString());
+        written = store.writeValue(key(at + "lastok"), last.ok ? "1" : "0") && written;
+        written = store.writeValue(key(at + "lastresult"), last.result.toStdString()) && written;
+        return store.flush() && written;
+    }
+    return false;
 }
 
 std::string newAccountId(const std::vector<StoredAccount>& accounts) {

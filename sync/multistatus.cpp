@@ -47,7 +47,9 @@ std::optional<QUrl> resolve(const QString& text, const QUrl& base) {
     const QUrl relative(trimmed, QUrl::TolerantMode);
     if (!relative.isValid())
         return std::nullopt;
-    return base.resolved(relative);
+    // Through its encoded form once, so that one address is one value however the server
+    // escaped it: QUrl keeps a raw "#" inside a fragment apart from "%23", and hrefs are keys.
+    return QUrl::fromEncoded(base.resolved(relative).toEncoded());
 }
 
 // The first DAV:href inside the current element (current-user-principal, addressbook-home-set).

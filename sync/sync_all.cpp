@@ -1,7 +1,6 @@
 #include "sync/sync_all.h"
 
-#include "sync/account_store.h"
-
+#include <QDateTime>
 #include <QTimer>
 
 #include <memory>
@@ -10,12 +9,74 @@ namespace kivo::sync {
 
 namespace {
 
+struct OneRun {
+    SyncAllSetup setup;
+    StoredAccount stored;
+    std::unique_ptr<CardDavClient> client;
+    std::function<void(const AccountReport&)> done;
+};
+
+void finishOne(const std::shared_ptr<OneRun>& run, AccountReport report, const QString& result) {
+    const std::string name = run->stored.account.userName.toStdString() + " at " +
+                             run->stored.account.serverUrl.toStdString();
+    report.accountId = run->stored.id;
+    report.line = name + ": " + result.toStdString();
+    LastSync last;
+    last.time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    last.ok = report.synced;
+    last.result = result;
+    const LastSync& before = run->stored.last;
+    report.newFailure = !report.synced && !(!before.ok && before.result == result);
+    writeLastSync(*run->setup.settings, run->stored.id, last);
+    // The client is not ended inside its own call back.
+    QTimer::singleShot(0, [run, report] {
+        run->client.reset();
+        run->done(report);
+    });
+}
+
+} // namespace
+
+void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
+                       std::function<void(const AccountReport&)> done) {
+    auto run = std::make_shared<OneRun>();
+    run->setup = setup;
+    run->stored = account;
+    run->done = std::move(done);
+    std::string reason;
+    const std::optional<std::string> password = setup.password(account.id, reason);
+    if (!password) {
+        finishOne(run, AccountReport{},
+                  QStringLiteral("not synced, %1").arg(QString::fromStdString(reason)));
+        return;
+    }
+    ServerLogin login{account.account.serverUrl, account.account.userName,
+                      QString::fromStdString(*password), account.account.trustedCertificateSha256};
+    run->client = std::make_unique<CardDavClient>(login);
+    syncAccount(*run->client, account.account, setup.dataFolder + contactsFileName(account.id),
+                setup.newRecords, [run](const AccountSyncOutcome& outcome) {
+                    AccountReport report;
+                    report.outcome = outcome;
+                    report.error = outcome.error;
+                    report.synced = !outcome.error;
+                    finishOne(run, report,
+                              outcome.error
+                                  ? QStringLiteral("not synced, %1").arg(outcome.error->message)
+                                  : QStringLiteral("%1 contacts new or changed, %2 gone, "
+                                                   "%3 requests")
+                                        .arg(outcome.contactsChanged)
+                                        .arg(outcome.contactsRemoved)
+                                        .arg(outcome.requests));
+                });
+}
+
+namespace {
+
 struct AllRun {
     SyncAllSetup setup;
     std::vector<StoredAccount> accounts;
     std::size_t next = 0;
     bool allSynced = true;
-    std::unique_ptr<CardDavClient> client;
     std::function<void(bool)> done;
 };
 
@@ -24,38 +85,12 @@ void syncNextAccount(const std::shared_ptr<AllRun>& run) {
         run->done(run->allSynced);
         return;
     }
-    const StoredAccount& stored = run->accounts[run->next++];
-    const std::string name =
-        stored.account.userName.toStdString() + " at " + stored.account.serverUrl.toStdString();
-    std::string reason;
-    const std::optional<std::string> password = run->setup.password(stored.id, reason);
-    if (!password) {
-        run->allSynced = false;
-        run->setup.report(name + ": not synced, " + reason);
-        QTimer::singleShot(0, [run] { syncNextAccount(run); });
-        return;
-    }
-    ServerLogin login{stored.account.serverUrl, stored.account.userName,
-                      QString::fromStdString(*password), stored.account.trustedCertificateSha256};
-    run->client = std::make_unique<CardDavClient>(login);
-    syncAccount(*run->client, stored.account, run->setup.dataFolder + contactsFileName(stored.id),
-                run->setup.newRecords, [run, name](const AccountSyncOutcome& outcome) {
-                    if (outcome.error) {
-                        run->allSynced = false;
-                        run->setup.report(name + ": not synced, " +
-                                          outcome.error->message.toStdString());
-                    } else {
-                        run->setup.report(name + ": " + std::to_string(outcome.contactsChanged) +
-                                          " contacts new or changed, " +
-                                          std::to_string(outcome.contactsRemoved) + " gone, " +
-                                          std::to_string(outcome.requests) + " requests");
-                    }
-                    // The client is not ended inside its own call back.
-                    QTimer::singleShot(0, [run] {
-                        run->client.reset();
-                        syncNextAccount(run);
-                    });
-                });
+    syncStoredAccount(run->setup, run->accounts[run->next++], [run](const AccountReport& report) {
+        run->allSynced = run->allSynced && report.synced;
+        if (run->setup.report)
+            run->setup.report(report);
+        syncNextAccount(run);
+    });
 }
 
 } // namespace

@@ -1,8 +1,10 @@
-// The sync of every account, as `kivo --sync` runs it from the daily timer: no window, the
-// passwords from the keyring, one line said for each account.
+// The sync of stored accounts, as `kivo --sync` runs it from the daily timer and the setup window
+// runs it in the background: the passwords from the caller, a report for each account, and each
+// account's last sync kept in the settings.
 #pragma once
 
 #include "core/app_settings.h"
+#include "sync/account_store.h"
 #include "sync/account_sync.h"
 
 #include <functional>
@@ -12,18 +14,36 @@
 namespace kivo::sync {
 
 struct SyncAllSetup {
-    const SettingsStore* settings = nullptr; // where the accounts are
-    std::string dataFolder;                  // where their contacts files are (ends with "/")
+    SettingsStore* settings = nullptr; // where the accounts are, and their last syncs go
+    std::string dataFolder;            // where their contacts files are (ends with "/")
     NewContactRecords newRecords;
     // The account's password, or nothing with the reason (no keyring, none stored).
     std::function<std::optional<std::string>(const std::string& accountId, std::string& reason)>
         password;
-    // Told one line for each account: what its sync did, or why it did not.
-    std::function<void(const std::string& line)> report;
+    // Told of each account synced: what its sync did, or why it did not.
+    std::function<void(const struct AccountReport&)> report;
 };
 
-// Syncs the accounts one after another and calls `done` once, from the event loop, with whether
-// every one of them synced.
+struct AccountReport {
+    std::string accountId;
+    bool synced = false;
+    std::optional<SyncError> error; // why the server side failed, when it did
+    AccountSyncOutcome outcome;
+    // One line: "alice at dav.example.org: 3 contacts new or changed, 0 gone, 2 requests", or
+    // "...: not synced, <why>".
+    std::string line;
+    // A failure unlike the one the account's last sync ended with: worth telling the user. The
+    // same failure again is not told twice.
+    bool newFailure = false;
+};
+
+// Syncs one stored account, keeps how it ended as the account's last sync, and calls `done`
+// once, from the event loop.
+void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
+                       std::function<void(const AccountReport&)> done);
+
+// Syncs the accounts one after another, reports each, and calls `done` once, from the event
+// loop, with whether every one of them synced.
 void syncAllAccounts(const SyncAllSetup& setup, std::function<void(bool allSynced)> done);
 
 } // namespace kivo::sync

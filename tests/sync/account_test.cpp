@@ -42,18 +42,24 @@ TEST(Account, DiscoveryMergesIntoWhatWasKnown) {
 // The accounts as the settings keep them: read back as written, the sync's state left to the
 // contacts file; a damaged entry is passed over, and a new account never takes a used id.
 TEST(AccountStore, ReadsBackTheAccountsItWrote) {
-    StoredAccount first{"1", {}};
+    StoredAccount first{
+        "1", {}, {QStringLiteral("2026-12-08 10:00"), true, QStringLiteral("3 new")}};
     first.account.serverUrl = QStringLiteral("dav.example.org");
     first.account.userName = QStringLiteral("anna ä/\\=x");
     first.account.addressBooks = {book("https://h/u/work/", "Work, \"mine\"", true, "", false),
                                   book("https://h/u/home/", "", false)};
-    StoredAccount second{"3", {}};
+    StoredAccount second{"3", {}, {}};
     second.account.serverUrl = QStringLiteral("https://127.0.0.1:5232/alice/");
     second.account.trustedCertificateSha256 = QStringLiteral("ab12");
     MemorySettingsStore store;
     ASSERT_TRUE(writeAccounts(store, {first, second}));
     EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));
     EXPECT_EQ(newAccountId({first, second}), "2");
+    // A sync's end goes to its own account alone.
+    second.last = {QStringLiteral("2026-12-08 11:00"), false, QStringLiteral("not synced, 401")};
+    ASSERT_TRUE(writeLastSync(store, "3", second.last));
+    EXPECT_FALSE(writeLastSync(store, "9", second.last));
+    EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));
 
     // One account removed: only the other is read.
     ASSERT_TRUE(writeAccounts(store, {second}));

@@ -244,9 +244,9 @@ TEST_F(CardDavSync, AccountSyncWritesTheContactsFileWholeOrNotAtAll) {
 TEST_F(CardDavSync, EveryAccountSyncsInTurnAndOneWithoutPasswordIsTold) {
     putCards({cardJson("anna", "1980-06-12")});
     QTemporaryDir folder;
-    StoredAccount noPassword{"1", {}};
+    StoredAccount noPassword{"1", {}, {}};
     noPassword.account.serverUrl = server.origin();
-    StoredAccount alice{"2", {}};
+    StoredAccount alice{"2", {}, {}};
     alice.account.serverUrl = server.origin();
     alice.account.userName = QString::fromLatin1(RadicaleServer::kUser);
     alice.account.addressBooks = {book()};
@@ -263,13 +263,25 @@ TEST_F(CardDavSync, EveryAccountSyncsInTurnAndOneWithoutPasswordIsTold) {
         reason = "no password in the keyring";
         return std::nullopt;
     };
-    std::vector<std::string> lines;
-    setup.report = [&](const std::string& line) { lines.push_back(line); };
+    std::vector<AccountReport> reports;
+    setup.report = [&](const AccountReport& report) { reports.push_back(report); };
     const bool all = waitFor<bool>([&](auto done) { syncAllAccounts(setup, done); });
     EXPECT_FALSE(all);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("not synced, no password in the keyring"), std::string::npos);
-    EXPECT_NE(lines[1].find("1 contacts new or changed"), std::string::npos) << lines[1];
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].line.find("not synced, no password in the keyring"), std::string::npos);
+    EXPECT_TRUE(reports[0].newFailure);
+    EXPECT_NE(reports[1].line.find("1 contacts new or changed"), std::string::npos)
+        << reports[1].line;
+    // Each account's last sync is kept; the same failure at the next sync is not new.
+    const std::vector<StoredAccount> stored = readAccounts(settings);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_FALSE(stored[0].last.ok);
+    EXPECT_TRUE(stored[1].last.ok);
+    EXPECT_TRUE(stored[1].last.result.startsWith(QLatin1String("1 contacts new or changed")));
+    reports.clear();
+    waitFor<bool>([&](auto done) { syncAllAccounts(setup, done); });
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_FALSE(reports[0].newFailure);
     ContactsFile file;
     bool missing = false;
     ASSERT_EQ(readContactsFile(setup.dataFolder + "kivo-contacts-2.ini", file, missing),

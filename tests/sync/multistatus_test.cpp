@@ -77,6 +77,16 @@ END:VCARD
     QString error;
     EXPECT_FALSE(readMultistatus(forms[2], kBase, &error));
     EXPECT_TRUE(error.contains(QLatin1String("no multistatus"))) << error.toStdString();
+
+    // One address is one key however the server escaped it.
+    EXPECT_EQ(
+        read(R"(<multistatus xmlns="DAV:"><response><href>/a#b#c</href></response></multistatus>)")
+            .responses.at(0)
+            .href,
+        read(
+            R"(<multistatus xmlns="DAV:"><response><href>/a#b%23c</href></response></multistatus>)")
+            .responses.at(0)
+            .href);
 }
 
 TEST(Multistatus, BrokenAndHostileBodiesAreRefused) {

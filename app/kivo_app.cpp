@@ -248,6 +248,41 @@ void CKivoApp::loadContactRecords(RecordList& list, bool readFiles) {
         ComputeOccurrence(list[i], today);
 }
 
+void CKivoApp::reloadContactRecords() {
+    if (recordsOutcome_.state == RecordsFileState::Unreadable)
+        return; // the run shows no records of anyone's, and saves none
+    const std::vector<std::string> paths = contactsFilesIn(dataFolder);
+    std::vector<ContactsFile> read(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        bool missing = false;
+        readContactsFile(paths[i], read[i], missing);
+    }
+    RecordList rebuilt;
+    rebuilt.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].source == 0)
+            rebuilt.append(records[i], records.readPlace(i));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        // The list shows the file with the run's changes on it; the file as read stays what
+        // the save compares the list with, so that those changes are saved.
+        ContactsFile shown = read[i];
+        const auto before = std::find(contactsPaths_.begin(), contactsPaths_.end(), paths[i]);
+        if (before != contactsPaths_.end()) {
+            const auto at = static_cast<std::size_t>(before - contactsPaths_.begin());
+            applyContactChoices(
+                shown,
+                contactChoicesOf(contactsRead_[at], static_cast<std::int16_t>(at + 1), records));
+        }
+        const std::size_t first = rebuilt.size();
+        appendContactRecords(shown, static_cast<std::int16_t>(i + 1), rebuilt);
+        for (std::size_t r = first; r < rebuilt.size(); ++r)
+            ComputeOccurrence(rebuilt[r], today);
+    }
+    records = std::move(rebuilt);
+    contactsPaths_ = paths;
+    contactsRead_ = std::move(read);
+}
+
 void CKivoApp::saveContactChoices() {
     for (std::size_t i = 0; i < contactsRead_.size(); ++i) {
         const ContactChoices choices =

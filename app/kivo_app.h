@@ -93,6 +93,10 @@ private:
     bool anyContactDue() const;
     // Reads the contacts files and appends their shown records to `list`, computed.
     void loadContactRecords(RecordList& list, bool readFiles);
+    // Reads the contacts files again after a sync or an account's removal while the setup window
+    // is open: the list's records of them are replaced, and what the run changed of them (not
+    // saved yet) stays changed.
+    void reloadContactRecords();
     // Saves the user's own choices on the contacts' records into their files.
     void saveContactChoices();
     // Reads the records file again once it changed on disk while the setup window is open;

@@ -1,6 +1,7 @@
 // The daily run's window loop: the reminder window and the setup window, one after another.
 #include "app/kivo_app.h"
 
+#include "platform/password_store.h"
 #include "windows/kivo_dlg.h"
 #include "windows/reminder_dlg.h"
 
@@ -65,6 +66,10 @@ void CKivoApp::showSetupWindow(bool& recordsChanged) {
         };
     }
     dialog.conflictCopies = conflictCopiesToTell();
+    // The accounts sync while the window is open, their passwords from the keyring.
+    KeyringPasswordStore keyring;
+    dialog.passwords = &keyring;
+    dialog.reloadContacts = [this] { reloadContactRecords(); };
     dialog.DoModal();
     if (dialog.modified)
         recordsChanged = true;

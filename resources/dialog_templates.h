@@ -74,6 +74,7 @@ enum class SetupControl : int {
     PastDays = 1053,
     PastDaysLabel = 1054,
     PastDaysUnitLabel = 1055,
+    Sync = 1056,
 };
 
 enum class PersonControl : int {
@@ -167,6 +168,7 @@ inline constexpr ControlTemplate kSetupControls[] = {
     {SetupControl::DefaultIcon, ImageCombo, "", 503, 166, 32, 211},
     {SetupControl::Export, PushButton, "Export...", 460, 198, 61, 14},
     {SetupControl::Import, PushButton, "Import...", 459, 215, 61, 14},
+    {SetupControl::Sync, PushButton, "Sync...", 527, 215, 61, 14},
     {SetupControl::Print, PushButton, "Print:", 459, 237, 61, 14},
     {SetupControl::PrintRange, DropDownList, "", 527, 238, 76, 30},
     {SetupControl::PrintNextYear, PushButton, "Print Next Year", 556, 181, 79, 14, StyleHidden},

@@ -246,18 +246,7 @@ ContactChoices contactChoicesOf(const ContactsFile& read, std::int16_t source,
     return choices;
 }
 
-bool saveContactChoices(const std::string& path, const ContactChoices& choices,
-                        std::string* error) {
-    if (choices.changes.empty())
-        return true;
-    ContactsFile file;
-    bool missing = false;
-    if (readContactsFile(path, file, missing) != TextReadStatus::Ok) {
-        if (error)
-            *error = missing ? "The file is gone: the account was removed or synced anew."
-                             : "The file cannot be read.";
-        return false;
-    }
+bool applyContactChoices(ContactsFile& file, const ContactChoices& choices) {
     bool changed = false;
     std::vector<bool> taken(file.records.size(), false);
     for (const ContactChoices::Change& change : choices.changes) {
@@ -274,8 +263,23 @@ bool saveContactChoices(const std::string& path, const ContactChoices& choices,
             break;
         }
     }
+    return changed;
+}
+
+bool saveContactChoices(const std::string& path, const ContactChoices& choices,
+                        std::string* error) {
+    if (choices.changes.empty())
+        return true;
+    ContactsFile file;
+    bool missing = false;
+    if (readContactsFile(path, file, missing) != TextReadStatus::Ok) {
+        if (error)
+            *error = missing ? "The file is gone: the account was removed or synced anew."
+                             : "The file cannot be read.";
+        return false;
+    }
     // A contact deleted on the server since takes the user's choices with it.
-    return !changed || writeContactsFile(path, file, error);
+    return !applyContactChoices(file, choices) || writeContactsFile(path, file, error);
 }
 
 } // namespace kivo

@@ -94,6 +94,8 @@ struct ContactChoices {
 };
 ContactChoices contactChoicesOf(const ContactsFile& read, std::int16_t source,
                                 const RecordList& records);
+// Applies the changes to `file`, matched by contact and date; returns whether any applied.
+bool applyContactChoices(ContactsFile& file, const ContactChoices& choices);
 // Applies the changes to the file as it is on disk now (a sync may have written it since it was
 // read), matched by contact and date, and writes it when anything changed; false with the reason
 // when it could not be read or written.

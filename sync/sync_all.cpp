@@ -1,6 +1,8 @@
 #include "sync/sync_all.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -12,8 +14,11 @@ namespace {
 struct OneRun {
     SyncAllSetup setup;
     StoredAccount stored;
-    std::unique_ptr<CardDavClient> client;
+    QPointer<CardDavClient> client; // the owner's, when there is an owner
     std::function<void(const AccountReport&)> done;
+
+    // What the run's calls from the event loop go to: with the owner, they end with it.
+    QObject* context() const { return setup.owner ? setup.owner : QCoreApplication::instance(); }
 };
 
 void finishOne(const std::shared_ptr<OneRun>& run, AccountReport report, const QString& result) {
@@ -27,10 +32,11 @@ void finishOne(const std::shared_ptr<OneRun>& run, AccountReport report, const Q
     last.result = result;
     const LastSync& before = run->stored.last;
     report.newFailure = !report.synced && !(!before.ok && before.result == result);
+    report.last = last;
     writeLastSync(*run->setup.settings, run->stored.id, last);
     // The client is not ended inside its own call back.
-    QTimer::singleShot(0, [run, report] {
-        run->client.reset();
+    QTimer::singleShot(0, run->context(), [run, report] {
+        delete run->client.data();
         run->done(report);
     });
 }
@@ -52,7 +58,7 @@ void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
     }
     ServerLogin login{account.account.serverUrl, account.account.userName,
                       QString::fromStdString(*password), account.account.trustedCertificateSha256};
-    run->client = std::make_unique<CardDavClient>(login);
+    run->client = new CardDavClient(login, setup.owner);
     syncAccount(*run->client, account.account, setup.dataFolder + contactsFileName(account.id),
                 setup.newRecords, [run](const AccountSyncOutcome& outcome) {
                     AccountReport report;
@@ -100,7 +106,8 @@ void syncAllAccounts(const SyncAllSetup& setup, std::function<void(bool allSynce
     run->setup = setup;
     run->accounts = readAccounts(*setup.settings);
     run->done = std::move(done);
-    QTimer::singleShot(0, [run] { syncNextAccount(run); });
+    QTimer::singleShot(0, setup.owner ? setup.owner : QCoreApplication::instance(),
+                       [run] { syncNextAccount(run); });
 }
 
 } // namespace kivo::sync

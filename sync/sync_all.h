@@ -22,6 +22,9 @@ struct SyncAllSetup {
         password;
     // Told of each account synced: what its sync did, or why it did not.
     std::function<void(const struct AccountReport&)> report;
+    // The sync ends, with nothing written and nothing told, once this object is gone (a window
+    // that closed); none: it runs to its end.
+    QObject* owner = nullptr;
 };
 
 struct AccountReport {
@@ -32,6 +35,7 @@ struct AccountReport {
     // One line: "alice at dav.example.org: 3 contacts new or changed, 0 gone, 2 requests", or
     // "...: not synced, <why>".
     std::string line;
+    LastSync last; // as kept for the account
     // A failure unlike the one the account's last sync ended with: worth telling the user. The
     // same failure again is not told twice.
     bool newFailure = false;

@@ -3,6 +3,8 @@
 // own (setup_list_cells.cpp, setup_exchange.cpp, setup_printing.cpp).
 #include "windows/kivo_dlg.h"
 
+#include "windows/accounts_dlg.h"
+
 #include "controls/hyper_link.h"
 #include "controls/list_ctrl_ex.h"
 #include "core/number_text.h"
@@ -111,6 +113,7 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     };
     runEditor = [](CPersonDlg& dlg) { return dlg.DoModal(); };
     runFilePicker = [](FilePicker& picker) { return picker.DoModal(); };
+    runAccounts = [](CAccountsDlg& dialog) { return dialog.exec(); };
     runPrintDialog = [this](QPrinter& printer) { return kivo::runPrintDialog(printer, this); };
     shiftHeld = [] {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -146,6 +149,7 @@ void CKivoDlg::connectControls() {
     button(SetupControl::New, &CKivoDlg::newRecord);
     button(SetupControl::Export, &CKivoDlg::exportCsv);
     button(SetupControl::Import, &CKivoDlg::importCsv);
+    button(SetupControl::Sync, &CKivoDlg::openAccounts);
     button(SetupControl::Print, &CKivoDlg::printSelectedRange);
     button(SetupControl::PrintThisYear, &CKivoDlg::printThisYear);
     button(SetupControl::PrintNextYear, &CKivoDlg::printNextYear);
@@ -230,6 +234,7 @@ void CKivoDlg::setCaptions() {
     set(SetupControl::PrintThisYear, "Print This Year");
     set(SetupControl::PrintNextYear, "Print Next Year");
     set(SetupControl::Import, "Import...");
+    set(SetupControl::Sync, "Sync...");
     set(SetupControl::PastDaysLabel, "Show past reminders for");
     set(SetupControl::PastDaysUnitLabel, "days");
     set(SetupControl::LargeReminder, "Large reminder window");
@@ -237,6 +242,8 @@ void CKivoDlg::setCaptions() {
     // Nothing on the screen tells of the Shift+click otherwise.
     controlById<QWidget>(*this, SetupControl::Export)
         ->setToolTip(qtext("Shift+click: one calendar file per record into the data folder"));
+    controlById<QWidget>(*this, SetupControl::Sync)
+        ->setToolTip(qtext("Birthdays from your address book server (CardDAV)"));
 }
 
 void CKivoDlg::loadOptions() {
@@ -284,6 +291,11 @@ void CKivoDlg::showEvent(QShowEvent* event) {
         conflictCopiesTold_ = true;
         // Told over the window, once it is on the screen.
         QTimer::singleShot(0, this, [this] { tellConflictCopies(); });
+    }
+    if (syncWhenShown) {
+        syncWhenShown = false;
+        // Once the window is on the screen: the network never holds it back.
+        QTimer::singleShot(0, this, [this] { syncInBackground(); });
     }
 }
 

@@ -33,12 +33,14 @@ class QShowEvent;
 
 namespace kivo {
 
+class CAccountsDlg;
 class CHyperLink;
 class LinkDesktop;
 class CListCtrlEx;
 class CPersonDlg;
 class FileChangeWatch;
 class FilePicker;
+class PasswordStore;
 class SpinButton;
 
 class CKivoDlg : public KivoDialog {
@@ -88,6 +90,14 @@ public:
     // Files beside the records file that a sync tool made of it, to be told of once the window
     // is on the screen.
     std::vector<std::string> conflictCopies;
+    // The keyring with the address book accounts' passwords; set by the creator. Without it the
+    // window syncs nothing.
+    PasswordStore* passwords = nullptr;
+    // Reads the accounts' contacts files again after a sync or an account's removal changed them;
+    // records changed here stay changed. Set by the creator.
+    std::function<void()> reloadContacts;
+    // Whether the accounts sync in the background once the window is on the screen.
+    bool syncWhenShown = true;
     // The category name of each icon, for the calendar export.
     std::array<std::string, 64> categories;
     // The window's own reference day, taken when it opens; every day count it makes is relative
@@ -106,6 +116,9 @@ public:
     // Shows the print dialog for a printer and returns whether the user chose to print; by default
     // the real dialog, nested in this window. Tests replace it.
     std::function<bool(QPrinter&)> runPrintDialog;
+    // Runs the accounts dialog and returns its result; by default modally, nested in this window.
+    // Tests replace it.
+    std::function<int(CAccountsDlg&)> runAccounts;
     // Chooses a command from the list's context menu shown at a point on the screen. Tests
     // replace it. Returns the chosen command id, or 0.
     std::function<int(QMenu&, const QPoint&)> chooseFromMenu;
@@ -152,6 +165,13 @@ public:
     // a menu is open), and does nothing once records were changed here.
     void followRecordsFile();
 
+    // "Sync...": the accounts dialog; the list then shows what its syncs changed.
+    void openAccounts();
+    // Syncs every account in the background: the list shows what changed once it ends, and a
+    // failure is told once (not again while the account keeps failing the same way).
+    void syncInBackground();
+    bool syncingInBackground() const { return backgroundSync_ != nullptr; }
+
     // Copies the option controls into `settings`.
     void applyOptions();
     // The Close button: the options are taken over, then the window ends.
@@ -168,6 +188,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Back from a window of its own: a refresh that waited for it follows.
+    void changeEvent(QEvent* event) override;
 
 private:
     // The fixed cell words, looked up once for a whole fill.
@@ -212,6 +234,12 @@ private:
     static QList<QPixmap> listPictures(qreal devicePixelRatio);
     static int listImageOf(const PersonRecord& record);
     void tellConflictCopies();
+    // Rebuilds the list after `reload` replaced the records (when it returns true), with the sort
+    // and the selected record kept.
+    void refreshList(const std::function<bool()>& reload);
+    // What a sync left to do once nothing is open on top of the window: the contacts' records
+    // reloaded, failures told.
+    void followSync();
 
     Platform& platform_;
     CListCtrlEx* listCtrl_ = nullptr;
@@ -232,6 +260,10 @@ private:
     int commandsRunning_ = 0;
     bool refreshPending_ = false;
     bool conflictCopiesTold_ = false;
+    // Owns the background sync under way: the sync ends with it, unheard.
+    std::unique_ptr<QObject> backgroundSync_;
+    bool contactsPending_ = false;
+    std::vector<std::string> syncFailures_;                        // to tell
     mutable std::unordered_map<std::int32_t, QString> shownDates_; // by day number
 };
 

@@ -58,6 +58,7 @@ void CKivoDlg::runCommand(const std::function<void()>& command) {
     --commandsRunning_;
     if (refreshPending_)
         followRecordsFile();
+    followSync();
 }
 
 // A refresh replaces every record, so it must wait while a command holds one (an editor open on
@@ -78,6 +79,10 @@ void CKivoDlg::followRecordsFile() {
     // Records changed here are not thrown away: the save puts them into the changed file.
     if (modified || !reloadRecords)
         return;
+    refreshList(reloadRecords);
+}
+
+void CKivoDlg::refreshList(const std::function<bool()>& reload) {
     const PersonRecord* selected = recordAt(listCtrl_->GetFirstSelected());
     const std::optional<std::uint64_t> selectedFields =
         selected ? std::optional(storedFieldsHash(*selected)) : std::nullopt;
@@ -85,7 +90,7 @@ void CKivoDlg::followRecordsFile() {
     const bool ascending = listCtrl_->activeSortAscending();
     // The rows point into the list that the reload replaces; they are rebuilt before anything
     // draws them.
-    if (!reloadRecords())
+    if (!reload())
         return;
     fillList();
     if (sortColumn >= 0)

@@ -53,10 +53,13 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
     const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
     recordsOutcome_ = findRecordsFile(dueDecides ? &anyUpcomingDue : nullptr);
     firstRun_ = recordsOutcome_.state == RecordsFileState::Missing;
-    report_.firstRun = firstRun_;
     claimDataFolder();
-    // The records of the accounts' address books remind as the records file's own do.
-    if (dueDecides && !anyUpcomingDue && recordsOutcome_.state == RecordsFileState::Read)
+    // The records of the accounts' address books remind as the records file's own do; a user
+    // whose records all come from an address book has no records file, yet is past the first run.
+    if (firstRun_ && !contactsFilesIn(dataFolder).empty())
+        firstRun_ = false;
+    report_.firstRun = firstRun_;
+    if (dueDecides && !anyUpcomingDue && recordsOutcome_.state != RecordsFileState::Unreadable)
         anyUpcomingDue = anyContactDue();
     if (recordsOutcome_.state == RecordsFileState::Unreadable)
         tellRecordsUnreadable();

@@ -23,27 +23,6 @@ std::string dataFolderOf(const Platform& platform) {
     return platform.folders.userDataFolder();
 }
 
-std::optional<std::string> passwordOf(PasswordStore& keyring, const std::string& accountId,
-                                      std::string& reason) {
-    std::string password;
-    std::string failure;
-    switch (keyring.read(accountId, password, &failure)) {
-    case PasswordStore::Result::Ok:
-        return password;
-    case PasswordStore::Result::NotFound:
-        reason = "no password is stored for it; enter it in kivo's setup window (Sync...)";
-        break;
-    case PasswordStore::Result::NoKeyring:
-        reason = "this desktop has no keyring to keep its password; sync it from kivo's setup "
-                 "window, which asks for it";
-        break;
-    case PasswordStore::Result::Failed:
-        reason = "the keyring did not give its password: " + failure;
-        break;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int syncAccounts(int& argc, char** argv, StartPlatform& platform) {
@@ -62,7 +41,7 @@ int syncAccounts(int& argc, char** argv, StartPlatform& platform) {
     setup.newRecords.defaults.daysInAdvance = settings.daysAhead;
     setup.newRecords.anniversaryWord = "Anniversary";
     setup.password = [&](const std::string& id, std::string& reason) {
-        return passwordOf(keyring, id, reason);
+        return readKeptPassword(keyring, id, reason);
     };
     setup.report = [](const sync::AccountReport& report) {
         std::fprintf(stderr, "kivo: %s\n", report.line.c_str());

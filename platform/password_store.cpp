@@ -101,4 +101,25 @@ PasswordStore::Result KeyringPasswordStore::remove(const std::string& account,
     return result == Result::NotFound ? Result::Ok : result;
 }
 
+std::optional<std::string> readKeptPassword(PasswordStore& store, const std::string& account,
+                                            std::string& reason) {
+    std::string password;
+    std::string failure;
+    switch (store.read(account, password, &failure)) {
+    case PasswordStore::Result::Ok:
+        return password;
+    case PasswordStore::Result::NotFound:
+        reason = "No password is kept for it: enter it under Sync... in kivo's setup window.";
+        break;
+    case PasswordStore::Result::NoKeyring:
+        reason = "This desktop has no keyring to keep its password: sync it in kivo's setup "
+                 "window under Sync..., which asks for it.";
+        break;
+    case PasswordStore::Result::Failed:
+        reason = "The keyring did not give its password: " + failure;
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace kivo

@@ -2,6 +2,7 @@
 // the Credential Manager on Windows) and never in a file of kivo's.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace kivo {
@@ -21,6 +22,11 @@ public:
                          std::string* reason = nullptr) = 0;
     virtual Result remove(const std::string& account, std::string* reason = nullptr) = 0;
 };
+
+// The password kept for the account, or nothing with a sentence that says why and what to do, for
+// a sync that has no window to ask in.
+std::optional<std::string> readKeptPassword(PasswordStore& store, const std::string& account,
+                                            std::string& reason);
 
 // The desktop's keyring through QtKeychain, service "kivo", one entry per account. Each call
 // waits for the keyring's answer (which may be the desktop asking the user to unlock it).

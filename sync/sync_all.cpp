@@ -53,7 +53,7 @@ void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
     const std::optional<std::string> password = setup.password(account.id, reason);
     if (!password) {
         finishOne(run, AccountReport{},
-                  QStringLiteral("not synced, %1").arg(QString::fromStdString(reason)));
+                  QStringLiteral("not synced. %1").arg(QString::fromStdString(reason)));
         return;
     }
     ServerLogin login{account.account.serverUrl, account.account.userName,
@@ -67,7 +67,7 @@ void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
                     report.synced = !outcome.error;
                     finishOne(run, report,
                               outcome.error
-                                  ? QStringLiteral("not synced, %1").arg(outcome.error->message)
+                                  ? QStringLiteral("not synced. %1").arg(outcome.error->message)
                                   : QStringLiteral("%1 contacts new or changed, %2 gone, "
                                                    "%3 requests")
                                         .arg(outcome.contactsChanged)

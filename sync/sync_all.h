@@ -33,7 +33,7 @@ struct AccountReport {
     std::optional<SyncError> error; // why the server side failed, when it did
     AccountSyncOutcome outcome;
     // One line: "alice at dav.example.org: 3 contacts new or changed, 0 gone, 2 requests", or
-    // "...: not synced, <why>".
+    // "...: not synced. <why>".
     std::string line;
     LastSync last; // as kept for the account
     // A failure unlike the one the account's last sync ended with: worth telling the user. The

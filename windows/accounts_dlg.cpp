@@ -324,19 +324,20 @@ void CAccountsDlg::discovered(const std::vector<sync::AddressBook>& books,
     sync::Account& account = current().account;
     const bool noneChosen = std::none_of(account.addressBooks.begin(), account.addressBooks.end(),
                                          [](const sync::AddressBook& b) { return b.chosen; });
-    const std::size_t before = account.addressBooks.size();
     sync::mergeDiscovered(account, books);
     // A new account reads every address book until the user chooses.
     if (noneChosen)
         for (sync::AddressBook& book : account.addressBooks)
             book.chosen = true;
-    // A book gone from the server takes its records with it at the next sync.
-    if (account.addressBooks.size() < before)
-        contactsChanged_ = true;
+    // The new account is stored now, and `account` is no longer it.
     store();
     keepPassword(typedPassword);
     showBooks();
-    say(account.addressBooks.empty()
+    if (!current().account.addressBooks.empty()) {
+        syncButton_->setDefault(true);
+        syncButton_->setFocus();
+    }
+    say(current().account.addressBooks.empty()
             ? text("Connected, but the server has no address book for this user.")
             : text("Connected. Choose the address books to read, then Sync now."));
     if (then)

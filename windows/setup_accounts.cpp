@@ -12,32 +12,6 @@
 
 namespace kivo {
 
-namespace {
-
-// Why an account cannot sync without a window to ask in, or nothing when its password is there.
-std::optional<std::string> passwordFromKeyring(PasswordStore& passwords, const std::string& id,
-                                               std::string& reason) {
-    std::string password;
-    std::string failure;
-    switch (passwords.read(id, password, &failure)) {
-    case PasswordStore::Result::Ok:
-        return password;
-    case PasswordStore::Result::NotFound:
-        reason = "no password is kept for it; enter it under Sync...";
-        break;
-    case PasswordStore::Result::NoKeyring:
-        reason = "this desktop has no keyring to keep its password; sync it under Sync..., "
-                 "which asks for it";
-        break;
-    case PasswordStore::Result::Failed:
-        reason = "the keyring did not give its password: " + failure;
-        break;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 void CKivoDlg::openAccounts() {
     if (!passwords)
         return;
@@ -62,7 +36,7 @@ void CKivoDlg::syncInBackground() {
     setup.owner = backgroundSync_.get();
     PasswordStore* keyring = passwords;
     setup.password = [keyring](const std::string& id, std::string& reason) {
-        return passwordFromKeyring(*keyring, id, reason);
+        return readKeptPassword(*keyring, id, reason);
     };
     setup.report = [this](const sync::AccountReport& report) {
         if (report.outcome.contactsChanged + report.outcome.contactsRemoved > 0)

@@ -456,6 +456,17 @@ TEST_F(DailyRun, AddressBookRecordsRemindAndKeepTheUsersChoicesInTheirOwnFile) {
     EXPECT_EQ(after.records[2].record.name, "Dirk");
     EXPECT_EQ(after.records[2].record.daysInAdvance, 21);
     EXPECT_EQ(test::readFileBytes(recordsPath()).find("Dirk"), std::string::npos);
+
+    // An address book's records are records: without "kivos.ini" the run is no first run, and
+    // a contact due opens the reminder window.
+    std::filesystem::remove(recordsPath());
+    std::filesystem::remove(contactsPath);
+    contacts.records.resize(1);
+    std::filesystem::create_directories(fake.folders.user);
+    ASSERT_TRUE(writeContactsFile(fake.folders.user + contactsFileName("1"), contacts));
+    CKivoApp third(fake.platform);
+    EXPECT_EQ(third.start("").firstWindow, StartDecision::Window::Reminder);
+    EXPECT_FALSE(third.lastRun().firstRun);
 }
 
 } // namespace

@@ -146,7 +146,7 @@ TEST_F(TwoStarts, TheSyncRunsBesideAnOpenWindowAndTellsEachAccount) {
                                          "0\\server=127.0.0.1:9\n0\\user=anna\n");
     const auto [status, said] = runSecond({"--sync"});
     EXPECT_EQ(status, 1);
-    EXPECT_NE(said.find("kivo: anna at 127.0.0.1:9: not synced, this desktop has no keyring"),
+    EXPECT_NE(said.find("kivo: anna at 127.0.0.1:9: not synced. This desktop has no keyring"),
               std::string::npos)
         << said;
     EXPECT_FALSE(std::filesystem::exists(work() + "kivo-contacts-1.ini"));

@@ -56,7 +56,7 @@ TEST(AccountStore, ReadsBackTheAccountsItWrote) {
     EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));
     EXPECT_EQ(newAccountId({first, second}), "2");
     // A sync's end goes to its own account alone.
-    second.last = {QStringLiteral("2026-12-08 11:00"), false, QStringLiteral("not synced, 401")};
+    second.last = {QStringLiteral("2026-12-08 11:00"), false, QStringLiteral("not synced. 401")};
     ASSERT_TRUE(writeLastSync(store, "3", second.last));
     EXPECT_FALSE(writeLastSync(store, "9", second.last));
     EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));

@@ -260,7 +260,7 @@ TEST_F(CardDavSync, EveryAccountSyncsInTurnAndOneWithoutPasswordIsTold) {
     setup.password = [](const std::string& id, std::string& reason) -> std::optional<std::string> {
         if (id == "2")
             return kPassword.toStdString();
-        reason = "no password in the keyring";
+        reason = "No password in the keyring.";
         return std::nullopt;
     };
     std::vector<AccountReport> reports;
@@ -268,7 +268,7 @@ TEST_F(CardDavSync, EveryAccountSyncsInTurnAndOneWithoutPasswordIsTold) {
     const bool all = waitFor<bool>([&](auto done) { syncAllAccounts(setup, done); });
     EXPECT_FALSE(all);
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_NE(reports[0].line.find("not synced, no password in the keyring"), std::string::npos);
+    EXPECT_NE(reports[0].line.find("not synced. No password in the keyring"), std::string::npos);
     EXPECT_TRUE(reports[0].newFailure);
     EXPECT_NE(reports[1].line.find("1 contacts new or changed"), std::string::npos)
         << reports[1].line;

@@ -171,6 +171,9 @@ public:
     // failure is told once (not again while the account keeps failing the same way).
     void syncInBackground();
     bool syncingInBackground() const { return backgroundSync_ != nullptr; }
+    // The accounts' contacts files changed: the list shows them again through `reloadContacts`
+    // once nothing is open on top of the window.
+    void followContacts();
 
     // Copies the option controls into `settings`.
     void applyOptions();

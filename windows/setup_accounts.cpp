@@ -53,6 +53,11 @@ void CKivoDlg::syncInBackground() {
     });
 }
 
+void CKivoDlg::followContacts() {
+    contactsPending_ = true;
+    followSync();
+}
+
 void CKivoDlg::followSync() {
     if (!isVisible() || !canRefreshNow())
         return; // waits for the window to be free again

@@ -469,5 +469,51 @@ TEST_F(DailyRun, AddressBookRecordsRemindAndKeepTheUsersChoicesInTheirOwnFile) {
     EXPECT_FALSE(third.lastRun().firstRun);
 }
 
+// A sync while the setup window is open: the list shows what changed on the server, and what the
+// user changed in the window before it is neither lost nor undone.
+TEST_F(DailyRun, ASyncWhileTheSetupWindowIsOpenKeepsWhatTheWindowChanged) {
+    const std::string own = "Far away,01091990,2,-1,3,0,0,,0,1,\r\n";
+    writeRecords(own);
+    ContactsFile contacts;
+    contacts.records = {
+        {"/b/carla.vcf", "\"1\"", "u1", "BDAY", false, test::record("Carla", 10, 6, 1990)},
+        {"/b/dirk.vcf", "\"1\"", "u3", "BDAY", false, test::record("Dirk", 1, 1, 1970)},
+    };
+    const std::string contactsPath = fake.folders.working + contactsFileName("1");
+    ASSERT_TRUE(writeContactsFile(contactsPath, contacts));
+
+    ScriptedUser user;
+    user.then([&](QWidget* w) {
+        auto& setup = *static_cast<CKivoDlg*>(w);
+        setup.editRecord(0); // Carla: 21 days in advance
+        // The sync: Carla renamed on the server, Dirk deleted there, Eve added.
+        applyContactChanges(
+            contacts,
+            {{"/b/carla.vcf", "\"2\"", "u1", {{"BDAY", test::record("Carla B", 10, 6, 1990)}}},
+             {"/b/eve.vcf", "\"1\"", "u4", {{"BDAY", test::record("Eve", 2, 2, 1992)}}}},
+            {"/b/dirk.vcf"});
+        ASSERT_TRUE(writeContactsFile(contactsPath, contacts));
+        setup.followContacts();
+        EXPECT_EQ(listedNames(setup), (std::vector<std::string>{"Carla B", "Eve", "Far away"}));
+        EXPECT_EQ(setup.listCtrl()->GetItemText(0, CKivoDlg::ColAhead).toStdString(), "21");
+        clickButton(w, SetupControl::Close);
+    });
+    user.then([](QWidget* editor) {
+        controlById<QLineEdit>(*editor, PersonControl::DaysInAdvance)->setText("21");
+        clickButton(editor, PersonControl::Ok);
+    });
+    CKivoApp app(fake.platform);
+    app.InitInstance("setup");
+    ASSERT_TRUE(user.done());
+    ContactsFile after;
+    bool missing = false;
+    ASSERT_EQ(readContactsFile(contactsPath, after, missing), TextReadStatus::Ok);
+    ASSERT_EQ(after.records.size(), 2u);
+    EXPECT_EQ(after.records[0].record.name, "Carla B");
+    EXPECT_EQ(after.records[0].record.daysInAdvance, 21);
+    EXPECT_EQ(after.records[1].record.name, "Eve");
+    EXPECT_EQ(test::readFileBytes(recordsPath()).find("Carla"), std::string::npos);
+}
+
 } // namespace
 } // namespace kivo

@@ -299,23 +299,27 @@ void CAccountsDlg::test() {
     const std::optional<QString> typed = password();
     if (!typed)
         return;
+    discover(*typed, [this] { test(); }, {});
+}
+
+void CAccountsDlg::discover(const QString& password, const std::function<void()>& retry,
+                            const std::function<void()>& then) {
     setBusy(true, text("Looking for your address books on the server..."));
-    sync::ServerLogin login{current().account.serverUrl, current().account.userName, *typed,
+    sync::ServerLogin login{current().account.serverUrl, current().account.userName, password,
                             current().account.trustedCertificateSha256};
     auto* client = new sync::CardDavClient(login, requests_.get());
     const QString typedPassword = passwordEdit_->text();
-    client->discover([this, client, typedPassword](const sync::DiscoveryResult& result) {
+    client->discover([this, client, typedPassword, retry, then](const sync::DiscoveryResult& r) {
         client->deleteLater();
         setBusy(false);
-        if (result.error) {
-            if (offerToTrust(*result.error)) {
-                test();
-                return;
-            }
-            say(result.error->message, true);
+        if (r.error) {
+            if (offerToTrust(*r.error))
+                retry();
+            else
+                say(r.error->message, true);
             return;
         }
-        discovered(result.addressBooks, typedPassword, {});
+        discovered(r.addressBooks, typedPassword, then);
     });
 }
 
@@ -351,29 +355,15 @@ void CAccountsDlg::syncNow() {
     const std::optional<QString> typed = password();
     if (!typed)
         return;
-    // Without its address books the account is found on the server first.
+    // Without its address books the account is found on the server first; the password, then
+    // in the keyring or still in the form, serves the sync.
     if (current().account.addressBooks.empty()) {
-        setBusy(true, text("Looking for your address books on the server..."));
-        sync::ServerLogin login{current().account.serverUrl, current().account.userName, *typed,
-                                current().account.trustedCertificateSha256};
-        auto* client = new sync::CardDavClient(login, requests_.get());
-        const QString typedPassword = passwordEdit_->text();
-        client->discover([this, client, typedPassword](const sync::DiscoveryResult& result) {
-            client->deleteLater();
-            setBusy(false);
-            if (result.error) {
-                if (offerToTrust(*result.error))
-                    syncNow();
-                else
-                    say(result.error->message, true);
-                return;
-            }
-            // The password, now in the keyring or still in the form, serves the sync.
-            discovered(result.addressBooks, typedPassword, [this] {
+        discover(
+            *typed, [this] { syncNow(); },
+            [this] {
                 if (!current().account.addressBooks.empty())
                     syncNow();
             });
-        });
         return;
     }
     store();

@@ -85,6 +85,10 @@ private:
     // Offers to trust the certificate of an UntrustedCertificate error; true when the user did,
     // and the fingerprint is kept with the account.
     bool offerToTrust(const sync::SyncError& error);
+    // Finds the account's address books on the server; `retry` runs once the user chose to
+    // trust the server's certificate, `then` once the books are known.
+    void discover(const QString& password, const std::function<void()>& retry,
+                  const std::function<void()>& then);
     void discovered(const std::vector<sync::AddressBook>& books, const QString& typedPassword,
                     const std::function<void()>& then);
 

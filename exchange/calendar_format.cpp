@@ -5,6 +5,7 @@
 #include "engine/occurrence.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <unordered_map>
@@ -132,8 +133,8 @@ std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = 0xcbf29ce484222
     return hash;
 }
 
-void appendEvent(std::string& out, const PersonRecord& r, const std::string& uid,
-                 const std::string& stamp, const std::string& category) {
+void appendEvent(std::string& out, const PersonRecord& r, std::string_view uid,
+                 std::string_view stamp, std::string_view category) {
     const int year = r.year >= 1 && r.year <= 9999 ? r.year : kCalendarYearWhenUnknown;
     const Date start = countedDate(r, year);
     const Date end = Date{std::chrono::sys_days(start) + std::chrono::days(1)};
@@ -151,13 +152,13 @@ void appendEvent(std::string& out, const PersonRecord& r, const std::string& uid
     const std::string summary = birthday ? r.name + "'s Birthday" : r.name;
 
     out += "BEGIN:VEVENT\r\n";
-    appendFolded(out, "UID:" + uid);
-    appendFolded(out, "DTSTAMP:" + stamp);
+    appendFolded(out, "UID:" + std::string(uid));
+    appendFolded(out, "DTSTAMP:" + std::string(stamp));
     appendFolded(out, "DTSTART;VALUE=DATE:" + dateText(start));
     appendFolded(out, "DTEND;VALUE=DATE:" + dateText(end));
     appendFolded(out, rule);
     appendFolded(out, "SUMMARY:" + escapeText(summary));
-    appendFolded(out, "CATEGORIES:" + escapeText(category));
+    appendFolded(out, "CATEGORIES:" + escapeText(std::string(category)));
     out += "TRANSP:TRANSPARENT\r\n";
     out += "END:VEVENT\r\n";
 }
@@ -249,8 +250,10 @@ std::string formatCalendarFile(std::string_view n, int day, int month, int year,
     return out;
 }
 
-std::string formatSingleCalendar(const RecordList& records, const Categories& categories,
-                                 std::int64_t stampUtc, std::size_t* left) {
+namespace {
+
+// DTSTAMP's value: the time in UTC.
+std::string stampText(std::int64_t stampUtc) {
     using namespace std::chrono;
     const sys_seconds stampTime{seconds(stampUtc)};
     const auto stampDay = floor<days>(stampTime);
@@ -260,19 +263,22 @@ std::string formatSingleCalendar(const RecordList& records, const Categories& ca
                   static_cast<int>(clock.hours().count()),
                   static_cast<int>(clock.minutes().count()),
                   static_cast<int>(clock.seconds().count()));
+    return stamp;
+}
 
-    std::string out;
-    out.reserve(200 + records.size() * 300);
-    out += "BEGIN:VCALENDAR\r\n"
-           "VERSION:2.0\r\n"
-           "PRODID:-//Velmik Software//Fennaro//EN\r\n"
-           "CALSCALE:GREGORIAN\r\n"
-           "METHOD:PUBLISH\r\n";
+} // namespace
+
+std::vector<CalendarEvent> calendarEvents(const RecordList& records, const Categories& categories,
+                                          std::int64_t stampUtc, std::size_t* left) {
+    const std::string stamp = stampText(stampUtc);
+    std::vector<CalendarEvent> events;
+    events.reserve(records.size());
     // Records equal in name, date and type would share a UID; the second and later get their
     // place among them added, which stays the same as long as the list keeps its order.
     std::unordered_map<std::uint64_t, int> seen;
     std::size_t undated = 0;
-    for (const PersonRecord& r : records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const PersonRecord& r = records[i];
         if (!hasUsableDate(r)) {
             ++undated;
             continue;
@@ -287,11 +293,148 @@ std::string formatSingleCalendar(const RecordList& records, const Categories& ca
         else
             std::snprintf(uid, sizeof uid, "%016llx-%d@kivo", static_cast<unsigned long long>(hash),
                           repeat + 1);
-        appendEvent(out, r, uid, stamp, categoryFor(categories, r.icon));
+        CalendarEvent& event = events.emplace_back();
+        event.record = i;
+        event.uid = uid;
+        appendEvent(event.text, r, event.uid, stamp, categoryFor(categories, r.icon));
     }
-    out += "END:VCALENDAR\r\n";
     if (left)
         *left = undated;
+    return events;
+}
+
+std::string formatCalendarEvent(const PersonRecord& record, std::string_view uid,
+                                std::int64_t stampUtc, std::string_view category) {
+    std::string out;
+    appendEvent(out, record, uid, stampText(stampUtc), category);
+    return out;
+}
+
+std::string calendarObject(std::string_view eventText) {
+    std::string out = "BEGIN:VCALENDAR\r\n"
+                      "VERSION:2.0\r\n"
+                      "PRODID:-//Velmik Software//Fennaro//EN\r\n"
+                      "CALSCALE:GREGORIAN\r\n";
+    out += eventText;
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+std::string formatSingleCalendar(const RecordList& records, const Categories& categories,
+                                 std::int64_t stampUtc, std::size_t* left) {
+    const std::vector<CalendarEvent> events = calendarEvents(records, categories, stampUtc, left);
+    std::string out;
+    out.reserve(200 + records.size() * 300);
+    out += "BEGIN:VCALENDAR\r\n"
+           "VERSION:2.0\r\n"
+           "PRODID:-//Velmik Software//Fennaro//EN\r\n"
+           "CALSCALE:GREGORIAN\r\n"
+           "METHOD:PUBLISH\r\n";
+    for (const CalendarEvent& event : events)
+        out += event.text;
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+namespace {
+
+// The content lines of a calendar text, unfolded; CR LF or LF ends a line.
+std::vector<std::string> unfoldedLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (!lines.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t'))
+            lines.back().append(line.substr(1));
+        else if (!line.empty())
+            lines.emplace_back(line);
+    }
+    return lines;
+}
+
+// A content line's property name, upper case: what comes before the first ';' or ':'.
+std::string propertyName(std::string_view line) {
+    std::string name(line.substr(0, line.find_first_of(";:")));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name;
+}
+
+std::string_view propertyValue(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    return colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
+}
+
+// What kivo writes into its events and so owns: a server's values of these give way to kivo's.
+bool ownedByKivo(const std::string& name) {
+    static constexpr std::string_view kOwned[] = {"DTSTAMP", "DTSTART", "DTEND",  "DURATION",
+                                                  "RRULE",   "SUMMARY", "TRANSP", "CATEGORIES"};
+    return std::find(std::begin(kOwned), std::end(kOwned), name) != std::end(kOwned);
+}
+
+} // namespace
+
+std::optional<std::string> mergeCalendarObject(std::string_view server, std::string_view eventText,
+                                               std::string_view uid) {
+    const std::vector<std::string> lines = unfoldedLines(server);
+    // The event to merge into: the VEVENT with the UID that is no override of one occurrence.
+    std::size_t begin = lines.size();
+    std::size_t end = lines.size();
+    for (std::size_t i = 0; i < lines.size() && begin == lines.size(); ++i) {
+        if (propertyName(lines[i]) != "BEGIN" || propertyValue(lines[i]) != "VEVENT")
+            continue;
+        bool hasUid = false;
+        bool isOverride = false;
+        int depth = 0;
+        std::size_t k = i + 1;
+        for (; k < lines.size(); ++k) {
+            const std::string name = propertyName(lines[k]);
+            if (name == "BEGIN")
+                ++depth;
+            else if (name == "END" && depth-- == 0)
+                break;
+            else if (depth == 0 && name == "UID")
+                hasUid = propertyValue(lines[k]) == uid;
+            else if (depth == 0 && name == "RECURRENCE-ID")
+                isOverride = true;
+        }
+        if (k == lines.size())
+            return std::nullopt; // cut off
+        if (hasUid && !isOverride) {
+            begin = i;
+            end = k;
+        }
+        i = k;
+    }
+    if (begin == lines.size())
+        return std::nullopt;
+    std::string out;
+    for (std::size_t i = 0; i < begin; ++i)
+        if (propertyName(lines[i]) != "METHOD") // not in a stored calendar object
+            appendFolded(out, lines[i]);
+    out += "BEGIN:VEVENT\r\n";
+    // kivo's own lines first, then whatever else the server's event holds, its alarms included.
+    for (const std::string& line : unfoldedLines(eventText)) {
+        const std::string name = propertyName(line);
+        if (name != "BEGIN" && name != "END" && name != "UID")
+            appendFolded(out, line);
+    }
+    int depth = 0;
+    for (std::size_t i = begin + 1; i < end; ++i) {
+        const std::string name = propertyName(lines[i]);
+        if (name == "BEGIN")
+            ++depth;
+        if (depth > 0 || !ownedByKivo(name))
+            appendFolded(out, lines[i]);
+        if (name == "END")
+            --depth;
+    }
+    out += "END:VEVENT\r\n";
+    for (std::size_t i = end + 1; i < lines.size(); ++i)
+        appendFolded(out, lines[i]);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
@@ -48,5 +49,30 @@ inline constexpr int kCalendarYearWhenUnknown = 2000;
 // `left` (when given) receives their number.
 std::string formatSingleCalendar(const RecordList& records, const Categories& categories,
                                  std::int64_t stampUtc, std::size_t* left = nullptr);
+
+// One record's yearly event as the single calendar holds it.
+struct CalendarEvent {
+    std::size_t record = 0; // the record's place in the list the event was made from
+    std::string uid;
+    std::string text; // from "BEGIN:VEVENT" to "END:VEVENT", each line ending with CR LF
+};
+
+// The events of the single calendar, one per dated record in list order, with its UIDs.
+std::vector<CalendarEvent> calendarEvents(const RecordList& records, const Categories& categories,
+                                          std::int64_t stampUtc, std::size_t* left = nullptr);
+// One record's event with a UID of the caller's: an event published once keeps its UID when its
+// record changes, since a calendar server lets no event change its UID.
+std::string formatCalendarEvent(const PersonRecord& record, std::string_view uid,
+                                std::int64_t stampUtc, std::string_view category);
+// An event as a calendar server stores it: a calendar of its own, without METHOD, which stored
+// calendar objects must not have (RFC 4791).
+std::string calendarObject(std::string_view eventText);
+// The server's calendar object with kivo's event put into it: of the VEVENT with the UID (not an
+// override of one occurrence), the properties kivo writes (DTSTAMP, DTSTART, DTEND or DURATION,
+// RRULE, SUMMARY, TRANSP, CATEGORIES) take the values of `eventText`, and everything else the
+// server holds stays: alarms, a description, a colour, other events. Nothing when `server` holds
+// no such event or is cut off.
+std::optional<std::string> mergeCalendarObject(std::string_view server, std::string_view eventText,
+                                               std::string_view uid);
 
 } // namespace kivo

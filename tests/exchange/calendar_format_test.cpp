@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <set>
 
 namespace kivo {
@@ -187,6 +189,52 @@ TEST(SingleCalendar, EventsWithFoldingEscapingRulesAndStableUids) {
     const std::string again = formatSingleCalendar(records, categories, 1790000000);
     for (const std::string& uid : uids)
         EXPECT_NE(again.find(uid + "\r\n"), std::string::npos) << uid;
+}
+
+// An event as a calendar server stores it, and kivo's event put into what the server holds: kivo's
+// fields win, everything another program added stays.
+TEST(CalendarObject, StoredWithoutMethodAndMergedIntoTheServersCopy) {
+    RecordList records;
+    records.append(record("Anna", 7, 3, 1980, {.icon = 0}));
+    const std::vector<CalendarEvent> events = calendarEvents(records, defaultCategories(), 0);
+    ASSERT_EQ(events.size(), 1u);
+    const CalendarEvent& ours = events[0];
+    EXPECT_EQ(calendarObject(ours.text).find("METHOD"), std::string::npos);
+    EXPECT_EQ(formatCalendarEvent(records[0], ours.uid, 0, "Birthday"), ours.text);
+
+    // As a phone left it: LF line ends, a folded description, an alarm, a colour, the old date, an
+    // override of one occurrence, and another program's event.
+    const std::string server =
+        "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//Phone//EN\nMETHOD:PUBLISH\n"
+        "BEGIN:VEVENT\nUID:" +
+        ours.uid +
+        "\nDTSTART;VALUE=DATE:19800306\nDTEND;VALUE=DATE:19800307\n"
+        "RRULE:FREQ=YEARLY\nSUMMARY:Old\nDESCRIPTION:Bring\n  cake\nCOLOR:red\n"
+        "BEGIN:VALARM\nACTION:DISPLAY\nTRIGGER:-P1D\nSUMMARY:alarm's own\nEND:VALARM\n"
+        "END:VEVENT\n"
+        "BEGIN:VEVENT\nUID:" +
+        ours.uid +
+        "\nRECURRENCE-ID;VALUE=DATE:20260306\nSUMMARY:Moved\nEND:VEVENT\n"
+        "BEGIN:VEVENT\nUID:other\nSUMMARY:Not ours\nEND:VEVENT\nEND:VCALENDAR\n";
+    const std::optional<std::string> merged = mergeCalendarObject(server, ours.text, ours.uid);
+    ASSERT_TRUE(merged.has_value());
+    const std::vector<std::string> lines = unfold(*merged);
+    const auto count = [&](const std::string& line) {
+        return std::count(lines.begin(), lines.end(), line);
+    };
+    for (const char* kept : {"PRODID:-//Phone//EN", "DESCRIPTION:Bring cake", "COLOR:red",
+                             "TRIGGER:-P1D", "SUMMARY:alarm's own", "SUMMARY:Moved",
+                             "SUMMARY:Not ours", "RRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=7",
+                             "DTSTART;VALUE=DATE:19800307", "SUMMARY:Anna's Birthday"})
+        EXPECT_EQ(count(kept), 1) << kept;
+    for (const char* gone :
+         {"METHOD:PUBLISH", "SUMMARY:Old", "DTSTART;VALUE=DATE:19800306", "RRULE:FREQ=YEARLY"})
+        EXPECT_EQ(count(gone), 0) << gone;
+    EXPECT_EQ(count("UID:" + ours.uid), 2);
+
+    // Nothing to merge into: no event with the UID, or a text cut off inside it.
+    EXPECT_FALSE(mergeCalendarObject("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", ours.text, ours.uid));
+    EXPECT_FALSE(mergeCalendarObject(server.substr(0, server.find("COLOR")), ours.text, ours.uid));
 }
 
 } // namespace

@@ -19,8 +19,8 @@ namespace {
 using namespace kivo;
 using test::record;
 
-constexpr int kFirstYear = 2025;
-constexpr int kLastYear = 2034; // ten years of occurrences
+constexpr int kFirstYear = 2024;
+constexpr int kLastYear = 2034; // eleven years of occurrences, three of them leap years
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Parses every calendar file kivo writes with python3-icalendar, expands each yearly rule over ten
+"""Parses every calendar file kivo writes with python3-icalendar, expands each yearly rule over eleven
 years with python3-dateutil and compares the days with kivo's own occurrence computation."""
 import datetime
 import subprocess
@@ -10,7 +10,7 @@ from pathlib import Path
 from dateutil.rrule import rrulestr
 from icalendar import Calendar
 
-FIRST = datetime.datetime(2025, 1, 1)
+FIRST = datetime.datetime(2024, 1, 1)
 LAST = datetime.datetime(2034, 12, 31, 23, 59, 59)
 
 

@@ -3,6 +3,7 @@
 #include "core/record_line.h"
 #include "core/records_file.h"
 #include "core/safe_save.h"
+#include "sync/tag_lines.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,51 +20,6 @@ constexpr std::string_view kHeader =
 constexpr std::string_view kBookTag = "#@book\t";
 constexpr std::string_view kContactTag = "#@contact\t";
 constexpr std::string_view kHiddenTag = "#@hidden\t";
-
-// The fields of a tag line are separated by tabs; a tab, a line end or a percent sign in a field
-// is written as %XX, so that any text from a server fits on one line.
-std::string escapeField(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || c == '%' || byte == 0x7F)
-            appendPercent(out, byte);
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string unescapeField(std::string_view text) {
-    std::string out;
-    unescapeText(text, out);
-    return out;
-}
-
-std::vector<std::string> splitFields(std::string_view text) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t tab = text.find('\t', start);
-        fields.push_back(unescapeField(text.substr(start, tab - start)));
-        if (tab == std::string_view::npos)
-            return fields;
-        start = tab + 1;
-    }
-}
-
-std::string tagLine(std::string_view tag, std::initializer_list<std::string_view> fields) {
-    std::string line(tag);
-    bool first = true;
-    for (const std::string_view field : fields) {
-        if (!first)
-            line += '\t';
-        line += escapeField(field);
-        first = false;
-    }
-    return line;
-}
 
 bool sameOwnChoices(const PersonRecord& a, const PersonRecord& b) {
     return a.icon == b.icon && a.daysInAdvance == b.daysInAdvance && a.skipYear == b.skipYear &&

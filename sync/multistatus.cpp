@@ -7,9 +7,6 @@ namespace kivo::sync {
 
 namespace {
 
-const QString kDav = QStringLiteral("DAV:");
-const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
-
 bool is(const QXmlStreamReader& xml, const QString& ns, QLatin1StringView name) {
     return xml.namespaceUri() == ns && xml.name() == name;
 }
@@ -61,7 +58,7 @@ std::optional<QUrl> hrefInside(QXmlStreamReader& xml, const QUrl& base) {
         if (token == QXmlStreamReader::EndElement) {
             --depth;
         } else if (token == QXmlStreamReader::StartElement) {
-            if (!href && is(xml, kDav, QLatin1StringView("href")))
+            if (!href && is(xml, kDavNs, QLatin1StringView("href")))
                 href = resolve(textOf(xml), base);
             else
                 ++depth;
@@ -72,10 +69,12 @@ std::optional<QUrl> hrefInside(QXmlStreamReader& xml, const QUrl& base) {
 
 void readResourceType(QXmlStreamReader& xml, DavProperties& p) {
     while (xml.readNextStartElement()) {
-        if (is(xml, kDav, QLatin1StringView("collection")))
+        if (is(xml, kDavNs, QLatin1StringView("collection")))
             p.isCollection = true;
-        else if (is(xml, kCardDav, QLatin1StringView("addressbook")))
+        else if (is(xml, kCardDavNs, QLatin1StringView("addressbook")))
             p.isAddressBook = true;
+        else if (is(xml, kCalDavNs, QLatin1StringView("calendar")))
+            p.isCalendar = true;
         xml.skipCurrentElement();
     }
 }
@@ -87,7 +86,7 @@ void readSupportedReports(QXmlStreamReader& xml, DavProperties& p) {
         const auto token = xml.readNext();
         if (token == QXmlStreamReader::StartElement) {
             ++depth;
-            if (is(xml, kDav, QLatin1StringView("sync-collection")))
+            if (is(xml, kDavNs, QLatin1StringView("sync-collection")))
                 p.supportsSyncCollection = true;
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
@@ -95,23 +94,43 @@ void readSupportedReports(QXmlStreamReader& xml, DavProperties& p) {
     }
 }
 
+// supported-calendar-component-set: a comp element for each kind of component, by its name.
+void readComponentSet(QXmlStreamReader& xml, DavProperties& p) {
+    p.acceptsEvents = false;
+    while (xml.readNextStartElement()) {
+        if (is(xml, kCalDavNs, QLatin1StringView("comp")) &&
+            xml.attributes()
+                    .value(QLatin1StringView("name"))
+                    .trimmed()
+                    .compare(QLatin1StringView("VEVENT"), Qt::CaseInsensitive) == 0)
+            p.acceptsEvents = true;
+        xml.skipCurrentElement();
+    }
+}
+
 void readProp(QXmlStreamReader& xml, const QUrl& base, DavProperties& p) {
     while (xml.readNextStartElement()) {
-        if (is(xml, kDav, QLatin1StringView("getetag")))
+        if (is(xml, kDavNs, QLatin1StringView("getetag")))
             p.etag = textOf(xml).trimmed();
-        else if (is(xml, kDav, QLatin1StringView("resourcetype")))
+        else if (is(xml, kDavNs, QLatin1StringView("resourcetype")))
             readResourceType(xml, p);
-        else if (is(xml, kDav, QLatin1StringView("displayname")))
+        else if (is(xml, kDavNs, QLatin1StringView("displayname")))
             p.displayName = textOf(xml);
-        else if (is(xml, kDav, QLatin1StringView("current-user-principal")))
+        else if (is(xml, kDavNs, QLatin1StringView("current-user-principal")))
             p.currentUserPrincipal = hrefInside(xml, base);
-        else if (is(xml, kCardDav, QLatin1StringView("addressbook-home-set")))
+        else if (is(xml, kCardDavNs, QLatin1StringView("addressbook-home-set")))
             p.addressBookHomeSet = hrefInside(xml, base);
-        else if (is(xml, kDav, QLatin1StringView("sync-token")))
+        else if (is(xml, kDavNs, QLatin1StringView("sync-token")))
             p.syncToken = textOf(xml).trimmed();
-        else if (is(xml, kCardDav, QLatin1StringView("address-data")))
+        else if (is(xml, kCardDavNs, QLatin1StringView("address-data")))
             p.addressData = textOf(xml);
-        else if (is(xml, kDav, QLatin1StringView("supported-report-set")))
+        else if (is(xml, kCalDavNs, QLatin1StringView("calendar-home-set")))
+            p.calendarHomeSet = hrefInside(xml, base);
+        else if (is(xml, kCalDavNs, QLatin1StringView("calendar-data")))
+            p.calendarData = textOf(xml);
+        else if (is(xml, kCalDavNs, QLatin1StringView("supported-calendar-component-set")))
+            readComponentSet(xml, p);
+        else if (is(xml, kDavNs, QLatin1StringView("supported-report-set")))
             readSupportedReports(xml, p);
         else
             xml.skipCurrentElement();
@@ -121,9 +140,9 @@ void readProp(QXmlStreamReader& xml, const QUrl& base, DavProperties& p) {
 DavPropStat readPropStat(QXmlStreamReader& xml, const QUrl& base) {
     DavPropStat ps;
     while (xml.readNextStartElement()) {
-        if (is(xml, kDav, QLatin1StringView("prop")))
+        if (is(xml, kDavNs, QLatin1StringView("prop")))
             readProp(xml, base, ps.properties);
-        else if (is(xml, kDav, QLatin1StringView("status")))
+        else if (is(xml, kDavNs, QLatin1StringView("status")))
             ps.status = statusLineCode(textOf(xml));
         else
             xml.skipCurrentElement();
@@ -137,7 +156,7 @@ bool readResponse(QXmlStreamReader& xml, const QUrl& base, std::vector<DavRespon
     std::vector<QUrl> hrefs;
     DavResponse response;
     while (xml.readNextStartElement()) {
-        if (is(xml, kDav, QLatin1StringView("href"))) {
+        if (is(xml, kDavNs, QLatin1StringView("href"))) {
             const QString text = textOf(xml);
             const auto href = resolve(text, base);
             if (!href) {
@@ -146,9 +165,9 @@ bool readResponse(QXmlStreamReader& xml, const QUrl& base, std::vector<DavRespon
                 return false;
             }
             hrefs.push_back(*href);
-        } else if (is(xml, kDav, QLatin1StringView("propstat"))) {
+        } else if (is(xml, kDavNs, QLatin1StringView("propstat"))) {
             response.propStats.push_back(readPropStat(xml, base));
-        } else if (is(xml, kDav, QLatin1StringView("status"))) {
+        } else if (is(xml, kDavNs, QLatin1StringView("status"))) {
             response.status = statusLineCode(textOf(xml));
         } else {
             xml.skipCurrentElement();
@@ -178,8 +197,13 @@ void merge(DavProperties& into, const DavProperties& from) {
     take(into.addressBookHomeSet, from.addressBookHomeSet);
     take(into.syncToken, from.syncToken);
     take(into.addressData, from.addressData);
+    take(into.calendarHomeSet, from.calendarHomeSet);
+    take(into.calendarData, from.calendarData);
+    if (!into.acceptsEvents)
+        into.acceptsEvents = from.acceptsEvents;
     into.isCollection = into.isCollection || from.isCollection;
     into.isAddressBook = into.isAddressBook || from.isAddressBook;
+    into.isCalendar = into.isCalendar || from.isCalendar;
     into.supportsSyncCollection = into.supportsSyncCollection || from.supportsSyncCollection;
 }
 
@@ -223,13 +247,13 @@ std::optional<Multistatus> readMultistatus(const QByteArray& body, const QUrl& r
         return fail(xml.hasError() ? QStringLiteral("unreadable XML: %1").arg(xml.errorString())
                                    : QStringLiteral("an empty answer"));
     }
-    if (!is(xml, kDav, QLatin1StringView("multistatus")))
+    if (!is(xml, kDavNs, QLatin1StringView("multistatus")))
         return fail(QStringLiteral("the answer is no multistatus but <%1>").arg(xml.name()));
     while (xml.readNextStartElement()) {
-        if (is(xml, kDav, QLatin1StringView("response"))) {
+        if (is(xml, kDavNs, QLatin1StringView("response"))) {
             if (!readResponse(xml, requestUrl, result.responses, problem))
                 break;
-        } else if (is(xml, kDav, QLatin1StringView("sync-token"))) {
+        } else if (is(xml, kDavNs, QLatin1StringView("sync-token"))) {
             result.syncToken = textOf(xml).trimmed();
         } else {
             xml.skipCurrentElement();
@@ -251,14 +275,21 @@ std::optional<Multistatus> readMultistatus(const QByteArray& body, const QUrl& r
 
 bool hasDavPrecondition(const QByteArray& body, const QString& name) {
     QXmlStreamReader xml(body);
-    if (!xml.readNextStartElement() || !is(xml, kDav, QLatin1StringView("error")))
+    if (!xml.readNextStartElement() || !is(xml, kDavNs, QLatin1StringView("error")))
         return false;
     while (xml.readNextStartElement()) {
-        if (xml.namespaceUri() == kDav && xml.name() == name)
+        if (xml.namespaceUri() == kDavNs && xml.name() == name)
             return true;
         xml.skipCurrentElement();
     }
     return false;
+}
+
+QString errorCondition(const QByteArray& body) {
+    QXmlStreamReader xml(body);
+    if (!xml.readNextStartElement() || !is(xml, kDavNs, QLatin1StringView("error")))
+        return {};
+    return xml.readNextStartElement() ? xml.name().toString() : QString();
 }
 
 } // namespace kivo::sync

@@ -1,4 +1,5 @@
-// The WebDAV multistatus answer (207) of an address book server, read into plain values.
+// The WebDAV multistatus answer (207) of an address book or calendar server, read into plain
+// values.
 #pragma once
 
 #include <QByteArray>
@@ -10,17 +11,29 @@
 
 namespace kivo::sync {
 
-// The properties a client of an address book server asks for; each is empty when not given.
+// The namespaces of the elements read here and of the requests' bodies.
+inline const QString kDavNs = QStringLiteral("DAV:");
+inline const QString kCardDavNs = QStringLiteral("urn:ietf:params:xml:ns:carddav");
+inline const QString kCalDavNs = QStringLiteral("urn:ietf:params:xml:ns:caldav");
+
+// The properties a client of an address book or calendar server asks for; each is empty when not
+// given.
 struct DavProperties {
     std::optional<QString> etag; // getetag, as given (quotes kept: it is compared, never read)
     bool isCollection = false;   // resourcetype holds collection
     bool isAddressBook = false;  // resourcetype holds CardDAV's addressbook
+    bool isCalendar = false;     // resourcetype holds CalDAV's calendar
     std::optional<QString> displayName;
     std::optional<QUrl> currentUserPrincipal; // its href, resolved
     std::optional<QUrl> addressBookHomeSet;   // its first href, resolved
+    std::optional<QUrl> calendarHomeSet;      // its first href, resolved
     std::optional<QString> syncToken;
     std::optional<QString> addressData;  // the vCard text
+    std::optional<QString> calendarData; // the iCalendar text
     bool supportsSyncCollection = false; // supported-report-set lists sync-collection
+    // supported-calendar-component-set lists VEVENT. A calendar that does not give the set takes
+    // every component: `acceptsEvents.value_or(true)`.
+    std::optional<bool> acceptsEvents;
     bool operator==(const DavProperties&) const = default;
 };
 
@@ -58,6 +71,10 @@ std::optional<Multistatus> readMultistatus(const QByteArray& body, const QUrl& r
 // Whether an error body (DAV:error) names the precondition `name` of the DAV: namespace, as a
 // server refusing a sync token does with valid-sync-token.
 bool hasDavPrecondition(const QByteArray& body, const QString& name);
+
+// The condition an error body (DAV:error) names first, by its local name whatever its namespace
+// ("no-uid-conflict"); empty when the body names none.
+QString errorCondition(const QByteArray& body);
 
 // The HTTP code of a status line such as "HTTP/1.1 404 Not Found"; 0 when it does not read.
 int statusLineCode(const QString& line);

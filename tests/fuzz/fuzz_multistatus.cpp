@@ -12,6 +12,7 @@ namespace {
 
 const QString kDav = QStringLiteral("DAV:");
 const QString kCard = QStringLiteral("urn:ietf:params:xml:ns:carddav");
+const QString kCal = QStringLiteral("urn:ietf:params:xml:ns:caldav");
 
 // Text as XML keeps it: a carriage return written as it is would be read back as a line feed,
 // so it goes as a character reference, which QXmlStreamWriter does not make of itself.
@@ -36,12 +37,14 @@ void writeProperties(QXmlStreamWriter& xml, const DavProperties& p) {
     xml.writeStartElement(kDav, QStringLiteral("prop"));
     if (p.etag)
         writeText(xml, kDav, QStringLiteral("getetag"), *p.etag);
-    if (p.isCollection || p.isAddressBook) {
+    if (p.isCollection || p.isAddressBook || p.isCalendar) {
         xml.writeStartElement(kDav, QStringLiteral("resourcetype"));
         if (p.isCollection)
             xml.writeEmptyElement(kDav, QStringLiteral("collection"));
         if (p.isAddressBook)
             xml.writeEmptyElement(kCard, QStringLiteral("addressbook"));
+        if (p.isCalendar)
+            xml.writeEmptyElement(kCal, QStringLiteral("calendar"));
         xml.writeEndElement();
     }
     if (p.displayName)
@@ -54,6 +57,17 @@ void writeProperties(QXmlStreamWriter& xml, const DavProperties& p) {
         writeText(xml, kDav, QStringLiteral("sync-token"), *p.syncToken);
     if (p.addressData)
         writeText(xml, kCard, QStringLiteral("address-data"), *p.addressData);
+    if (p.calendarHomeSet)
+        writeHref(xml, kCal, QStringLiteral("calendar-home-set"), *p.calendarHomeSet);
+    if (p.calendarData)
+        writeText(xml, kCal, QStringLiteral("calendar-data"), *p.calendarData);
+    if (p.acceptsEvents) {
+        xml.writeStartElement(kCal, QStringLiteral("supported-calendar-component-set"));
+        xml.writeEmptyElement(kCal, QStringLiteral("comp"));
+        xml.writeAttribute(QStringLiteral("name"),
+                           *p.acceptsEvents ? QStringLiteral("VEVENT") : QStringLiteral("VTODO"));
+        xml.writeEndElement();
+    }
     if (p.supportsSyncCollection) {
         xml.writeStartElement(kDav, QStringLiteral("supported-report-set"));
         xml.writeEmptyElement(kDav, QStringLiteral("sync-collection"));
@@ -72,6 +86,7 @@ QByteArray written(const Multistatus& ms) {
     xml.writeStartDocument();
     xml.writeNamespace(kDav, QStringLiteral("d"));
     xml.writeNamespace(kCard, QStringLiteral("c"));
+    xml.writeNamespace(kCal, QStringLiteral("cal"));
     xml.writeStartElement(kDav, QStringLiteral("multistatus"));
     for (const DavResponse& r : ms.responses) {
         xml.writeStartElement(kDav, QStringLiteral("response"));
@@ -106,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QString error;
     const auto ms = readMultistatus(body, base, &error);
     hasDavPrecondition(body, QStringLiteral("valid-sync-token"));
+    errorCondition(body);
     if (!ms) {
         FUZZ_REQUIRE(!error.isEmpty(), "a refusal says why");
         return 0;

@@ -89,6 +89,44 @@ END:VCARD
             .href);
 }
 
+TEST(Multistatus, CalendarProperties) {
+    // A home listed: whether each member is a calendar, and which take events. A calendar that
+    // names no component set takes them all.
+    const Multistatus ms =
+        read(R"(<d:multistatus xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav">
+ <d:response><d:href>/user/</d:href><d:propstat><d:prop><c:calendar-home-set><d:href>../home/</d:href>
+  <d:href>/other/</d:href></c:calendar-home-set></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>
+ <d:response><d:href>events/</d:href><d:propstat><d:prop><d:resourcetype><d:collection/><c:calendar/></d:resourcetype>
+  <c:supported-calendar-component-set><c:comp name="VTODO"/><c:comp name="vevent"/></c:supported-calendar-component-set>
+  </d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>
+ <d:response><d:href>tasks/</d:href><d:propstat><d:prop><d:resourcetype><d:collection/><c:calendar/></d:resourcetype>
+  <c:supported-calendar-component-set><c:comp name="VTODO"/></c:supported-calendar-component-set>
+  </d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>
+ <d:response><d:href>any/</d:href><d:propstat><d:prop><d:resourcetype><c:calendar/></d:resourcetype></d:prop>
+  <d:status>HTTP/1.1 200 OK</d:status></d:propstat><d:propstat><d:prop><c:supported-calendar-component-set/></d:prop>
+  <d:status>HTTP/1.1 404 Not Found</d:status></d:propstat></d:response>
+ <d:response><d:href>any/a.ics</d:href><d:propstat><d:prop><c:calendar-data>BEGIN:VCALENDAR&#13;
+END:VCALENDAR&#13;
+</c:calendar-data></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>
+</d:multistatus>)");
+    std::vector<std::string> got;
+    for (const DavResponse& r : ms.responses) {
+        const DavProperties p = r.found();
+        got.push_back(
+            r.href.path().toStdString() + (p.isCalendar ? " calendar" : "") +
+            (p.isCalendar && p.acceptsEvents.value_or(true) ? " events" : "") +
+            (p.calendarHomeSet ? " home " + p.calendarHomeSet->toString().toStdString() : "") +
+            (p.calendarData ? " " + p.calendarData->toStdString() : ""));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "/user/ home http://127.0.0.1:5232/user/home/",
+                       "/user/contacts/events/ calendar events",
+                       "/user/contacts/tasks/ calendar",
+                       "/user/contacts/any/ calendar events",
+                       "/user/contacts/any/a.ics BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n",
+                   }));
+}
+
 TEST(Multistatus, BrokenAndHostileBodiesAreRefused) {
     struct Case {
         const char* why;

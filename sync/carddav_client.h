@@ -3,51 +3,18 @@
 #pragma once
 
 #include "sync/account.h"
+#include "sync/dav_session.h"
 
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-class QNetworkReply;
-
 namespace kivo::sync {
-
-// What went wrong, in the few kinds a user can act on.
-enum class SyncErrorKind {
-    WrongPassword,        // 401: user name or password refused
-    NoSuchServer,         // the host name does not resolve
-    CannotConnect,        // refused, or the connection broke off
-    Timeout,              // no answer within the transfer timeout
-    UntrustedCertificate, // the system does not trust the certificate, nor did the user
-    NotAddressBookServer, // no address book service found there
-    ServerError,          // an error status, or an answer that does not read
-};
-
-struct SyncError {
-    SyncErrorKind kind = SyncErrorKind::ServerError;
-    QString message; // one sentence for the user
-    QString detail;  // what happened, for a log: addresses and statuses, never the password
-    // UntrustedCertificate: the SHA-256 fingerprint (hex, lower case) of the server's
-    // certificate, which the user may choose to trust.
-    QString certificateSha256;
-};
-
-// How to reach the server. The password is the caller's (from the keyring or asked for) and
-// stays in memory only.
-struct ServerLogin {
-    QString serverUrl; // a bare host ("dav.example.org", https then) or any address
-    QString userName;
-    QString password;
-    QString trustedCertificateSha256; // Account::trustedCertificateSha256
-    int timeoutMs = 30000;            // for each request, from start to its last byte
-};
 
 struct DiscoveryResult {
     std::optional<SyncError> error;
@@ -79,9 +46,6 @@ struct SyncResult {
     AddressBookChanges changes;
 };
 
-// The kinds of request made, each counted.
-enum class DavRequest { Propfind, SyncCollection, Multiget };
-
 class CardDavClient : public QObject {
     Q_OBJECT
 
@@ -101,8 +65,8 @@ public:
     void syncAddressBook(const AddressBook& book, std::function<void(const SyncResult&)> done);
 
     // Requests sent so far (a redirect followed counts as another).
-    int requestCount() const;
-    int requestCount(DavRequest kind) const { return counts_[static_cast<int>(kind)]; }
+    int requestCount() const { return session_.requestCount(); }
+    int requestCount(DavRequest kind) const { return session_.requestCount(kind); }
 
     // The most contacts fetched by one addressbook-multiget report.
     static constexpr int kMultigetBatch = 100;
@@ -112,27 +76,16 @@ signals:
     void requestFinished(kivo::sync::DavRequest kind, int httpStatus);
 
 private:
-    struct Request;
-    struct Answer;
-    struct ReplyState;
-    struct Discovery;
+    using Answer = DavSession::Answer;
     struct Sync;
 
-    void send(Request request, std::function<void(const Answer&)> then);
-    void sent(Request request, QNetworkReply* reply, std::function<void(const Answer&)> then,
-              std::shared_ptr<ReplyState> state);
-
-    void tryDiscoveryCandidate(std::shared_ptr<Discovery> d);
-    void readPrincipal(std::shared_ptr<Discovery> d, const QUrl& principal);
-    void listHome(std::shared_ptr<Discovery> d, const QUrl& home);
+    void listHome(std::function<void(const DiscoveryResult&)> done, const QUrl& home);
 
     void reportChanges(std::shared_ptr<Sync> s, const QString& token);
     void listCollection(std::shared_ptr<Sync> s);
     void fetchNextBatch(std::shared_ptr<Sync> s);
 
-    ServerLogin login_;
-    QNetworkAccessManager manager_;
-    std::array<int, 3> counts_{};
+    DavSession session_;
 };
 
 } // namespace kivo::sync

@@ -176,6 +176,19 @@ int RadicaleServer::mkAddressBook(const QString& path, const QString& displayNam
     return request("MKCOL", path, body, "application/xml; charset=utf-8");
 }
 
+int RadicaleServer::mkCalendar(const QString& path, const QString& displayName,
+                               const QByteArray& components) {
+    QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
+<C:mkcalendar xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:caldav"><D:set><D:prop>
+<C:supported-calendar-component-set>)";
+    for (const QByteArray& name : components.split(','))
+        body += "<C:comp name=\"" + name + "\"/>";
+    body += "</C:supported-calendar-component-set><D:displayname>" +
+            displayName.toHtmlEscaped().toUtf8() +
+            "</D:displayname></D:prop></D:set></C:mkcalendar>";
+    return request("MKCALENDAR", path, body, "application/xml; charset=utf-8");
+}
+
 int RadicaleServer::put(const QString& path, const QByteArray& vcard) {
     return request("PUT", path, vcard, "text/vcard; charset=utf-8");
 }

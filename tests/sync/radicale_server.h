@@ -42,6 +42,9 @@ public:
     // An extended MKCOL; `type` is the collection's kind beside DAV:collection.
     int mkAddressBook(const QString& path, const QString& displayName,
                       const QByteArray& type = "C:addressbook");
+    // A MKCALENDAR of a calendar that takes the components named ("VEVENT,VTODO").
+    int mkCalendar(const QString& path, const QString& displayName,
+                   const QByteArray& components = "VEVENT");
     int put(const QString& path, const QByteArray& vcard);
     int remove(const QString& path);
     int request(const QByteArray& method, const QString& path, const QByteArray& body,

@@ -88,6 +88,10 @@ private:
     bool showReminderWindow(bool& recordsChanged);
     void showSetupWindow(bool& recordsChanged);
     void saveEverything(bool recordsChanged);
+    // Sends the records saved at the end of a run with windows to the calendars of the accounts
+    // that publish; whatever has not gone after kPublishAfterWindowsMs goes at the next sync.
+    void publishSavedRecords();
+    static constexpr int kPublishAfterWindowsMs = 20000;
     void saveRecords(const std::string& path);
     // Whether a record of the accounts' contacts files is due: the quiet run's look at them.
     bool anyContactDue() const;

@@ -2,8 +2,14 @@
 #include "app/kivo_app.h"
 
 #include "platform/password_store.h"
+#include "sync/sync_all.h"
 #include "windows/kivo_dlg.h"
 #include "windows/reminder_dlg.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <memory>
 
 namespace kivo {
 
@@ -33,6 +39,29 @@ void CKivoApp::runWindows() {
             break;
     }
     saveEverything(recordsChanged);
+    if (recordsChanged && report_.recordsWritten)
+        publishSavedRecords();
+}
+
+void CKivoApp::publishSavedRecords() {
+    KeyringPasswordStore keyring;
+    sync::SyncAllSetup setup;
+    setup.settings = &platform_.settingsStore;
+    setup.dataFolder = dataFolder;
+    setup.publishOnly = true;
+    setup.password = [&keyring](const std::string& id, std::string& reason) {
+        return readKeptPassword(keyring, id, reason);
+    };
+    QEventLoop loop;
+    // Owns the publish: a server that takes too long gets the rest at the next sync.
+    auto owner = std::make_unique<QObject>();
+    setup.owner = owner.get();
+    sync::syncAllAccounts(setup, [&loop](bool) { loop.quit(); });
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(kPublishAfterWindowsMs);
+    loop.exec();
 }
 
 bool CKivoApp::showReminderWindow(bool& recordsChanged) {

@@ -22,6 +22,15 @@ struct AddressBook {
     bool operator==(const AddressBook&) const = default;
 };
 
+// Whether and where kivo publishes its yearly events on the account's calendar server.
+struct CalendarPublishing {
+    bool on = false;
+    QString calendarUrl;         // absolute; empty until a calendar is chosen or made
+    QString calendarName;        // as the server names it, to show
+    bool ownRecordsOnly = false; // not the records of the address books
+    bool operator==(const CalendarPublishing&) const = default;
+};
+
 struct Account {
     QString serverUrl; // as the user typed it: a bare host or any address on the server
     QString userName;
@@ -29,6 +38,7 @@ struct Account {
     // although the system does not; empty: only what the system trusts.
     QString trustedCertificateSha256;
     std::vector<AddressBook> addressBooks;
+    CalendarPublishing publishing;
     bool operator==(const Account&) const = default;
 };
 

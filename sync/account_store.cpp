@@ -36,6 +36,11 @@ std::vector<StoredAccount> readAccounts(const SettingsStore& store) {
         stored.account.serverUrl = readText(store, at + "server");
         stored.account.userName = readText(store, at + "user");
         stored.account.trustedCertificateSha256 = readText(store, at + "certificate");
+        CalendarPublishing& publishing = stored.account.publishing;
+        publishing.on = readText(store, at + "publish") == QLatin1String("1");
+        publishing.calendarUrl = readText(store, at + "publishcalendar");
+        publishing.calendarName = readText(store, at + "publishname");
+        publishing.ownRecordsOnly = readText(store, at + "publishownonly") == QLatin1String("1");
         stored.last.time = readText(store, at + "lastsync");
         stored.last.ok = readText(store, at + "lastok") == QLatin1String("1");
         stored.last.result = readText(store, at + "lastresult");
@@ -77,6 +82,11 @@ bool writeAccounts(SettingsStore& store, const std::vector<StoredAccount>& accou
         write(at + "server", a.serverUrl);
         write(at + "user", a.userName);
         write(at + "certificate", a.trustedCertificateSha256);
+        write(at + "publish", a.publishing.on ? QStringLiteral("1") : QStringLiteral("0"));
+        write(at + "publishcalendar", a.publishing.calendarUrl);
+        write(at + "publishname", a.publishing.calendarName);
+        write(at + "publishownonly",
+              a.publishing.ownRecordsOnly ? QStringLiteral("1") : QStringLiteral("0"));
         write(at + "lastsync", accounts[n].last.time);
         write(at + "lastok", accounts[n].last.ok ? QStringLiteral("1") : QStringLiteral("0"));
         write(at + "lastresult", accounts[n].last.result);

@@ -1,5 +1,8 @@
 #include "sync/sync_all.h"
 
+#include "core/records_file.h"
+#include "sync/calendar_publish.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPointer>
@@ -15,6 +18,9 @@ struct OneRun {
     SyncAllSetup setup;
     StoredAccount stored;
     QPointer<CardDavClient> client; // the owner's, when there is an owner
+    QPointer<CalDavClient> calendarClient;
+    ServerLogin login;
+    RecordList records; // what the calendar gets, as the files hold it after the contacts' sync
     std::function<void(const AccountReport&)> done;
 
     // What the run's calls from the event loop go to: with the owner, they end with it.
@@ -37,11 +43,64 @@ void finishOne(const std::shared_ptr<OneRun>& run, AccountReport report, const Q
     // The client is not ended inside its own call back.
     QTimer::singleShot(0, run->context(), [run, report] {
         delete run->client.data();
+        delete run->calendarClient.data();
         run->done(report);
     });
 }
 
+QString publishedText(const PublishOutcome& p) {
+    return QStringLiteral("; calendar: %1 new, %2 changed, %3 removed, %4 requests")
+        .arg(p.created)
+        .arg(p.changed)
+        .arg(p.deleted)
+        .arg(p.requests);
+}
+
+// After the contacts: the account's calendar gets the records as the files now hold them.
+void publishThen(const std::shared_ptr<OneRun>& run, AccountReport report, QString result) {
+    const CalendarPublishing& publishing = run->stored.account.publishing;
+    if (!publishing.on || publishing.calendarUrl.isEmpty()) {
+        finishOne(run, report, result);
+        return;
+    }
+    run->records = recordsToPublish(run->setup.dataFolder);
+    Categories categories = defaultCategories();
+    readCategoriesFile(run->setup.dataFolder + kCategoriesFileName, categories);
+    run->calendarClient = new CalDavClient(run->login, run->setup.owner);
+    auto* publisher = new CalendarPublisher(
+        *run->calendarClient, run->setup.dataFolder + publishedFileName(run->stored.id),
+        run->calendarClient);
+    publisher->start(publishing.calendarUrl,
+                     wantedEvents(run->records, categories, publishing.ownRecordsOnly),
+                     QDateTime::currentSecsSinceEpoch(),
+                     [run, report, result](const PublishOutcome& outcome) mutable {
+                         report.published = outcome;
+                         if (outcome.error) {
+                             report.synced = false;
+                             report.error = outcome.error;
+                             result = QStringLiteral("not synced. %1").arg(outcome.error->message);
+                         } else {
+                             result += publishedText(outcome);
+                         }
+                         finishOne(run, report, result);
+                     });
+}
+
 } // namespace
+
+RecordList recordsToPublish(const std::string& dataFolder) {
+    RecordList records;
+    std::string mailPath;
+    readRecordsFile(dataFolder + kRecordsFileName, records, mailPath);
+    const std::vector<std::string> paths = contactsFilesIn(dataFolder);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        ContactsFile file;
+        bool missing = false;
+        if (readContactsFile(paths[i], file, missing) == TextReadStatus::Ok)
+            appendContactRecords(file, static_cast<std::int16_t>(i + 1), records);
+    }
+    return records;
+}
 
 void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
                        std::function<void(const AccountReport&)> done) {
@@ -56,23 +115,31 @@ void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
                   QStringLiteral("not synced. %1").arg(QString::fromStdString(reason)));
         return;
     }
-    ServerLogin login{account.account.serverUrl, account.account.userName,
-                      QString::fromStdString(*password), account.account.trustedCertificateSha256};
-    run->client = new CardDavClient(login, setup.owner);
+    run->login = {account.account.serverUrl, account.account.userName,
+                  QString::fromStdString(*password), account.account.trustedCertificateSha256};
+    if (setup.publishOnly) {
+        AccountReport report;
+        report.synced = true;
+        publishThen(run, report, QStringLiteral("calendar only"));
+        return;
+    }
+    run->client = new CardDavClient(run->login, setup.owner);
     syncAccount(*run->client, account.account, setup.dataFolder + contactsFileName(account.id),
                 setup.newRecords, [run](const AccountSyncOutcome& outcome) {
                     AccountReport report;
                     report.outcome = outcome;
                     report.error = outcome.error;
                     report.synced = !outcome.error;
-                    finishOne(run, report,
-                              outcome.error
-                                  ? QStringLiteral("not synced. %1").arg(outcome.error->message)
-                                  : QStringLiteral("%1 contacts new or changed, %2 gone, "
-                                                   "%3 requests")
-                                        .arg(outcome.contactsChanged)
-                                        .arg(outcome.contactsRemoved)
-                                        .arg(outcome.requests));
+                    if (outcome.error) {
+                        finishOne(run, report,
+                                  QStringLiteral("not synced. %1").arg(outcome.error->message));
+                        return;
+                    }
+                    publishThen(run, report,
+                                QStringLiteral("%1 contacts new or changed, %2 gone, %3 requests")
+                                    .arg(outcome.contactsChanged)
+                                    .arg(outcome.contactsRemoved)
+                                    .arg(outcome.requests));
                 });
 }
 
@@ -105,6 +172,10 @@ void syncAllAccounts(const SyncAllSetup& setup, std::function<void(bool allSynce
     auto run = std::make_shared<AllRun>();
     run->setup = setup;
     run->accounts = readAccounts(*setup.settings);
+    if (setup.publishOnly)
+        std::erase_if(run->accounts, [](const StoredAccount& a) {
+            return !a.account.publishing.on || a.account.publishing.calendarUrl.isEmpty();
+        });
     run->done = std::move(done);
     QTimer::singleShot(0, setup.owner ? setup.owner : QCoreApplication::instance(),
                        [run] { syncNextAccount(run); });

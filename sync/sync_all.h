@@ -6,6 +6,7 @@
 #include "core/app_settings.h"
 #include "sync/account_store.h"
 #include "sync/account_sync.h"
+#include "sync/calendar_publish.h"
 
 #include <functional>
 #include <optional>
@@ -25,6 +26,9 @@ struct SyncAllSetup {
     // The sync ends, with nothing written and nothing told, once this object is gone (a window
     // that closed); none: it runs to its end.
     QObject* owner = nullptr;
+    // Only the calendars of the accounts that publish, not their address books, and no report or
+    // last sync for the others: the publish of what a window changed, as the run ends.
+    bool publishOnly = false;
 };
 
 struct AccountReport {
@@ -32,6 +36,7 @@ struct AccountReport {
     bool synced = false;
     std::optional<SyncError> error; // why the server side failed, when it did
     AccountSyncOutcome outcome;
+    std::optional<PublishOutcome> published; // when the account publishes to a calendar
     // One line: "alice at dav.example.org: 3 contacts new or changed, 0 gone, 2 requests", or
     // "...: not synced. <why>".
     std::string line;
@@ -41,8 +46,12 @@ struct AccountReport {
     bool newFailure = false;
 };
 
-// Syncs one stored account, keeps how it ended as the account's last sync, and calls `done`
-// once, from the event loop.
+// The records a calendar gets: the records file's and the address books' as the data folder
+// (ending with "/") holds them.
+RecordList recordsToPublish(const std::string& dataFolder);
+
+// Syncs one stored account (its address books, then its calendar when it publishes), keeps how it
+// ended as the account's last sync, and calls `done` once, from the event loop.
 void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
                        std::function<void(const AccountReport&)> done);
 

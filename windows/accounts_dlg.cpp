@@ -3,9 +3,11 @@
 #include "platform/password_store.h"
 #include "platform/system_services.h"
 #include "resources/icons.h"
+#include "sync/calendar_publish.h"
 #include "sync/carddav_client.h"
 #include "sync/sync_all.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
@@ -83,6 +85,12 @@ CAccountsDlg::CAccountsDlg(Platform& platform, PasswordStore& passwords, QWidget
     actions->addStretch();
     form->addRow(QString(), actions);
     form->addRow(labelled("Address &books:", bookList_), bookList_);
+    buildPublishing();
+    auto* publishRow = new QHBoxLayout;
+    publishRow->addWidget(publishCheck_);
+    publishRow->addWidget(calendarBox_, 1);
+    form->addRow(labelled("Calendar:", publishCheck_), publishRow);
+    form->addRow(QString(), ownOnlyCheck_);
     form->addRow(labelled("Last sync:", lastSync_), lastSync_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -115,6 +123,8 @@ void CAccountsDlg::load() {
     setWindowTitle(text("Address book accounts"));
     for (const auto& [label, caption] : captions_)
         label->setText(text(caption));
+    publishCheck_->setText(text("&Publish kivo's events to"));
+    ownOnlyCheck_->setText(text("Only my own records, not those of address books"));
     removeButton_->setText(text("&Remove"));
     testButton_->setText(text("&Test"));
     syncButton_->setText(text("S&ync now"));
@@ -152,6 +162,7 @@ void CAccountsDlg::showAccount(int index) {
         text("The password is kept in the desktop's keyring. Without a keyring, kivo keeps it "
              "nowhere and asks for it at each sync."));
     showBooks();
+    showPublishing();
     showLastSync();
     status_->clear();
 }
@@ -190,12 +201,18 @@ bool CAccountsDlg::takeForm() {
     }
     sync::Account& account = current().account;
     if (server != account.serverUrl || userEdit_->text() != account.userName) {
-        // Another server or user is another set of address books, and another certificate.
+        // Another server or user is another set of address books and calendars, and another
+        // certificate.
         account.addressBooks.clear();
         account.trustedCertificateSha256.clear();
+        account.publishing.calendarUrl.clear();
+        calendars_.clear();
+        calendarHome_.clear();
+        showPublishing();
     }
     account.serverUrl = server;
     account.userName = userEdit_->text();
+    takePublishing();
     return true;
 }
 
@@ -299,7 +316,9 @@ void CAccountsDlg::test() {
     const std::optional<QString> typed = password();
     if (!typed)
         return;
-    discover(*typed, [this] { test(); }, {});
+    const QString password = *typed;
+    discover(
+        *typed, [this] { test(); }, [this, password] { discoverCalendars(password, {}); });
 }
 
 void CAccountsDlg::discover(const QString& password, const std::function<void()>& retry,
@@ -366,6 +385,10 @@ void CAccountsDlg::syncNow() {
             });
         return;
     }
+    if (current().account.publishing.on && current().account.publishing.calendarUrl.isEmpty()) {
+        makeCalendarThen(*typed, [this] { syncNow(); });
+        return;
+    }
     store();
     setBusy(true, text("Syncing..."));
     sync::SyncAllSetup setup;
@@ -392,9 +415,15 @@ void CAccountsDlg::syncNow() {
         keepPassword(typedPassword);
         if (r.outcome.contactsChanged + r.outcome.contactsRemoved > 0)
             contactsChanged_ = true;
-        say(text("Synced: %1 contacts new or changed, %2 gone.")
-                .arg(r.outcome.contactsChanged)
-                .arg(r.outcome.contactsRemoved));
+        QString said = text("Synced: %1 contacts new or changed, %2 gone.")
+                           .arg(r.outcome.contactsChanged)
+                           .arg(r.outcome.contactsRemoved);
+        if (r.published)
+            said += QLatin1Char(' ') + text("Calendar: %1 new, %2 changed, %3 removed.")
+                                           .arg(r.published->created)
+                                           .arg(r.published->changed)
+                                           .arg(r.published->deleted);
+        say(said);
     });
 }
 
@@ -413,6 +442,7 @@ void CAccountsDlg::removeAccount() {
         say(text("The account could not be removed from kivo's settings."), true);
     if (QFile::remove(toQt(dataFolder + contactsFileName(removed.id))))
         contactsChanged_ = true;
+    QFile::remove(toQt(dataFolder + sync::publishedFileName(removed.id)));
     passwords_.remove(removed.id);
     showAccount(accounts_.empty() ? -1 : 0);
 }

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "sync/account_store.h"
 #include "sync/account_sync.h"
+#include "sync/caldav_client.h"
 
 #include <QDialog>
 
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -64,6 +66,9 @@ public:
     QPushButton* testButton() const { return testButton_; }
     QPushButton* syncButton() const { return syncButton_; }
     QPushButton* removeButton() const { return removeButton_; }
+    QCheckBox* publishCheck() const { return publishCheck_; }
+    QComboBox* calendarBox() const { return calendarBox_; }
+    QCheckBox* ownOnlyCheck() const { return ownOnlyCheck_; }
 
 private:
     // The account being edited: a stored one, or a new one not stored until it first connects.
@@ -92,6 +97,17 @@ private:
     void discovered(const std::vector<sync::AddressBook>& books, const QString& typedPassword,
                     const std::function<void()>& then);
 
+    // The calendar: "Publish to calendar", which calendar, which records.
+    void buildPublishing();
+    void showPublishing();
+    void takePublishing();
+    // Finds the account's calendars and where a new one can be made.
+    void discoverCalendars(const QString& password, const std::function<void()>& then);
+    // Makes the calendar named kivo when the user chose a new one, then goes on.
+    void makeCalendarThen(const QString& password, const std::function<void()>& then);
+    // Publish was turned off: offers to remove kivo's events from the calendar.
+    void publishTurnedOff();
+
     Platform& platform_;
     PasswordStore& passwords_;
     std::vector<sync::StoredAccount> accounts_;
@@ -115,6 +131,11 @@ private:
     QPushButton* syncButton_ = nullptr;
     QPushButton* removeButton_ = nullptr;
     QPushButton* closeButton_ = nullptr;
+    QCheckBox* publishCheck_ = nullptr;
+    QComboBox* calendarBox_ = nullptr;
+    QCheckBox* ownOnlyCheck_ = nullptr;
+    std::vector<sync::Calendar> calendars_; // found on the server
+    QString calendarHome_;                  // where a new calendar is made
 };
 
 } // namespace kivo

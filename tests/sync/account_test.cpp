@@ -51,6 +51,8 @@ TEST(AccountStore, ReadsBackTheAccountsItWrote) {
     StoredAccount second{"3", {}, {}};
     second.account.serverUrl = QStringLiteral("https://127.0.0.1:5232/alice/");
     second.account.trustedCertificateSha256 = QStringLiteral("ab12");
+    second.account.publishing = {true, QStringLiteral("https://h/cal/kivo/"),
+                                 QStringLiteral("kivo"), true};
     MemorySettingsStore store;
     ASSERT_TRUE(writeAccounts(store, {first, second}));
     EXPECT_EQ(readAccounts(store), (std::vector<StoredAccount>{first, second}));

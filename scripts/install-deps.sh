@@ -15,7 +15,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra tzdata
-  python3 python3-icalendar python3-dateutil python3-vobject
+  python3 python3-icalendar python3-dateutil python3-vobject python3-caldav
   poppler-utils
   clang libclang-rt-dev
   dbus-daemon gnome-keyring

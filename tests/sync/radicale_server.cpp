@@ -138,12 +138,14 @@ void RadicaleServer::stop() {
 }
 
 int RadicaleServer::request(const QByteArray& method, const QString& path, const QByteArray& body,
-                            const QByteArray& contentType) {
+                            const QByteArray& contentType, QByteArray* answer) {
     QNetworkAccessManager manager;
     QNetworkRequest r(QUrl(origin() + path));
     r.setRawHeader("Authorization", "Basic " + (QByteArray(kUser) + ":" + kPassword).toBase64());
     if (!contentType.isEmpty())
         r.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    if (method == "REPORT")
+        r.setRawHeader("Depth", "1");
     QNetworkReply* reply = manager.sendCustomRequest(r, method, body);
     // The fixture trusts its own certificate, and only that.
     QObject::connect(reply, &QNetworkReply::sslErrors, reply,
@@ -160,6 +162,8 @@ int RadicaleServer::request(const QByteArray& method, const QString& path, const
     if (!reply->isFinished())
         loop.exec();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (answer)
+        *answer = reply->readAll();
     delete reply;
     return status;
 }
@@ -228,6 +232,18 @@ PlainWebServer::PlainWebServer() {
 PlainWebServer::~PlainWebServer() {
     process_.kill();
     process_.waitForFinished(120000);
+}
+
+bool addAlarmWithCaldav(const QString& calendarUrl, const QString& uid) {
+    const char* fixtures = std::getenv("KIVO_SYNC_TESTS");
+    const QString script = QString::fromLocal8Bit(fixtures ? fixtures : "tests/sync") +
+                           QStringLiteral("/caldav_alarm.py");
+    QProcess p;
+    p.start(kPython, {script, calendarUrl, QString::fromLatin1(RadicaleServer::kUser),
+                      QString::fromLatin1(RadicaleServer::kPassword), uid});
+    const bool ended = p.waitForFinished(120000);
+    EXPECT_TRUE(ended && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+    return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonCards) {

@@ -47,8 +47,9 @@ public:
                    const QByteArray& components = "VEVENT");
     int put(const QString& path, const QByteArray& vcard);
     int remove(const QString& path);
+    // A REPORT goes with Depth 1; `answer` (when given) gets the answer's body.
     int request(const QByteArray& method, const QString& path, const QByteArray& body,
-                const QByteArray& contentType);
+                const QByteArray& contentType, QByteArray* answer = nullptr);
 
 private:
     bool makeCertificate();
@@ -74,6 +75,10 @@ private:
     QProcess process_;
     quint16 port_ = 0;
 };
+
+// Adds an alarm and a description to the event `uid` of a calendar, through python3-caldav, as
+// another client of the server would; false when that failed.
+bool addAlarmWithCaldav(const QString& calendarUrl, const QString& uid);
 
 // Cards written by python3-vobject from one JSON object each (see vobject_cards.py).
 std::vector<QByteArray> vobjectCards(const std::vector<QByteArray>& jsonCards);

@@ -9,6 +9,8 @@
 #include "sync/contacts_file.h"
 #include "tests/sync/radicale_server.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -104,9 +106,30 @@ TEST(AccountsDialog, AddsSyncsAndRemovesAnAccountWithOrWithoutAKeyring) {
         ASSERT_EQ(dialog.bookList()->count(), 1) << dialog.statusLabel()->text().toStdString();
         EXPECT_EQ(dialog.bookList()->item(0)->checkState(), Qt::Checked);
 
+        // With a keyring, the account also publishes, to a new calendar named kivo.
+        if (keyringThere) {
+            dialog.publishCheck()->click();
+            EXPECT_TRUE(dialog.calendarBox()->isEnabled());
+            EXPECT_EQ(dialog.calendarBox()->currentData().toString(), QString());
+        }
         dialog.syncButton()->click();
         ASSERT_TRUE(answered(dialog));
         const std::string contactsPath = dataFolder + contactsFileName("1");
+        if (keyringThere) {
+            EXPECT_TRUE(dialog.statusLabel()->text().contains(QLatin1String("Calendar: 1 new")))
+                << dialog.statusLabel()->text().toStdString();
+            const sync::CalendarPublishing publishing =
+                sync::readAccounts(fake.store).at(0).account.publishing;
+            EXPECT_TRUE(publishing.on);
+            EXPECT_TRUE(publishing.calendarUrl.endsWith(QLatin1String("/alice/kivo/")));
+            // Turned off, it offers to take kivo's events away again.
+            fake.messages.answers = {true};
+            dialog.publishCheck()->click();
+            ASSERT_TRUE(answered(dialog));
+            EXPECT_TRUE(dialog.statusLabel()->text().startsWith(QLatin1String("1 events")))
+                << dialog.statusLabel()->text().toStdString();
+            EXPECT_FALSE(sync::readAccounts(fake.store).at(0).account.publishing.on);
+        }
         EXPECT_EQ(contactNames(contactsPath), std::vector<std::string>{"Bea"})
             << dialog.statusLabel()->text().toStdString();
         EXPECT_TRUE(dialog.contactsChanged());

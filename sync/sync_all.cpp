@@ -49,7 +49,7 @@ void finishOne(const std::shared_ptr<OneRun>& run, AccountReport report, const Q
 }
 
 QString publishedText(const PublishOutcome& p) {
-    return QStringLiteral("; calendar: %1 new, %2 changed, %3 removed, %4 requests")
+    return QStringLiteral("calendar: %1 new, %2 changed, %3 removed, %4 requests")
         .arg(p.created)
         .arg(p.changed)
         .arg(p.deleted)
@@ -80,7 +80,9 @@ void publishThen(const std::shared_ptr<OneRun>& run, AccountReport report, QStri
                              report.error = outcome.error;
                              result = QStringLiteral("not synced. %1").arg(outcome.error->message);
                          } else {
-                             result += publishedText(outcome);
+                             result = result.isEmpty()
+                                          ? publishedText(outcome)
+                                          : result + QStringLiteral("; ") + publishedText(outcome);
                          }
                          finishOne(run, report, result);
                      });
@@ -120,7 +122,7 @@ void syncStoredAccount(const SyncAllSetup& setup, const StoredAccount& account,
     if (setup.publishOnly) {
         AccountReport report;
         report.synced = true;
-        publishThen(run, report, QStringLiteral("calendar only"));
+        publishThen(run, report, QString());
         return;
     }
     run->client = new CardDavClient(run->login, setup.owner);

@@ -120,10 +120,10 @@ CAccountsDlg::~CAccountsDlg() {
 }
 
 void CAccountsDlg::load() {
-    setWindowTitle(text("Address book accounts"));
+    setWindowTitle(text("Accounts: address books and calendar"));
     for (const auto& [label, caption] : captions_)
         label->setText(text(caption));
-    publishCheck_->setText(text("&Publish kivo's events to"));
+    publishCheck_->setText(text("Publish kivo's &events to"));
     ownOnlyCheck_->setText(text("Only my own records, not those of address books"));
     removeButton_->setText(text("&Remove"));
     testButton_->setText(text("&Test"));

@@ -64,11 +64,11 @@ double processorSecondsOf(qint64 pid) {
 // has a usable date, so every one makes an event.
 RecordList records(int count) {
     static const std::array<const char*, 16> given = {
-        "Anna",  "Ben",    "Cleo",  "Dara",   "Émile", "Farid", "Greta", "Hiro",
-        "Ines",  "Jonas",  "Kaori", "Lukas",  "Maja",  "Noor",  "Oskar", "Priya"};
+        "Anna", "Ben",   "Cleo",  "Dara",  "Émile", "Farid", "Greta", "Hiro",
+        "Ines", "Jonas", "Kaori", "Lukas", "Maja",  "Noor",  "Oskar", "Priya"};
     static const std::array<const char*, 13> family = {
-        "Andersson", "Bianchi", "Çelik", "Dubois",  "Eriksen", "Fischer", "García",
-        "Horvat",    "Ivanova", "Jones", "Kowalski", "López",  "Müller"};
+        "Andersson", "Bianchi", "Çelik", "Dubois",   "Eriksen", "Fischer", "García",
+        "Horvat",    "Ivanova", "Jones", "Kowalski", "López",   "Müller"};
     RecordList list;
     for (int i = 0; i < count; ++i) {
         std::string name = std::string(given[i % given.size()]) + ' ' +
@@ -137,8 +137,7 @@ int main(int argc, char** argv) {
         // What the records are made into counts too: the windows do it at every publish.
         const PublishOutcome outcome = sync::test::waitFor<PublishOutcome>(
             [&](auto done) {
-                publisher.start(server.origin() + calendar,
-                                wantedEvents(list, categories, false),
+                publisher.start(server.origin() + calendar, wantedEvents(list, categories, false),
                                 QDateTime::currentSecsSinceEpoch(), done);
             },
             3600000);
@@ -182,9 +181,9 @@ int main(int argc, char** argv) {
     std::snprintf(figure, sizeof figure, "first publish took %.3f s of kivo's processor (> %.0f s)",
                   first->processor, kFirstPublishTarget);
     check(first->processor <= kFirstPublishTarget, figure);
-    check(first->outcome.created == count,
-          "first publish created " + std::to_string(first->outcome.created) + " events, not " +
-              std::to_string(count));
+    check(first->outcome.created == count, "first publish created " +
+                                               std::to_string(first->outcome.created) +
+                                               " events, not " + std::to_string(count));
     std::snprintf(figure, sizeof figure,
                   "nothing changed took %.1f ms of kivo's processor (> %.0f ms)",
                   same->processor * 1000, kNothingChangedTarget * 1000);

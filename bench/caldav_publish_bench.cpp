@@ -4,6 +4,7 @@
 // process. The targets: at most 2 s of kivo's processor time for the first publish, and the
 // listing alone in at most 50 ms when nothing changed. Run by hand:
 //   build/bench/bench_caldav_publish [records]
+#include "bench/process_usage.h"
 #include "exchange/calendar_format.h"
 #include "sync/calendar_publish.h"
 #include "tests/support/record_builder.h"
@@ -30,34 +31,9 @@ using namespace kivo::sync;
 constexpr double kFirstPublishTarget = 2.0;     // seconds of kivo's processor time
 constexpr double kNothingChangedTarget = 0.050; // the same, when nothing changed
 
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMebibytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-// The processor time of another process so far, from /proc.
-double processorSecondsOf(qint64 pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const std::size_t afterName = text.rfind(')');
-    if (afterName == std::string::npos)
-        return 0;
-    std::istringstream fields(text.substr(afterName + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
+using kivo::bench::peakMebibytes;
+using kivo::bench::processorSeconds;
+using kivo::bench::processorSecondsOf;
 
 // Records as a real list has them: given and family names, one in 97 born on 29 February (half of
 // them counted on the 28th), one in ten without a year, one in seven an annual event. Every one

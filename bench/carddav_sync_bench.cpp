@@ -2,6 +2,7 @@
 // sync, and a sync when nothing changed. kivo's processor time and peak memory are this process's;
 // the server's processor time is read from the kernel for its process. Run by hand:
 //   build/bench/bench_carddav_sync [contacts]
+#include "bench/process_usage.h"
 #include "sync/account_sync.h"
 #include "tests/sync/radicale_server.h"
 
@@ -19,34 +20,9 @@ namespace {
 
 using namespace kivo::sync;
 
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMebibytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-// The processor time of another process so far, from /proc.
-double processorSecondsOf(qint64 pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const std::size_t afterName = text.rfind(')');
-    if (afterName == std::string::npos)
-        return 0;
-    std::istringstream fields(text.substr(afterName + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
+using kivo::bench::peakMebibytes;
+using kivo::bench::processorSeconds;
+using kivo::bench::processorSecondsOf;
 
 QByteArray cards(int count) {
     QByteArray all;

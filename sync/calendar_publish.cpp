@@ -51,6 +51,15 @@ bool isKivoEventName(const QString& name) {
     return kivoName.match(name).hasMatch();
 }
 
+// A write or delete that met a newer version on the server at every attempt.
+SyncError keptChanging(const std::string& name) {
+    return {SyncErrorKind::ServerError,
+            QStringLiteral("An event kept changing on the server while kivo sent it; kivo tries "
+                           "again at the next sync."),
+            QString::fromStdString(name),
+            {}};
+}
+
 } // namespace
 
 std::string publishedFileName(const std::string& accountId) {
@@ -324,12 +333,7 @@ void CalendarPublisher::put(std::size_t op, const QString& ifMatch) {
             // Someone changed the event on the server (or it is there already): kivo's fields go
             // into the server's version, and what else it holds stays.
             if (++o.attempts > kMaxAttempts) {
-                opDone(op, SyncError{SyncErrorKind::ServerError,
-                                     QStringLiteral("An event kept changing on the server while "
-                                                    "kivo wrote it; kivo tries again at the next "
-                                                    "sync."),
-                                     QString::fromStdString(o.event.name),
-                                     {}});
+                opDone(op, keptChanging(o.event.name));
                 return;
             }
             client_.getEvent(run_->url, QString::fromStdString(o.event.name),
@@ -378,13 +382,7 @@ void CalendarPublisher::remove(std::size_t op, const QString& ifMatch) {
                             // Changed on the server since: the record is gone all the same, so
                             // the event goes in whatever version the server has now.
                             if (++o.attempts > kMaxAttempts) {
-                                opDone(op, SyncError{SyncErrorKind::ServerError,
-                                                     QStringLiteral("An event kept changing on "
-                                                                    "the server while kivo "
-                                                                    "removed it; kivo tries again "
-                                                                    "at the next sync."),
-                                                     QString::fromStdString(o.event.name),
-                                                     {}});
+                                opDone(op, keptChanging(o.event.name));
                                 return;
                             }
                             client_.getEvent(run_->url, QString::fromStdString(o.event.name),

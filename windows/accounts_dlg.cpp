@@ -436,8 +436,27 @@ void CAccountsDlg::removeAccount() {
                                  .arg(accountName(removed.account));
     if (!platform_.messages.question(fromQt(question)))
         return;
-    accounts_.erase(accounts_.begin() + shown_);
-    accountBox_->removeItem(shown_);
+    // Its events on the calendar go first, while its password is still there, if the user wants.
+    const sync::CalendarPublishing& publishing = removed.account.publishing;
+    if (publishing.on && !publishing.calendarUrl.isEmpty() &&
+        platform_.messages.question(fromQt(
+            text("Also remove kivo's events from the calendar \"%1\"? Events that others put "
+                 "there stay.")
+                .arg(publishing.calendarName.isEmpty() ? publishing.calendarUrl
+                                                       : publishing.calendarName)))) {
+        removeKivoEvents(publishing, [this, removed] { forgetAccount(removed); });
+        return;
+    }
+    forgetAccount(removed);
+}
+
+void CAccountsDlg::forgetAccount(const sync::StoredAccount& removed) {
+    const auto at = std::find_if(accounts_.begin(), accounts_.end(),
+                                 [&](const sync::StoredAccount& a) { return a.id == removed.id; });
+    if (at == accounts_.end())
+        return;
+    accountBox_->removeItem(static_cast<int>(at - accounts_.begin()));
+    accounts_.erase(at);
     if (!sync::writeAccounts(platform_.settingsStore, accounts_))
         say(text("The account could not be removed from kivo's settings."), true);
     if (QFile::remove(toQt(dataFolder + contactsFileName(removed.id))))

@@ -107,6 +107,11 @@ private:
     void makeCalendarThen(const QString& password, const std::function<void()>& then);
     // Publish was turned off: offers to remove kivo's events from the calendar.
     void publishTurnedOff();
+    // Removes kivo's events from the calendar it published to, then runs `then`; a failure is
+    // said, and `then` does not run.
+    void removeKivoEvents(const sync::CalendarPublishing& was, const std::function<void()>& then);
+    // The account gone from kivo: its settings, its files and its password.
+    void forgetAccount(const sync::StoredAccount& removed);
 
     Platform& platform_;
     PasswordStore& passwords_;

@@ -145,24 +145,30 @@ void CAccountsDlg::publishTurnedOff() {
         QFile::remove(toQt(statePath));
         return;
     }
+    removeKivoEvents(was, [this, statePath] { QFile::remove(toQt(statePath)); });
+}
+
+void CAccountsDlg::removeKivoEvents(const sync::CalendarPublishing& was,
+                                    const std::function<void()>& then) {
     const std::optional<QString> typed = password();
     if (!typed)
-        return; // said why; the events stay until publish is turned off again
+        return; // said why; the events stay
     setBusy(true, text("Removing kivo's events from the calendar..."));
     sync::ServerLogin login{current().account.serverUrl, current().account.userName, *typed,
                             current().account.trustedCertificateSha256};
     auto* client = new sync::CalDavClient(login, requests_.get());
-    auto* publisher = new sync::CalendarPublisher(*client, statePath, client);
+    auto* publisher = new sync::CalendarPublisher(
+        *client, dataFolder + sync::publishedFileName(current().id), client);
     publisher->start(
         was.calendarUrl, {}, QDateTime::currentSecsSinceEpoch(),
-        [this, client, statePath](const sync::PublishOutcome& outcome) {
+        [this, client, then](const sync::PublishOutcome& outcome) {
             client->deleteLater();
             setBusy(false);
             if (outcome.error) {
                 say(outcome.error->message, true);
                 return;
             }
-            QFile::remove(toQt(statePath));
+            then();
             say(text("%1 events of kivo's were removed from the calendar.").arg(outcome.deleted));
         });
 }

@@ -133,10 +133,10 @@ TEST_F(Publish, ACutOffPublishIsCompletedWithoutDuplicates) {
         records.append(
             kivo::test::record("Person " + std::to_string(i), 1 + i, 1 + i % 12, 1980 + i));
     // Cut off after five writes, with others under way, as a timeout does.
+    int writes = 0; // counted after the call that starts the publish has returned
     const PublishOutcome cut = waitFor<PublishOutcome>([&](auto done) {
         auto* client = new CalDavClient(login());
         auto* publisher = new CalendarPublisher(*client, statePath, client);
-        int writes = 0;
         QObject::connect(client, &CalDavClient::requestFinished, client,
                          [&, client, publisher, done](DavRequest kind, int) {
                              if (kind == DavRequest::Put && ++writes == 5) {

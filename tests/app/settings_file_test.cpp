@@ -4,6 +4,7 @@
 #include "platform/desktop_platform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -82,6 +83,36 @@ TEST_F(SettingsFile, APipeInPlaceOfTheFileGivesTheDefaultsWithoutWaitingAndStays
         EXPECT_TRUE(S_ISFIFO(info.st_mode));
         ::unlink(name.toLocal8Bit().constData());
     }
+}
+
+// Another program (a second machine's kivo through a synced folder, an editor) changes kivo.conf
+// while this run holds it open: what this run did not change keeps the other side's value, what it
+// changed is its own, and keys only the other side knows stay.
+TEST_F(SettingsFile, ValuesChangedOutsideDuringARunSurviveItsSave) {
+    run("20260607");
+    QtSettingsStore store;
+    AppSettings settings;
+    readSettings(settings, store, "20260608");
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    ASSERT_TRUE(text.contains("days=14\n"));
+    text.replace("days=14\n", "days=30\n");
+    text.append("\n[accounts]\n1\\server=dav.example\n");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(text), text.size());
+    file.close();
+
+    settings.sortColumn = 3;
+    ASSERT_TRUE(writeSettings(settings, store, "20260608"));
+
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    for (const char* line :
+         {"days=30\n", "sorted=3\n", "lastrun=20260608\n", "1\\server=dav.example\n"})
+        EXPECT_TRUE(saved.contains(line)) << line << " missing from\n" << saved.toStdString();
 }
 
 } // namespace

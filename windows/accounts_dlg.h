@@ -107,6 +107,12 @@ private:
     void makeCalendarThen(const QString& password, const std::function<void()>& then);
     // Publish was turned off: offers to remove kivo's events from the calendar.
     void publishTurnedOff();
+    // Another calendar was chosen: offers to remove kivo's events from the one it leaves.
+    void calendarChanged();
+    // The publishing the settings hold for the account shown: what kivo did until now.
+    sync::CalendarPublishing storedPublishing();
+    // Asks whether kivo's events go from the calendar `was` published to, and removes them if so.
+    void offerToRemoveEvents(const sync::CalendarPublishing& was);
     // Removes kivo's events from the calendar it published to, then runs `then`; a failure is
     // said, and `then` does not run.
     void removeKivoEvents(const sync::CalendarPublishing& was, const std::function<void()>& then);

@@ -30,6 +30,7 @@ void CAccountsDlg::buildPublishing() {
         if (!on)
             publishTurnedOff();
     });
+    connect(calendarBox_, &QComboBox::activated, this, [this] { calendarChanged(); });
 }
 
 void CAccountsDlg::showPublishing() {
@@ -125,19 +126,38 @@ void CAccountsDlg::makeCalendarThen(const QString& password, const std::function
                          });
 }
 
+sync::CalendarPublishing CAccountsDlg::storedPublishing() {
+    for (const sync::StoredAccount& stored : sync::readAccounts(platform_.settingsStore))
+        if (stored.id == current().id)
+            return stored.account.publishing;
+    return {};
+}
+
 void CAccountsDlg::publishTurnedOff() {
     if (isNew())
         return;
-    // What the settings hold: the calendar kivo published to until now.
-    sync::CalendarPublishing was;
-    for (const sync::StoredAccount& stored : sync::readAccounts(platform_.settingsStore))
-        if (stored.id == current().id)
-            was = stored.account.publishing;
-    const std::string statePath = dataFolder + sync::publishedFileName(current().id);
+    const sync::CalendarPublishing was = storedPublishing();
     current().account.publishing.on = false;
     store();
+    offerToRemoveEvents(was);
+}
+
+void CAccountsDlg::calendarChanged() {
+    if (isNew())
+        return;
+    const sync::CalendarPublishing was = storedPublishing();
+    takePublishing();
+    if (current().account.publishing.calendarUrl == was.calendarUrl)
+        return;
+    store();
+    // kivo's events would otherwise stay on the calendar left behind, with nobody to keep them.
+    offerToRemoveEvents(was);
+}
+
+void CAccountsDlg::offerToRemoveEvents(const sync::CalendarPublishing& was) {
     if (!was.on || was.calendarUrl.isEmpty())
         return;
+    const std::string statePath = dataFolder + sync::publishedFileName(current().id);
     const QString question =
         text("Remove kivo's events from the calendar \"%1\"? Events that others put there stay.")
             .arg(was.calendarName.isEmpty() ? was.calendarUrl : was.calendarName);
@@ -145,7 +165,7 @@ void CAccountsDlg::publishTurnedOff() {
         QFile::remove(toQt(statePath));
         return;
     }
-    removeKivoEvents(was, [this, statePath] { QFile::remove(toQt(statePath)); });
+    removeKivoEvents(was, [statePath] { QFile::remove(toQt(statePath)); });
 }
 
 void CAccountsDlg::removeKivoEvents(const sync::CalendarPublishing& was,

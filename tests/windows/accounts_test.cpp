@@ -115,6 +115,7 @@ TEST(AccountsDialog, AddsSyncsAndRemovesAnAccountWithOrWithoutAKeyring) {
         dialog.syncButton()->click();
         ASSERT_TRUE(answered(dialog));
         const std::string contactsPath = dataFolder + contactsFileName("1");
+        EXPECT_TRUE(dialog.lastSyncLabel()->text().contains(QLatin1String("1 contacts new")));
         if (keyringThere) {
             EXPECT_TRUE(dialog.statusLabel()->text().contains(QLatin1String("Calendar: 1 new")))
                 << dialog.statusLabel()->text().toStdString();
@@ -122,18 +123,29 @@ TEST(AccountsDialog, AddsSyncsAndRemovesAnAccountWithOrWithoutAKeyring) {
                 sync::readAccounts(fake.store).at(0).account.publishing;
             EXPECT_TRUE(publishing.on);
             EXPECT_TRUE(publishing.calendarUrl.endsWith(QLatin1String("/alice/kivo/")));
-            // Turned off, it offers to take kivo's events away again.
+            // Another calendar chosen, or publishing turned off: each offers to take kivo's
+            // events away from the calendar it leaves.
+            const auto removedOne = [&] {
+                return answered(dialog) &&
+                       dialog.statusLabel()->text().startsWith(QLatin1String("1 events"));
+            };
+            fake.messages.answers = {true};
+            dialog.calendarBox()->setFocus();
+            QTest::keyClick(dialog.calendarBox(), Qt::Key_Down); // "A new calendar named kivo"
+            EXPECT_TRUE(removedOne()) << dialog.statusLabel()->text().toStdString();
+            dialog.syncButton()->click();
+            ASSERT_TRUE(answered(dialog));
+            EXPECT_TRUE(sync::readAccounts(fake.store)
+                            .at(0)
+                            .account.publishing.calendarUrl.endsWith(QLatin1String("/kivo-2/")));
             fake.messages.answers = {true};
             dialog.publishCheck()->click();
-            ASSERT_TRUE(answered(dialog));
-            EXPECT_TRUE(dialog.statusLabel()->text().startsWith(QLatin1String("1 events")))
-                << dialog.statusLabel()->text().toStdString();
+            EXPECT_TRUE(removedOne()) << dialog.statusLabel()->text().toStdString();
             EXPECT_FALSE(sync::readAccounts(fake.store).at(0).account.publishing.on);
         }
         EXPECT_EQ(contactNames(contactsPath), std::vector<std::string>{"Bea"})
             << dialog.statusLabel()->text().toStdString();
         EXPECT_TRUE(dialog.contactsChanged());
-        EXPECT_TRUE(dialog.lastSyncLabel()->text().contains(QLatin1String("1 contacts new")));
         const std::vector<sync::StoredAccount> stored = sync::readAccounts(fake.store);
         ASSERT_EQ(stored.size(), 1u);
         EXPECT_EQ(stored[0].account.trustedCertificateSha256, server.certificateSha256());

@@ -12,9 +12,16 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -22,13 +29,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace {
 
 using namespace kivo;
 using namespace kivo::sync;
 
-constexpr double kFirstPublishTarget = 2.0;     // seconds of kivo's processor time
+constexpr double kFirstPublishTarget = 2.0;     // seconds of kivo's processor time for 10,000
 constexpr double kNothingChangedTarget = 0.050; // the same, when nothing changed
 // Radicale looks through every event of the calendar for the UID of each new one, so the first
 // publish of 10,000 takes it more than an hour here.
@@ -73,6 +81,55 @@ RecordList records(int count) {
         list.append(kivo::test::record(std::move(name), day, month, year, more));
     }
     return list;
+}
+
+// The floor under any client of this server: `count` requests from bare sockets, one connection
+// each since Radicale closes every one, nothing parsed. Its processor time is the kernel's work for
+// the connections, which a publish of as many events cannot go below. The requests run on a thread
+// of their own, timed by that thread's clock, while this one reads the server's log from its pipe
+// (which would fill up and stop the server). Seconds, or -1 on a failure.
+double bareSocketSeconds(const QUrl& origin, int count) {
+    const QByteArray request =
+        "PROPFIND /alice/ HTTP/1.1\r\nHost: 127.0.0.1\r\nDepth: 0\r\nContent-Length: 0\r\n"
+        "Authorization: Basic " +
+        QByteArray(sync::test::RadicaleServer::kUser)
+            .append(':')
+            .append(sync::test::RadicaleServer::kPassword)
+            .toBase64() +
+        "\r\n\r\n";
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(origin.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    double seconds = -1;
+    QEventLoop loop;
+    std::thread requests([&] {
+        std::array<char, 65536> answer{};
+        timespec before{}, after{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+        bool failed = false;
+        for (int i = 0; i < count && !failed; ++i) {
+            const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+            failed = s < 0 ||
+                     ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) ||
+                     ::write(s, request.constData(), static_cast<std::size_t>(request.size())) !=
+                         request.size();
+            pollfd readable{s, POLLIN, 0};
+            while (!failed && ::poll(&readable, 1, 60000) > 0 &&
+                   ::read(s, answer.data(), answer.size()) > 0) {
+            }
+            if (s >= 0)
+                ::close(s);
+        }
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        if (!failed)
+            seconds = static_cast<double>(after.tv_sec - before.tv_sec) +
+                      static_cast<double>(after.tv_nsec - before.tv_nsec) / 1e9;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    requests.join();
+    return seconds;
 }
 
 struct Measured {
@@ -157,15 +214,25 @@ int main(int argc, char** argv) {
     if (!one)
         return 1;
 
+    // The yardstick in the same run: as many bare requests as the first publish made.
+    const double floor = bareSocketSeconds(QUrl(server.origin()), first->outcome.requests);
+    std::printf("bare sockets     processor %.3f s for %d requests, one connection each (the "
+                "kernel's share a publish cannot go below)\n",
+                floor, first->outcome.requests);
+
     std::string missed;
     const auto check = [&](bool met, const std::string& what) {
         if (!met)
             missed += (missed.empty() ? "" : "; ") + what;
     };
-    char figure[160];
-    std::snprintf(figure, sizeof figure, "first publish took %.3f s of kivo's processor (> %.0f s)",
-                  first->processor, kFirstPublishTarget);
-    check(first->processor <= kFirstPublishTarget, figure);
+    // A smaller run is held to its share of the target.
+    const double firstTarget = kFirstPublishTarget * count / 10000;
+    char figure[200];
+    std::snprintf(figure, sizeof figure,
+                  "first publish took %.3f s of kivo's processor (> %.3f s for %d; bare sockets "
+                  "%.3f s)",
+                  first->processor, firstTarget, count, floor);
+    check(first->processor <= firstTarget, figure);
     check(first->outcome.created == count, "first publish created " +
                                                std::to_string(first->outcome.created) +
                                                " events, not " + std::to_string(count));
@@ -179,9 +246,9 @@ int main(int argc, char** argv) {
           "one date changed made " + std::to_string(one->outcome.requests) + " requests and " +
               std::to_string(one->outcome.changed) + " changes, not 2 and 1");
     if (missed.empty())
-        std::printf("targets met: first publish %.3f s <= %.0f s, nothing changed %.1f ms <= "
+        std::printf("targets met: first publish %.3f s <= %.3f s, nothing changed %.1f ms <= "
                     "%.0f ms in 1 request, one date changed in 2 requests\n",
-                    first->processor, kFirstPublishTarget, same->processor * 1000,
+                    first->processor, firstTarget, same->processor * 1000,
                     kNothingChangedTarget * 1000);
     else
         std::printf("targets missed: %s\n", missed.c_str());

@@ -1,7 +1,19 @@
-// kivo's entry point: run the day's reminders, loading the windows only when one opens.
+// kivo's entry point: the usual log-on run ends without Qt; any other run loads the program on Qt,
+// which loads the windows only when one opens.
+#if defined(__unix__)
+#include "app/quiet_run.h"
+#include "app/run_library_loader.h"
+
+int main(int argc, char** argv) {
+    if (kivo::endedQuietly(argc))
+        return 0;
+    return kivo::runLoadedProgram(argc, argv);
+}
+#else
 #include "app/start.h"
 #include "app/window_library_loader.h"
 
 int main(int argc, char** argv) {
     return kivo::kivoMain(argc, argv, kivo::openLoadedWindows, kivo::runLoadedSync);
 }
+#endif

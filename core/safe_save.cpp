@@ -225,7 +225,7 @@ CopyResult keepCopyOnce(const std::string& path, const std::string& copy, std::s
     return CopyResult::Made;
 }
 
-void removeStaleTemporaries(const std::string& path) {
+std::vector<fs::path> staleTemporaries(const std::string& path) {
     const fs::path target = resolveTarget(path);
     const std::string targetName = target.filename().string();
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -234,7 +234,12 @@ void removeStaleTemporaries(const std::string& path) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         if (isTemporaryOf(it->path().filename().string(), targetName) && it->is_regular_file(ec))
             stale.push_back(it->path());
-    for (const fs::path& file : stale)
+    return stale;
+}
+
+void removeStaleTemporaries(const std::string& path) {
+    std::error_code ec;
+    for (const fs::path& file : staleTemporaries(path))
         fs::remove(file, ec);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace kivo {
 
@@ -38,7 +39,8 @@ enum class CopyResult { Made, AlreadyThere, Failed };
 CopyResult keepCopyOnce(const std::string& path, const std::string& copy,
                         std::string* error = nullptr);
 
-// Removes the temporary files that interrupted replacements of `path` left beside it.
+// The temporary files that interrupted replacements of `path` left beside it, and their removal.
+std::vector<std::filesystem::path> staleTemporaries(const std::string& path);
 void removeStaleTemporaries(const std::string& path);
 
 // Marks a folder as in use by this process for as long as it lives, and tells whether it was the

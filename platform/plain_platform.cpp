@@ -90,8 +90,7 @@ std::optional<XdgFolders> XdgFolders::fromEnvironment() {
         const std::size_t end = std::min(list.find(':', start), list.size());
         const std::string_view folder = list.substr(start, end - start);
         start = end + 1;
-        if (folder.empty())
-            continue; // Qt skips empty parts
+        // Qt 6.4 keeps an empty part, and looks for the files in "/" then.
         if (!isCleanAbsolute(folder))
             return std::nullopt;
         folders.configDirs.emplace_back(folder);

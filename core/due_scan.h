@@ -25,10 +25,11 @@ protected:
     ~DueLineTest() = default;
 };
 
-// How RecordsFileReader::findDue marks the bytes it looks at: byte by byte, 16 bytes at a time, or
-// the widest way the processor has (64 at a time where it can, and the lines found with its bit
-// instructions; the default). Every way gives the same results; tests choose each in turn.
-enum class ByteMarking { Plain, Sse2, Widest };
+// How RecordsFileReader::findDue marks the bytes it looks at: byte by byte, 16 bytes at a time, 32
+// at a time (16 where the processor cannot), or the widest way the processor has (64 at a time
+// where it can, and the lines found with its bit instructions; the default). Every way gives the
+// same results; tests choose each in turn.
+enum class ByteMarking { Plain, Sse2, Avx2, Widest };
 void chooseByteMarking(ByteMarking marking);
 
 // Hands the lines of an open records file from its first line on to `test`, as

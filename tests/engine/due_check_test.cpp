@@ -35,9 +35,10 @@ bool dueInList(const std::string& path, Date today) {
 
 // The quick check's answer, the same whichever way the bytes are marked.
 bool quickCheck(const std::string& path, Date today, std::size_t mapWindow) {
-    bool answers[3];
+    bool answers[4];
     int i = 0;
-    for (const ByteMarking marking : {ByteMarking::Plain, ByteMarking::Sse2, ByteMarking::Widest}) {
+    for (const ByteMarking marking :
+         {ByteMarking::Plain, ByteMarking::Sse2, ByteMarking::Avx2, ByteMarking::Widest}) {
         chooseByteMarking(marking);
         RecordsFileReader file;
         file.setMapWindow(mapWindow);
@@ -47,6 +48,7 @@ bool quickCheck(const std::string& path, Date today, std::size_t mapWindow) {
     }
     EXPECT_EQ(answers[0], answers[1]);
     EXPECT_EQ(answers[0], answers[2]);
+    EXPECT_EQ(answers[0], answers[3]);
     return answers[0];
 }
 

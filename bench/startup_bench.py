@@ -3,6 +3,7 @@
 
 Usage:
   bench/startup_bench.py [build-dir] [records] [runs] [--new-day] [--no-display] [--small-writes]
+                        [--baseline OTHER-KIVO]
       The log-on run that finds nothing due: a records file of `records` lines of which none is
       due today. Beside kivo run a bare Qt Widgets start, a bare Qt Core start and the floor
       (bench/line_count_floor.c: the file read and its lines counted with memchr); all run
@@ -12,7 +13,8 @@ Usage:
       day, which changes no stored setting. With --new-day each kivo run finds
       "lastrun" set to an earlier day, as the first log-on of a day does, so that it writes its
       settings back to disk. With --no-display kivo runs with no display variable at all, as the
-      daily timer does before the desktop is ready.
+      daily timer does before the desktop is ready. With --baseline, another kivo binary (an older
+      build) takes turns too, on the same files.
   bench/startup_bench.py [build-dir] [records] [runs] --contacts N
       The same quiet run, and beside it the run over the same records with an address book's
       N records (none due) in a contacts file next to them; prints how much the contacts add.
@@ -174,7 +176,7 @@ def scratch_env(scratch):
 FASTEST_PEER = {1000: 0.003, 100000: 0.106, 1000000: 1.33}
 
 
-def quiet(build, count, runs, new_day, no_display, small_writes):
+def quiet(build, count, runs, new_day, no_display, small_writes, baseline):
     kivo = os.path.abspath(os.path.join(build, "app", "kivo"))
     bare = os.path.abspath(os.path.join(build, "bench", "bare_qt"))
     bare_core = os.path.abspath(os.path.join(build, "bench", "bare_qt_core"))
@@ -194,7 +196,8 @@ def quiet(build, count, runs, new_day, no_display, small_writes):
         before = (lambda: set_last_run(settings_file, yesterday)) if new_day else None
         programs = (("memchr floor", [floor, "kivos.ini"], env, None),
                     ("bare Qt Core", [bare_core], env, None), ("bare Qt", [bare], env, None),
-                    ("kivo", [kivo], kivo_env, before))
+                    ("kivo", [kivo], kivo_env, before)) + (
+                    (("baseline", [os.path.abspath(baseline)], kivo_env, before),) if baseline else ())
         times = {name: [] for name, *_ in programs}
         for name, cmd, e, b in programs:
             run(cmd, scratch, e, b)  # warm the caches
@@ -216,7 +219,7 @@ def quiet(build, count, runs, new_day, no_display, small_writes):
     kivo_wall, kivo_cpu = results["kivo"][0], results["kivo"][1]
     details = "(records: %d, runs: %d%s%s)" % (count, runs, ", new day" if new_day else "",
                                                ", no display" if no_display else "")
-    for other in ("bare Qt", "bare Qt Core", "memchr floor"):
+    for other in ("bare Qt", "bare Qt Core", "memchr floor") + (("baseline",) if baseline else ()):
         print("kivo / %s: wall %.2f, processor %.2f %s"
               % (other, kivo_wall / results[other][0], kivo_cpu / results[other][1], details))
     if count in FASTEST_PEER:
@@ -349,7 +352,8 @@ def main():
         windowed(build, count, runs, baseline, os.environ.get("KIVO_BENCH_DISPLAY", ":54"),
                  small_writes)
     else:
-        quiet(build, count, runs, "--new-day" in argv, "--no-display" in argv, small_writes)
+        quiet(build, count, runs, "--new-day" in argv, "--no-display" in argv, small_writes,
+              baseline)
 
 
 if __name__ == "__main__":

@@ -42,9 +42,9 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text.replace(text.find(from), from.size(), to);
 }
 
-// One birthday, due today or in ten days, with no warning in advance.
-std::string records(bool dueToday) {
-    const QDate day = QDate::currentDate().addDays(dueToday ? 0 : 10);
+// One birthday `inDays` days from today, with no warning in advance.
+std::string records(int inDays) {
+    const QDate day = QDate::currentDate().addDays(inDays);
     RecordList list;
     list.append(test::lookingAhead("Anna", day.day(), day.month(), 0));
     return formatRecordsFile(list, "");
@@ -102,33 +102,34 @@ TEST(QuietRun, EndsOnlyWhatTheRunOnQtEndsQuietlyAndLeavesTheRestToIt) {
     const std::string ranToday = "lastrun=" + dayText(today) + "\n";
     const std::string withoutDay = replaced(settings(today), ranToday, "");
     const Situation situations[] = {
-        {"second start of the day", {{conf, settings(today)}, {works, records(false)}}, true},
-        {"first of the day", {{conf, settings(today.addDays(-1))}, {works, records(false)}}, false},
-        {"due today", {{conf, settings(today)}, {works, records(true)}}, false},
+        {"second start of the day", {{conf, settings(today)}, {works, records(10)}}, true},
+        {"first of the day", {{conf, settings(today.addDays(-1))}, {works, records(10)}}, false},
+        {"due today", {{conf, settings(today)}, {works, records(0)}}, false},
         {"once a day holds back",
-         {{conf, replaced(settings(today), "onceaday=0", "onceaday=1")}, {works, records(true)}},
+         {{conf, replaced(settings(today), "onceaday=0", "onceaday=1")}, {works, records(0)}},
          true},
-        {"an argument", {{conf, settings(today)}, {works, records(false)}}, false, {"setup"}},
-        {"no settings yet", {{works, records(false)}}, false},
+        {"only a day past due",
+         {{conf, replaced(settings(today), "past=0", "past=3")}, {works, records(-1)}},
+         true},
+        {"an argument", {{conf, settings(today)}, {works, records(10)}}, false, {"setup"}},
+        {"no settings yet", {{works, records(10)}}, false},
         {"first run", {{conf, settings(today)}, {data, ""}}, false},
         {"no data folder to look in", {{conf, settings(today)}}, false},
         {"records in the data folder",
-         {{conf, settings(today)}, {data + "kivos.ini", records(false)}},
+         {{conf, settings(today)}, {data + "kivos.ini", records(10)}},
          true},
         {"only an address book",
-         {{conf, settings(today)}, {data + "kivo-contacts-1.ini", records(false)}},
+         {{conf, settings(today)}, {data + "kivo-contacts-1.ini", records(10)}},
          true},
         {"an address book's record due",
-         {{conf, settings(today)},
-          {works, records(false)},
-          {"work/kivo-contacts-1.ini", records(true)}},
+         {{conf, settings(today)}, {works, records(10)}, {"work/kivo-contacts-1.ini", records(0)}},
          false},
         {"an interrupted save",
-         {{conf, settings(today)}, {works, records(false)}, {works + ".tmp0123abcd", "x"}},
+         {{conf, settings(today)}, {works, records(10)}, {works + ".tmp0123abcd", "x"}},
          false},
         {"an unreadable records file", {{conf, settings(today)}, {works + "/", ""}}, false},
         {"a value QSettings reads as a list",
-         {{conf, replaced(settings(today), "days=14", "days=1,4")}, {works, records(false)}},
+         {{conf, replaced(settings(today), "days=14", "days=1,4")}, {works, records(10)}},
          false},
         // Each value from the first file that has it: the user's application file, the user's
         // organisation file, the system's application file, the system's organisation file.
@@ -137,7 +138,7 @@ TEST(QuietRun, EndsOnlyWhatTheRunOnQtEndsQuietlyAndLeavesTheRestToIt) {
           {"config/Velmik.conf", ranToday},
           {"system/Velmik/kivo.conf", "onceaday=1\nlastrun=20000101\n"},
           {"system/Velmik.conf", "onceaday=0\n"},
-          {works, records(true)}},
+          {works, records(0)}},
          true},
     };
     // The program without its run library can end only the runs it ends itself.

@@ -1,6 +1,6 @@
 // kivo's entry point: the usual log-on run ends without Qt; any other run loads the program on Qt,
 // which loads the windows only when one opens.
-#if defined(__unix__)
+#if defined(KIVO_QUIET_RUN_WITHOUT_QT)
 #include "app/quiet_run.h"
 #include "app/run_library_loader.h"
 

@@ -18,8 +18,11 @@ mkdir -p "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 config="$(cd "$(dirname "$0")" && pwd)/session_bus.conf"
 if [ $keyring -eq 1 ]; then
+  # The keyring takes its name on the bus a moment after the command that starts it returns, and
+  # this bus does not start it on demand: the test waits for the name.
   dbus-run-session --config-file="$config" -- sh -c \
-    'printf "kivo-test" | gnome-keyring-daemon --unlock --components=secrets >/dev/null && "$@"' sh "$@"
+    'printf "kivo-test" | gnome-keyring-daemon --unlock --components=secrets >/dev/null &&
+     gdbus wait --session --timeout 60 org.freedesktop.secrets && "$@"' sh "$@"
 else
   dbus-run-session --config-file="$config" -- "$@"
 fi

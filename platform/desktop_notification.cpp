@@ -105,7 +105,9 @@ void DesktopNotification::withdraw() {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                        QStringLiteral("CloseNotification"));
     call << id_;
-    bus_.send(call);
+    // Answered before the run goes on: a run that ends next would otherwise leave with the
+    // message unsent, and the notification on the screen.
+    bus_.call(call, QDBus::Block, kAnswerMs);
 }
 
 void DesktopNotification::onActionInvoked(uint id, const QString& action) {

@@ -36,13 +36,11 @@ public:
     // within kAnswerMs. Marked up (today's lines in bold) only for a service that says it takes
     // body markup.
     bool show(const ReminderNotice& notice);
-    // Takes a shown notification off the screen; answered() then reports nothing more.
+    // Takes a shown notification off the screen, waiting at most kAnswerMs for the service;
+    // answered() then reports nothing more.
     void withdraw();
     // The token the service gave with an action, for the window that it opens; empty when none.
     const QString& activationToken() const { return activationToken_; }
-
-    // The notice's body as sent, plain or marked up.
-    static QString bodyText(const ReminderNotice& notice, bool markup);
 
 signals:
     // Once, after show() succeeded: what the user did, or that it ended without an action (closed,
@@ -56,6 +54,8 @@ private slots:
     void onActivationToken(uint id, const QString& token);
 
 private:
+    // The notice's body as sent, plain or marked up.
+    static QString bodyText(const ReminderNotice& notice, bool markup);
     // What the service says it can show; nothing when there is no service to ask.
     std::optional<QStringList> capabilities();
     void connectSignals();

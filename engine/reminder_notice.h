@@ -15,7 +15,6 @@ struct ReminderNotice {
     struct Line {
         std::string text;
         bool today = false; // about an occurrence on the run's day, which a notification stresses
-        bool operator==(const Line&) const = default;
     };
     // "Birthdays and events", or the one line when only one is due.
     std::string summary;

@@ -1,10 +1,8 @@
 // The reminders as a desktop notification, against python3-dbusmock's notification service on a
-// session bus of the test's own (with_session_bus.sh): what the call carries, compared with what
-// the reminder window shows of the same records; the window the user's answer opens; and the
-// window when there is no service. The program's start runs in process and makes its own
-// applications, as in the program.
+// session bus of the test's own (with_session_bus.sh): the call, checked against what the reminder
+// window shows of the same records when there is no service; and the window the user's answer
+// opens. The program's start runs in process and makes its applications itself.
 #include "app/notify_run.h"
-#include "app/start.h"
 #include "app/window_run.h"
 
 #include "core/records_file.h"
@@ -20,138 +18,62 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <cstdio>
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <memory>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kivo {
 namespace {
 
 constexpr const char* kReminderTitle = "Velmik Fennaro";
 constexpr const char* kSetupTitle = "Velmik Fennaro Setup";
-// How long a step of the helper may take on a busy machine before the test gives up on it.
-constexpr int kHelperBoundMs = 60000;
 
-// notification_user.py: the notification service and the user who answers the notification.
-class NotificationUser {
-public:
-    NotificationUser(const std::string& capabilities, const std::string& act) {
-        int in[2];
-        int out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        for (int fd : {in[0], in[1], out[0], out[1]})
-            posix_spawn_file_actions_addclose(&actions, fd);
-        std::string arguments[] = {"/usr/bin/python3", KIVO_NOTIFICATION_USER, capabilities, act,
-                                   std::to_string(::getpid())};
-        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(),
-                        arguments[3].data(), arguments[4].data(), nullptr};
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
-    }
-    ~NotificationUser() { finish(); }
+// notification_user.py, the service and the user who acts on the notification as told; it says
+// one JSON object a line, and ends once it is no longer read.
+using NotificationUser = std::unique_ptr<FILE, int (*)(FILE*)>;
+NotificationUser startUser(const std::string& capabilities, const std::string& act) {
+    const std::string command = "/usr/bin/python3 " KIVO_NOTIFICATION_USER " '" + capabilities +
+                                "' " + act + " " + std::to_string(getpid());
+    return {popen(command.c_str(), "r"), pclose};
+}
+QJsonObject next(const NotificationUser& user) {
+    char line[1 << 16];
+    return fgets(line, sizeof line, user.get()) ? QJsonDocument::fromJson(line).object()
+                                                : QJsonObject();
+}
 
-    // Waits until the service is on the bus.
-    bool ready() { return readLine() == "ready"; }
-
-    // Ends the service once the program is done with it, and returns the calls it saw, one JSON
-    // object per line.
-    std::vector<QJsonObject> finish() {
-        std::vector<QJsonObject> calls;
-        if (input_ >= 0)
-            ::close(std::exchange(input_, -1));
-        for (std::string line = readLine(); !line.empty(); line = readLine())
-            calls.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-        if (output_ >= 0)
-            ::close(std::exchange(output_, -1));
-        if (pid_ > 0)
-            ::waitpid(std::exchange(pid_, -1), nullptr, 0);
-        return calls;
-    }
-
-private:
-    // The next line, or "" at the end or after kHelperBoundMs without one.
-    std::string readLine() {
-        while (output_ >= 0) {
-            const std::size_t end = buffer_.find('\n');
-            if (end != std::string::npos) {
-                std::string line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            pollfd ready{output_, POLLIN, 0};
-            if (::poll(&ready, 1, kHelperBoundMs) <= 0)
-                break;
-            char bytes[4096];
-            const ssize_t got = ::read(output_, bytes, sizeof bytes);
-            if (got <= 0)
-                break;
-            buffer_.append(bytes, static_cast<std::size_t>(got));
-        }
-        return {};
-    }
-
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
-    std::string buffer_;
-};
-
-// What the windows' half met: the windows in order and the reminder window's lines.
-struct Met {
-    std::vector<std::string> windows;
-    std::vector<std::string> reminderLines;
-};
-Met met;
+// The windows the user met, and the reminder window's lines.
+std::vector<std::string> windowsMet;
+std::vector<std::string> reminderLines;
 
 int openWindowsWithAUser(int& argc, char** argv, CKivoApp* app, StartPlatform& platform) {
     const std::unique_ptr<QApplication> application = makeApplication(argc, argv);
     test::ScriptedUser user;
     for (int i = 0; i < 3; ++i) {
         user.then([](QWidget* w) {
-            if (w->windowTitle() == QLatin1String(kReminderTitle)) {
-                auto* list = controlById<QTreeWidget>(*w, ReminderControl::Reminders);
-                for (int line = 0; list && line < list->topLevelItemCount(); ++line)
-                    met.reminderLines.push_back(list->topLevelItem(line)->text(0).toStdString());
-            }
+            auto* list = controlById<QTreeWidget>(*w, ReminderControl::Reminders);
+            for (int line = 0; list && line < list->topLevelItemCount(); ++line)
+                reminderLines.push_back(list->topLevelItem(line)->text(0).toStdString());
             test::pressOkOrClose(w);
         });
     }
     const int status = showWindows(app, platform);
-    met.windows = user.windowsSeen();
+    windowsMet = user.windowsSeen();
     return status;
-}
-
-std::string todayKey() {
-    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
 }
 
 struct NotificationRun : ::testing::Test {
     QTemporaryDir work;
-    std::string settingsFile =
+    const std::string settingsFile =
         qEnvironmentVariable("XDG_CONFIG_HOME").toStdString() + "/Velmik/kivo.conf";
+    const std::string today = QDate::currentDate().toString("yyyyMMdd").toStdString();
 
     void SetUp() override {
-        ASSERT_TRUE(work.isValid());
         ASSERT_TRUE(QDir::setCurrent(work.path()));
         QDir().mkpath(QString::fromStdString(settingsFile).section('/', 0, -2));
     }
-    // Records of birthdays `days` from today, each announced 7 days ahead.
+    // Birthdays so many days from today, each announced a week ahead.
     void writeRecords(const std::vector<std::pair<std::string, int>>& birthdays) {
         RecordList records;
         for (const auto& [name, days] : birthdays) {
@@ -160,157 +82,109 @@ struct NotificationRun : ::testing::Test {
         }
         test::writeFileBytes(kRecordsFileName, formatRecordsFile(records, ""));
     }
-    // Settings as a run of yesterday left them, and the option given.
-    void writeSettings(bool notify) {
-        const std::string yesterday =
-            QDate::currentDate().addDays(-1).toString(QStringLiteral("yyyyMMdd")).toStdString();
-        test::writeFileBytes(settingsFile, "[General]\nlastrun=" + yesterday + "\nlastshown=" +
-                                               yesterday + (notify ? "\nnotify=1\n" : "\n"));
-    }
-    int runKivo(const std::string& argument) {
-        met = Met{};
+    // A run as the first of the day, the option set or not; returns whether it kept the day as
+    // one that showed the reminders.
+    bool run(const std::string& argument, bool notify = false) {
+        test::writeFileBytes(settingsFile, std::string("[General]\nlastrun=20000101\n") +
+                                               (notify ? "notify=1\n" : ""));
+        windowsMet.clear();
+        reminderLines.clear();
         std::string arguments[] = {"kivo", argument};
         char* argv[] = {arguments[0].data(), arguments[1].data(), nullptr};
-        return kivoMain(argument.empty() ? 1 : 2, argv, openWindowsWithAUser, nullptr,
-                        notifyReminders);
-    }
-    bool dayKeptAsShown() const {
-        return test::readFileBytes(settingsFile).find("lastshown=" + todayKey()) !=
-               std::string::npos;
+        EXPECT_EQ(kivoMain(argument.empty() ? 1 : 2, argv, openWindowsWithAUser, nullptr,
+                           notifyReminders),
+                  0);
+        return test::readFileBytes(settingsFile).find("lastshown=" + today) != std::string::npos;
     }
 };
 
-// The notification's text as the window shows it: the lines without their indent, marked up
-// where the service takes markup.
-std::string shownAs(std::string line, bool markup, bool today) {
-    line.erase(0, line.find_first_not_of(' '));
-    if (!markup)
-        return line;
-    std::string escaped;
-    for (char c : line) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return today ? "<b>" + escaped + "</b>" : escaped;
+QString escaped(const std::string& text) {
+    return QString::fromStdString(text)
+        .replace("&", "&amp;")
+        .replace("<", "&lt;")
+        .replace(">", "&gt;");
 }
 
-TEST_F(NotificationRun, CarriesWhatTheReminderWindowShowsAndTheWindowOpensWithoutAService) {
+TEST_F(NotificationRun, CarriesWhatTheReminderWindowShowsWithoutAService) {
+    test::writeFileBytes("strings.ini", "and %i more=und %i weitere\r\n");
     struct Case {
-        const char* what;
-        std::vector<std::pair<std::string, int>> birthdays;
+        std::vector<std::pair<std::string, int>> birthdays; // the first one's line is the first
         std::string capabilities;
         bool markup;
-        std::string todayName; // whose line is today's, if any
     };
     const Case cases[] = {
-        {"six due, one today, marked up",
-         {{"Tom & Jerry", 0}, {"<Ann>", 1}, {"Bo \"B\"", 2}, {"Cy", 3}, {"Di", 4}, {"Ed", 5}},
+        {{{"Tom & Jerry", 0}, {"<Ann>", 1}, {"Bo", 2}, {"Cy", 3}, {"Di", 4}, {"Ed", 5}},
          "body body-markup actions",
-         true,
-         "Tom & Jerry"},
-        {"one due", {{"Anna", 3}}, "body actions", false, ""},
-        {"two due, plain text", {{"A & B", 1}, {"<C>", 2}}, "body", false, ""},
+         true},
+        {{{"A & B", 3}}, "body body-markup", true},
+        {{{"A & B", 1}, {"<C>", 2}}, "body actions", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.birthdays[0].first);
         writeRecords(c.birthdays);
-        // No notification service on the bus: the timer's run shows the reminder window.
-        writeSettings(false);
-        EXPECT_EQ(runKivo("--timer"), 0);
-        EXPECT_EQ(met.windows, std::vector<std::string>{kReminderTitle});
-        const std::vector<std::string> window = met.reminderLines;
-        ASSERT_EQ(window.size(), c.birthdays.size());
-        EXPECT_TRUE(dayKeptAsShown());
+        EXPECT_TRUE(run("--timer")); // no service: the window
+        EXPECT_EQ(windowsMet, std::vector<std::string>{kReminderTitle});
+        std::vector<std::string> lines = reminderLines;
+        ASSERT_EQ(lines.size(), c.birthdays.size());
+        for (std::string& line : lines)
+            line.erase(0, line.find_first_not_of(' ')); // the window's indent
+        const bool today = c.birthdays[0].second == 0;
 
-        writeSettings(false);
-        NotificationUser user(c.capabilities, "close");
-        ASSERT_TRUE(user.ready());
-        EXPECT_EQ(runKivo("--timer"), 0);
-        EXPECT_TRUE(met.windows.empty());
-        const std::vector<QJsonObject> calls = user.finish();
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls[0]["method"].toString(), "Notify");
-        const QJsonArray args = calls[0]["args"].toArray();
-        ASSERT_EQ(args.size(), 8);
-        EXPECT_EQ(args[0].toString(), "kivo"); // the application's name
-        EXPECT_EQ(args[1].toInt(), 0);         // a new notification
-        EXPECT_EQ(args[2].toString(), "kivo"); // the icon
-        std::string body;
-        if (window.size() == 1) {
-            EXPECT_EQ(args[3].toString().toStdString(), shownAs(window[0], false, false));
-        } else {
-            EXPECT_EQ(args[3].toString(), "Birthdays and events");
-            for (std::size_t i = 0; i < window.size() && i < 5; ++i) {
-                const bool today =
-                    !c.todayName.empty() && window[i].find(c.todayName) != std::string::npos;
-                body += (i ? "\n" : "") + shownAs(window[i], c.markup, today);
-            }
-            if (window.size() > 5)
-                body += "\nand " + std::to_string(window.size() - 5) + " more";
+        const NotificationUser user = startUser(c.capabilities, "close");
+        ASSERT_EQ(next(user)["method"], "ready");
+        EXPECT_TRUE(run("--timer"));
+        EXPECT_TRUE(windowsMet.empty());
+        const QJsonObject call = next(user);
+        ASSERT_EQ(call["method"], "Notify");
+        const QJsonArray args = call["args"].toArray();
+        QStringList body;
+        for (std::size_t i = 0; lines.size() > 1 && i < lines.size() && i < 5; ++i) {
+            const QString line = c.markup ? escaped(lines[i]) : QString::fromStdString(lines[i]);
+            body << (i == 0 && today ? "<b>" + line + "</b>" : line);
         }
-        EXPECT_EQ(args[4].toString().toStdString(), body);
-        EXPECT_EQ(args[5].toArray(),
-                  (QJsonArray{"default", "Show all", "show-all", "Show all", "setup", "Setup"}));
-        const QJsonObject hints = args[6].toObject();
-        EXPECT_EQ(hints["urgency"].toObject(),
-                  (QJsonObject{{"type", "Byte"}, {"value", c.todayName.empty() ? 1 : 2}}));
-        EXPECT_EQ(hints["desktop-entry"].toObject(),
-                  (QJsonObject{{"type", "String"}, {"value", "example.velmik.kivo"}}));
-        EXPECT_EQ(args[7].toInt(), -1); // the service's own time on the screen
-        EXPECT_TRUE(dayKeptAsShown());
+        if (lines.size() > 5)
+            body << QString("und %1 weitere").arg(lines.size() - 5);
+        const QJsonArray expected{
+            "kivo",
+            0,
+            "kivo",
+            lines.size() == 1 ? QString::fromStdString(lines[0]) : "Birthdays and events",
+            body.join('\n'),
+            QJsonArray{"default", "Show all", "show-all", "Show all", "setup", "Setup"},
+            QJsonObject{{"urgency", QJsonArray{"Byte", today ? 2 : 1}},
+                        {"desktop-entry", QJsonArray{"String", "example.velmik.kivo"}}},
+            -1};
+        EXPECT_EQ(args, expected) << QJsonDocument(args).toJson().toStdString();
     }
 }
 
 TEST_F(NotificationRun, TheUsersAnswerOpensItsWindow) {
     struct Case {
-        const char* what;
         std::string argument;
-        bool notifyChosen;
+        bool notify;
         std::string act;
         std::vector<std::string> windows;
     };
     const Case cases[] = {
-        {"log-on run, clicked", "", true, "default", {kReminderTitle}},
-        {"timer, show all", "--timer", false, "show-all", {kReminderTitle}},
-        {"timer, setup", "--timer", false, "setup", {kSetupTitle}},
-        {"log-on run, closed", "", true, "close", {}},
-        {"timer, a start from the menu meanwhile", "--timer", false, "raise", {kSetupTitle}},
+        {"", true, "default", {kReminderTitle}},
+        {"--timer", false, "show-all", {kReminderTitle}},
+        {"--timer", false, "setup", {kSetupTitle}},
+        {"", true, "close", {}},
+        {"--timer", false, "raise", {kSetupTitle}}, // a start from the menu meanwhile
     };
     writeRecords({{"Anna", 2}, {"Bo", 0}});
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        writeSettings(c.notifyChosen);
-        NotificationUser user("body body-markup actions", c.act);
-        ASSERT_TRUE(user.ready());
-        EXPECT_EQ(runKivo(c.argument), 0);
-        EXPECT_EQ(met.windows, c.windows);
-        const std::vector<QJsonObject> calls = user.finish();
-        ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls[0]["method"].toString(), "Notify");
-        // A start from the menu takes the notification off the screen: the setup window it asked
-        // for replaces it.
+        SCOPED_TRACE(c.act);
+        const NotificationUser user = startUser("body actions", c.act);
+        ASSERT_EQ(next(user)["method"], "ready");
+        EXPECT_TRUE(run(c.argument, c.notify));
+        EXPECT_EQ(windowsMet, c.windows);
+        EXPECT_EQ(next(user)["method"], "Notify");
+        // The setup window asked for from the menu takes the notification's place.
         if (c.act == "raise") {
-            ASSERT_EQ(calls.size(), 2u);
-            EXPECT_EQ(calls[1]["method"].toString(), "CloseNotification");
-            EXPECT_EQ(calls[1]["args"].toArray(), QJsonArray{1});
-        } else {
-            EXPECT_EQ(calls.size(), 1u);
+            EXPECT_EQ(next(user),
+                      (QJsonObject{{"method", "CloseNotification"}, {"args", QJsonArray{1}}}));
         }
-        EXPECT_TRUE(dayKeptAsShown());
     }
 }
 

@@ -164,44 +164,30 @@ TEST(Settings, FailureToMakeTheValuesPermanentIsReported) {
     EXPECT_EQ(store.writeCount(), 9u);
 }
 
-// "notify" and "lastshown" came after the nine: missing, they read as off and empty and are not
-// written, so that older settings keep their meaning and a user who never sets them keeps the file.
-TEST(Settings, NotificationChoiceAndShownDayAreStoredOnlyOnceSet) {
-    struct Case {
-        const char* what;
-        Values stored;         // beyond the nine
-        bool notify;           // as the run leaves the settings
-        std::string shown;     // as the run leaves the settings
-        bool notifyRead;       // as read at the start
-        std::string shownRead; // as read at the start
-        Values written;        // beyond the nine
-    };
-    const Case cases[] = {
-        {"older settings", {}, false, "", false, "", {}},
-        {"turned on", {}, true, "", false, "", {{"notify", "1"}}},
-        {"turned off again", {{"notify", "1"}}, false, "", true, "", {{"notify", "0"}}},
-        {"reminders shown",
-         {{"notify", "0"}, {"lastshown", "20260305"}},
+// "notify" and "lastshown" came after the nine: missing, they are off and empty and not written,
+// so that older settings keep their meaning and the file of a user who never sets them stays.
+TEST(Settings, NotificationChoiceAndShownDayAreStoredOnceSet) {
+    const std::tuple<Values, bool, std::string, Values> cases[] = {
+        // stored beyond the nine, as the run leaves notify and lastshown, written beyond the nine
+        {{}, false, "", {}},
+        {{}, true, "", {{"notify", "1"}}},
+        {{{"notify", "1"}, {"lastshown", "20260305"}},
          false,
          "20260306",
-         false,
-         "20260305",
          {{"notify", "0"}, {"lastshown", "20260306"}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [stored, notify, shown, written] : cases) {
         MemorySettingsStore store = storeWithAllValues();
-        for (const auto& [name, text] : c.stored)
+        for (const auto& [name, text] : stored)
             store.setValue(name, text);
         AppSettings settings;
         readSettings(settings, store, "20260306");
-        EXPECT_EQ(settings.notifyReminders, c.notifyRead);
-        EXPECT_EQ(settings.lastShown, c.shownRead);
-        settings.notifyReminders = c.notify;
-        settings.lastShown = c.shown;
+        EXPECT_EQ(settings.notifyReminders, !stored.empty());
+        EXPECT_EQ(settings.lastShown, stored.empty() ? "" : "20260305");
+        settings.notifyReminders = notify;
+        settings.lastShown = shown;
         ASSERT_TRUE(writeSettings(settings, store, "20260306"));
-        const Values& all = store.values();
-        EXPECT_EQ(Values(all.begin() + 9, all.end()), c.written);
+        EXPECT_EQ(Values(store.values().begin() + 9, store.values().end()), written);
     }
 }
 

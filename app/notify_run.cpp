@@ -33,24 +33,11 @@ void passActivationToken(const QString& token) {
     qputenv(wayland ? "XDG_ACTIVATION_TOKEN" : "DESKTOP_STARTUP_ID", token.toUtf8());
 }
 
-} // namespace
-
-NoticeOutcome notifyReminders(int& argc, char** argv, const ReminderNotice& notice,
-                              StartPlatform& platform) {
-    (void)argc;
-    // On the program's name alone: the options of the command line are for the windows'
-    // application, which may follow once this one is gone.
-    int coreArgc = 1;
-    QCoreApplication application(coreArgc, argv);
-    DesktopNotification notification(QDBusConnection::sessionBus());
-    if (!notification.show(notice)) {
-        // Qt D-Bus holds back the bus's messages to a connection made on the main thread until
-        // the application's event loop runs, and this application ends now: without a turn of
-        // it, the windows' application would never hear a signal of the bus.
-        QCoreApplication::processEvents();
+// Shows the notice and waits for what becomes of it.
+NoticeOutcome showAndWait(DesktopNotification& notification, const ReminderNotice& notice,
+                          StartPlatform& platform) {
+    if (!notification.show(notice))
         return NoticeOutcome::NotShown;
-    }
-
     NoticeOutcome outcome = NoticeOutcome::Ended;
     QEventLoop loop;
     QObject::connect(&notification, &DesktopNotification::answered, &loop,
@@ -81,6 +68,29 @@ NoticeOutcome notifyReminders(int& argc, char** argv, const ReminderNotice& noti
     loop.exec();
     if (outcome == NoticeOutcome::ShowReminders || outcome == NoticeOutcome::ShowSetup)
         passActivationToken(notification.activationToken());
+    return outcome;
+}
+
+} // namespace
+
+NoticeOutcome notifyReminders(int& argc, char** argv, const ReminderNotice& notice,
+                              StartPlatform& platform) {
+    (void)argc;
+    // On the program's name alone: the options of the command line are for the windows'
+    // application, which may follow once this one is gone.
+    int coreArgc = 1;
+    QCoreApplication application(coreArgc, argv);
+    // A connection to the session bus of the notification's own, closed before this application
+    // ends. The bus's default connection belongs to the application under which it is made: made
+    // here, it would hold back every message to the windows' application, and outlive it unfreed.
+    const QString connection = QStringLiteral("kivo-notification");
+    NoticeOutcome outcome = NoticeOutcome::NotShown;
+    {
+        DesktopNotification notification(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection));
+        outcome = showAndWait(notification, notice, platform);
+    }
+    QDBusConnection::disconnectFromBus(connection);
     return outcome;
 }
 

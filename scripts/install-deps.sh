@@ -18,7 +18,7 @@ test_packages=(
   python3 python3-icalendar python3-dateutil python3-vobject python3-caldav
   poppler-utils
   clang libclang-rt-dev
-  dbus-daemon gnome-keyring
+  dbus-daemon gnome-keyring libglib2.0-bin python3-dbusmock dunst
   radicale openssl
 )
 

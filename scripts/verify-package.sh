@@ -99,7 +99,7 @@ expect "user guide and its picture" test -s "$root/usr/share/doc/kivo/guide.html
 expect "copyright and changelog" test -s "$root/usr/share/doc/kivo/copyright" -a -s "$root/usr/share/doc/kivo/changelog.gz"
 units=$root/usr/lib/systemd/user
 expect "systemd user units" test -s "$units/kivo-daily.timer" -a -s "$units/kivo-daily.service"
-expect "service runs /usr/bin/kivo" grep -qx 'ExecStart=/usr/bin/kivo' "$units/kivo-daily.service"
+expect "service runs the timer's run of /usr/bin/kivo" grep -qx 'ExecStart=/usr/bin/kivo --timer' "$units/kivo-daily.service"
 link=$root/etc/systemd/user/graphical-session.target.wants/kivo-daily.timer
 expect "timer enabled for all users ($(readlink "$link" 2>/dev/null))" test -L "$link"
 

@@ -67,10 +67,12 @@ void SystemFolders::makeFolder(const std::string& folder) const {
 }
 
 std::vector<std::string> SystemFolders::translationFolders() const {
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    const QString program = self.exists()                  ? self.canonicalPath()
-                            : QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                           : QString();
+    // The program's own folder, as the window library is found from it.
+    QString program;
+    if (const QFileInfo self(QStringLiteral("/proc/self/exe")); self.exists())
+        program = self.canonicalPath();
+    else if (QCoreApplication::instance())
+        program = QCoreApplication::applicationDirPath();
     if (program.isEmpty())
         return {};
     const QDir folder(program);

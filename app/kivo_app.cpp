@@ -264,8 +264,12 @@ void CKivoApp::loadRecordsAndTexts() {
     if (!listLoaded_ && recordsFile_.rewind())
         recordsFile_.appendRest(records, settings.mailPath);
     recordsFile_.close();
-    // The text table.
-    loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
+    // The text table: the user's own "strings.ini", or else the translation for the user's
+    // language that came with the program.
+    loadTextTable(platform_.folders.workingFolder(), dataFolder,
+                  translationFiles(platform_.folders.translationFolders(),
+                                   languagesOfLocale(platform_.locale.messagesLocale())),
+                  texts);
     // The derived values of every record, unless they were computed as the list was read.
     if (!listLoaded_)
         ComputeOccurrences(records, today);

@@ -37,6 +37,8 @@ int showWindows(CKivoApp* app, StartPlatform& platform) {
 
 int openWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform) {
     const std::unique_ptr<QApplication> application = makeApplication(argc, argv);
+    // Only here, where a window opens: the run that shows nothing loads no translation.
+    installQtTranslations(languagesOfLocale(platform.locale.messagesLocale()));
     return showWindows(app, platform);
 }
 

@@ -179,7 +179,7 @@ bool CKivoDlg::OnInitDialog() {
     // was left running past midnight.
     const Date now = platform_.clock.currentDate();
     if (!now.ok() || yearOf(now) < 1900) {
-        platform_.messages.error("The current date could not be read.");
+        platform_.messages.error(text("The current date could not be read."));
         EndDialog(IDCANCEL);
         return true;
     }

@@ -206,6 +206,12 @@ constexpr std::array kBuiltInTexts{
     "Remove kivo's events from the calendar \"%1\"? Events that others put there stay."sv,
     "Removing kivo's events from the calendar..."sv,
     "%1 events of kivo's were removed from the calendar."sv,
+    // Desktop notification
+    "Show reminders as a notification"sv,
+    "Birthdays and events"sv,
+    "and %i more"sv,
+    "Show all"sv,
+    "Setup"sv,
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // The window loop is in kivo_app_window_loop.cpp, with the windows.
 #include "app/kivo_app.h"
 
+#include "core/text_encoding.h"
 #include "engine/date_text.h"
 
 #include <algorithm>
@@ -44,13 +45,18 @@ std::string CKivoApp::todayKey() const {
 
 StartDecision CKivoApp::start(const std::string& commandLine) {
     report_ = RunReport{};
-    commandLine_ = commandLine;
+    timerRun_ = commandLine == kTimerArgument;
+    // The timer's run is a daily run: its argument asks for no setup window.
+    commandLine_ = timerRun_ ? std::string() : commandLine;
+    setupOnly_ = false;
+    remindersShown_ = false;
+    recordsAndTextsLoaded_ = false;
     recordsBeforeStart_ = records.size();
     startUp();
     // The records file. When nothing but the reminder window can open, its records are tested
     // for being due in the same pass, since that alone then decides whether anything is shown.
     bool anyUpcomingDue = false;
-    const bool dueDecides = commandLine.empty() && !onceADayHoldsBack();
+    const bool dueDecides = commandLine_.empty() && !heldBack();
     recordsOutcome_ = findRecordsFile(dueDecides ? &anyUpcomingDue : nullptr);
     firstRun_ = recordsOutcome_.state == RecordsFileState::Missing;
     claimDataFolder();
@@ -72,7 +78,32 @@ StartDecision CKivoApp::start(const std::string& commandLine) {
         ++report_.reminderWindowsShown;
         decision.firstWindow = StartDecision::Window::None;
     }
+    decision.byNotice = decision.firstWindow == StartDecision::Window::Reminder &&
+                        !decision.tellsUser && (timerRun_ || settings.notifyReminders);
     return decision;
+}
+
+ReminderNotice CKivoApp::reminderNotice() {
+    loadRecordsAndTexts();
+    const DueSelection due =
+        SelectDue(records, today, settings.pastDays, platform_.clock.currentDate());
+    // The prefixes as the window shows them: a huge one is cut first.
+    std::vector<std::string> shownPresets;
+    shownPresets.reserve(presets.size());
+    for (const std::string& preset : presets)
+        shownPresets.push_back(shownText(preset));
+    ReminderContext context{texts, settings.dateFormat, shownPresets, platform_.locale, *random_};
+    ReminderNotice notice = composeReminderNotice(due, context);
+    notice.day = today;
+    return notice;
+}
+
+void CKivoApp::noticeAnswered(NoticeOutcome outcome) {
+    if (outcome == NoticeOutcome::NotShown)
+        return;
+    remindersShown_ = true;
+    report_.remindedByNotice = true;
+    setupOnly_ = outcome == NoticeOutcome::ShowSetup;
 }
 
 void CKivoApp::endWithoutWindows() {
@@ -146,7 +177,7 @@ RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcom
             return recordsFile_.outcome(); // read through to its end
     }
     recordsFile_.rewind();
-    if (commandLine_.empty() && onceADayHoldsBack()) {
+    if (commandLine_.empty() && heldBack()) {
         recordsFile_.finish();
         return recordsFile_.outcome();
     }
@@ -201,11 +232,23 @@ bool CKivoApp::keepCutOffText(const std::string& path) {
 }
 
 StartDecision::Window CKivoApp::windowOfPass() const {
-    if (!commandLine_.empty() || firstRun_)
+    if (setupOnly_)
         return StartDecision::Window::Setup;
-    if (onceADayHoldsBack())
+    // The timer's run only reminds: a user who has no records yet is not shown the setup window
+    // every morning.
+    if ((!commandLine_.empty() || firstRun_) && !timerRun_)
+        return StartDecision::Window::Setup;
+    if (heldBack())
         return StartDecision::Window::None;
     return StartDecision::Window::Reminder;
+}
+
+bool CKivoApp::heldBack() const {
+    // The timer's run is for the user who did not log on today: it keeps quiet once any run of
+    // the day showed the reminders, whatever "Only display once a day" says.
+    if (timerRun_)
+        return settings.lastShown == todayKey();
+    return onceADayHoldsBack();
 }
 
 bool CKivoApp::onceADayHoldsBack() const {
@@ -213,12 +256,20 @@ bool CKivoApp::onceADayHoldsBack() const {
 }
 
 void CKivoApp::loadRecordsAndTexts() {
+    // A notification reads them first, and the windows it leads to must not add them twice.
+    if (recordsAndTextsLoaded_)
+        return;
+    recordsAndTextsLoaded_ = true;
     // The records, from the file found above, unless start() read them already.
     if (!listLoaded_ && recordsFile_.rewind())
         recordsFile_.appendRest(records, settings.mailPath);
     recordsFile_.close();
-    // The text table.
-    loadTextTable(platform_.folders.workingFolder(), dataFolder, texts);
+    // The text table: the user's own "strings.ini", or else the translation for the user's
+    // language that came with the program.
+    loadTextTable(platform_.folders.workingFolder(), dataFolder,
+                  translationFiles(platform_.folders.translationFolders(),
+                                   languagesOfLocale(platform_.locale.messagesLocale())),
+                  texts);
     // The derived values of every record, unless they were computed as the list was read.
     if (!listLoaded_)
         ComputeOccurrences(records, today);
@@ -306,6 +357,8 @@ void CKivoApp::saveEverything(bool recordsChanged) {
         saveRecords(dataFolder + kRecordsFileName);
         saveContactChoices();
     }
+    if (remindersShown_)
+        settings.lastShown = todayKey();
     writeSettings(settings, platform_.settingsStore, todayKey());
     records.clear();
     contactsRead_.clear();

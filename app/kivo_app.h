@@ -6,6 +6,7 @@
 #include "core/records_file.h"
 #include "core/text_table.h"
 #include "engine/occurrence.h"
+#include "engine/reminder_notice.h"
 #include "engine/reminder_text.h"
 #include "platform/platform.h"
 #include "sync/contacts_file.h"
@@ -15,6 +16,10 @@
 #include <vector>
 
 namespace kivo {
+
+// The command line of the daily timer's run: a daily run that shows its reminders as a
+// notification, and nothing on a day that already showed them.
+inline constexpr const char* kTimerArgument = "--timer";
 
 // What the start of a run decided, before any window code is loaded or any display is asked for.
 // Whatever can make a run open a window belongs in here, so that the run without a window and the
@@ -26,6 +31,9 @@ struct StartDecision {
     // Something must be said before the run ends (a records file that cannot be read), which
     // needs the desktop even when no window of the run opens.
     bool tellsUser = false;
+    // The reminders go to the desktop's notification service first (the timer's run, or the
+    // user's choice); the reminder window opens when no service takes them or the user asks.
+    bool byNotice = false;
 
     bool opensWindow() const { return firstWindow != Window::None || tellsUser; }
 };
@@ -48,6 +56,14 @@ public:
     // with the windows, and needs the application of the GUI.
     void runWindows();
 
+    // The notification of the reminders that start() decided to send (byNotice): reads the
+    // records and texts that the windows would read.
+    ReminderNotice reminderNotice();
+    // What became of the notification. Unless it was not shown, the day's reminders count as
+    // shown; after Ended the run ends with endWithoutWindows(), otherwise with runWindows(),
+    // which then opens the window the user asked for (the setup window alone after ShowSetup).
+    void noticeAnswered(NoticeOutcome outcome);
+
     RecordList records;
     TextTable texts;
     AppSettings settings;
@@ -68,6 +84,7 @@ public:
         int recordsMerged = 0;          // saves that went into a file another program had changed
         bool recordsUnreadable = false; // told at start; no records are saved in this run
         bool recordsBackupMade = false; // a Ctrl-Z had cut text off the file that was replaced
+        bool remindedByNotice = false;  // a notification service took the reminders
     };
     const RunReport& lastRun() const { return report_; }
 
@@ -81,6 +98,9 @@ private:
     // The window a pass of the window loop starts with, by the command line, the first-run rule
     // and the once-a-day rule.
     StartDecision::Window windowOfPass() const;
+    // Whether the run shows no reminders today: by the once-a-day rule for a log-on run, and for
+    // the timer's run when a run of the day already showed them.
+    bool heldBack() const;
     bool onceADayHoldsBack() const;
     std::string todayKey() const;
     void loadRecordsAndTexts();
@@ -114,6 +134,13 @@ private:
     Platform& platform_;
     std::unique_ptr<RandomSource> random_;
     std::string commandLine_;
+    bool timerRun_ = false;
+    // The user asked for the setup window from the notification: it opens alone.
+    bool setupOnly_ = false;
+    // Reminders were shown in this run (a notification, or a reminder window with lines); the day
+    // is stored as the one that showed them.
+    bool remindersShown_ = false;
+    bool recordsAndTextsLoaded_ = false;
     RecordsFileReader recordsFile_;
     // Whether start() read the record list already, with the records' derived values, in its pass
     // over the records file.

@@ -34,8 +34,9 @@ void CKivoApp::runWindows() {
             firstRun_ = false;
         }
         // The reminder window ends the run unless it asked for the setup window, which then
-        // leads back to it; a command line ends it after the setup window.
-        if (!commandLine_.empty() || !goToSetup)
+        // leads back to it; a command line, or the notification's "Setup", ends it after the
+        // setup window.
+        if (!commandLine_.empty() || setupOnly_ || !goToSetup)
             break;
     }
     saveEverything(recordsChanged);
@@ -74,6 +75,8 @@ bool CKivoApp::showReminderWindow(bool& recordsChanged) {
     dialog.today = today;
     dialog.setupRequested = -1;
     dialog.DoModal();
+    if (dialog.reminded)
+        remindersShown_ = true;
     if (dialog.modified)
         recordsChanged = true;
     return dialog.setupRequested == 1;

@@ -6,7 +6,8 @@
 #include <type_traits>
 
 extern "C" Q_DECL_EXPORT int kivoRun(int argc, char** argv) {
-    return kivo::kivoMain(argc, argv, kivo::openLoadedWindows, kivo::runLoadedSync);
+    return kivo::kivoMain(argc, argv, kivo::openLoadedWindows, kivo::runLoadedSync,
+                          kivo::notifyLoaded);
 }
 
 // The program calls the entry as this type.

@@ -85,4 +85,14 @@ int listenForRaiseRequests() {
 #endif
 }
 
+void takeRaiseRequests(int requests) {
+#if defined(Q_OS_UNIX)
+    char notes[16];
+    while (requests >= 0 && ::read(requests, notes, sizeof notes) > 0) {
+    }
+#else
+    (void)requests;
+#endif
+}
+
 } // namespace kivo

@@ -34,5 +34,7 @@ private:
 // noted rather than ending the process. Returns a descriptor that becomes readable at each request
 // (-1 where requests cannot arrive).
 int listenForRaiseRequests();
+// Reads the requests noted on `requests` so far, so that it waits for the next one.
+void takeRaiseRequests(int requests);
 
 } // namespace kivo

@@ -117,7 +117,8 @@ std::string commandLineOf(int argc, char** argv) {
     return line;
 }
 
-int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync) {
+int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync,
+             NotifyEntry notify) {
     // Taken before the application of the GUI exists, which takes the options it knows ("-style
     // Fusion") out of the arguments: any argument at all opens the setup window.
     const std::string commandLine = commandLineOf(argc, argv);
@@ -133,10 +134,11 @@ int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync)
     platform.raiseRequests = listenForRaiseRequests();
     SingleInstance instance;
     if (!instance.acquire()) {
-        // Another kivo runs. The daily run is its business alone; a start with an argument (the
-        // menu's) brings that kivo's window to the front, unless it is a run without a window that
+        // Another kivo runs. The daily run (the log-on's or the timer's) is its business alone; a
+        // start with an argument (the menu's) brings that kivo's window to the front, or ends its
+        // wait on a notification with the setup window, unless it is a run without a window that
         // ends in a moment and then gives way to this one.
-        if (commandLine.empty())
+        if (commandLine.empty() || commandLine == kTimerArgument)
             return 0;
         const bool asked = instance.askHolderToRaise();
         if (!instance.acquire(std::chrono::seconds(1))) {
@@ -152,13 +154,23 @@ int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync)
     }
 
     CKivoApp app(platform.platform);
-    if (!app.start(commandLine).opensWindow()) {
+    const StartDecision decision = app.start(commandLine);
+    if (!decision.opensWindow()) {
         app.endWithoutWindows();
         return 0;
     }
+    // The reminder window is what a click on the notification, or its absence, leads to.
     if (!displayAvailable(argc, argv)) {
         printNoDisplay(argv[0]);
         return 1;
+    }
+    if (decision.byNotice && notify) {
+        const NoticeOutcome outcome = notify(argc, argv, app.reminderNotice(), platform);
+        app.noticeAnswered(outcome);
+        if (outcome == NoticeOutcome::Ended) {
+            app.endWithoutWindows();
+            return 0;
+        }
     }
     return openWindows(argc, argv, &app, platform);
 }

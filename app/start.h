@@ -72,8 +72,17 @@ std::string commandLineOf(int argc, char** argv);
 using SyncEntry = int (*)(int& argc, char** argv, StartPlatform& platform);
 inline constexpr const char* kSyncArgument = "--sync";
 
+// Shows the reminders of a run as a desktop notification and waits until it ends, the user acts
+// on it, or a later start asks for the window (on `platform.raiseRequests`), which is then the
+// setup window. Says what became of it; NotShown when no notification service took it.
+using NotifyEntry = NoticeOutcome (*)(int& argc, char** argv, const ReminderNotice& notice,
+                                      StartPlatform& platform);
+
 // The whole program: the start and its decision, then the end without a window, or the windows
-// through `openWindows`; with "--sync" alone, the sync through `runSync`. Returns the exit status.
-int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync = nullptr);
+// through `openWindows`, when the run's reminders go to a notification first through `notify`
+// (without it, the window shows them); with "--sync" alone, the sync through `runSync`. Returns
+// the exit status.
+int kivoMain(int argc, char** argv, WindowsEntry openWindows, SyncEntry runSync = nullptr,
+             NotifyEntry notify = nullptr);
 
 } // namespace kivo

@@ -1,5 +1,7 @@
-// What the program and its window library agree on: the name and the type of the library's entry.
+// What the program and the libraries it loads agree on: the names and the types of their entries.
 #pragma once
+
+#include "engine/reminder_notice.h"
 
 namespace kivo {
 
@@ -11,5 +13,10 @@ using WindowsLibraryEntry = int (*)(int* argc, char** argv, CKivoApp* app, Start
 // The sync of the accounts ("kivo --sync"), which needs the library's network code.
 inline constexpr const char* kSyncEntryName = "kivoSyncAccounts";
 using SyncLibraryEntry = int (*)(int* argc, char** argv, StartPlatform* platform);
+// The notification of the reminders, in a library of its own (kivo-notify), which needs Qt D-Bus
+// and nothing of the windows.
+inline constexpr const char* kNotifyEntryName = "kivoNotifyReminders";
+using NotifyLibraryEntry = NoticeOutcome (*)(int* argc, char** argv, const ReminderNotice* notice,
+                                             StartPlatform* platform);
 
 } // namespace kivo

@@ -1,14 +1,11 @@
 // The windows' half of the program: the application of the GUI and the windows of a run.
 #include "app/window_run.h"
 
+#include "app/single_instance.h"
 #include "platform/desktop_platform.h"
 #include "resources/icons.h"
 
 #include <QWidget>
-
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#endif
 
 namespace kivo {
 
@@ -40,6 +37,8 @@ int showWindows(CKivoApp* app, StartPlatform& platform) {
 
 int openWindows(int& argc, char** argv, CKivoApp* app, StartPlatform& platform) {
     const std::unique_ptr<QApplication> application = makeApplication(argc, argv);
+    // Only here, where a window opens: the run that shows nothing loads no translation.
+    installQtTranslations(languagesOfLocale(platform.locale.messagesLocale()));
     return showWindows(app, platform);
 }
 
@@ -48,11 +47,7 @@ RaiseOnRequest::RaiseOnRequest(int requests) {
         return;
     notifier_ = std::make_unique<QSocketNotifier>(requests, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [requests] {
-#if defined(Q_OS_UNIX)
-        char notes[16];
-        while (::read(requests, notes, sizeof notes) > 0) {
-        }
-#endif
+        takeRaiseRequests(requests);
         // Every window of the run is modal, and only one is open at a time.
         if (QWidget* window = QApplication::activeModalWidget()) {
             if (window->isMinimized())

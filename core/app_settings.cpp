@@ -11,6 +11,9 @@ namespace kivo {
 
 namespace {
 
+constexpr const char* kNotifyKey = "notify";
+constexpr const char* kLastShownKey = "lastshown";
+
 template <typename Values> auto findValue(Values& values, const std::string& name) {
     return std::find_if(values.begin(), values.end(),
                         [&name](const auto& value) { return value.first == name; });
@@ -117,6 +120,9 @@ void readSettings(AppSettings& settings, SettingsStore& store, const std::string
         settings.lastRun = *value;
     readInt(store, "sorted", settings.sortColumn);
     readInt(store, "past", settings.pastDays);
+    readFlag(store, kNotifyKey, settings.notifyReminders);
+    if (auto value = readLimited(store, kLastShownKey))
+        settings.lastShown = *value;
 }
 
 bool writeSettings(const AppSettings& settings, SettingsStore& store, const std::string& todayKey) {
@@ -136,6 +142,11 @@ bool writeSettings(const AppSettings& settings, SettingsStore& store, const std:
     bool allWritten = true;
     for (const auto& [name, text] : values)
         allWritten = store.writeValue(name, text) && allWritten;
+    if (settings.notifyReminders || store.readValue(kNotifyKey))
+        allWritten =
+            store.writeValue(kNotifyKey, settings.notifyReminders ? "1" : "0") && allWritten;
+    if (!settings.lastShown.empty())
+        allWritten = store.writeValue(kLastShownKey, settings.lastShown) && allWritten;
     return store.flush() && allWritten;
 }
 

@@ -20,6 +20,12 @@ struct AppSettings {
     std::string mailPath;
     int sortColumn = 0;
     int pastDays = 0;
+    // Beyond the nine values: the log-on run's reminders go to the desktop's notification
+    // service instead of the reminder window ("notify"), and the day a run last showed reminders
+    // ("lastshown"), on which the daily timer's run shows nothing. Missing, they are off and
+    // empty, so settings stored before keep their meaning.
+    bool notifyReminders = false;
+    std::string lastShown;
 };
 
 // Where the nine stored values live. Values are text; a key that does not exist means that there
@@ -70,8 +76,9 @@ std::string dayKey(int year, int month, int day);
 // written at once (with "lastrun" = `todayKey`), which creates the key.
 void readSettings(AppSettings& settings, SettingsStore& store, const std::string& todayKey);
 
-// Writes the nine stored values, "lastrun" always being `todayKey`. Nothing is written when the
-// key cannot be created; returns whether every value was written.
+// Writes the nine stored values, "lastrun" always being `todayKey`; "notify" and "lastshown" only
+// once they were set, so that the settings of a user who never uses them stay as they were.
+// Nothing is written when the key cannot be created; returns whether every value was written.
 bool writeSettings(const AppSettings& settings, SettingsStore& store, const std::string& todayKey);
 
 // Appends every line of "pre.ini" to `presets` (empty lines too, nothing trimmed). Returns false

@@ -285,6 +285,17 @@ std::string ComposeReminderLine(const DueEntry& entry, ReminderContext& context)
                                        : upcomingLine(entry, context);
 }
 
+std::vector<std::string> ComposeReminderLines(const DueSelection& due, ReminderContext& context) {
+    std::vector<std::string> lines(due.entries.size());
+    for (std::size_t i = due.entries.size(); i-- > 0;)
+        if (due.entries[i].kind == DueKind::Upcoming)
+            lines[i] = ComposeReminderLine(due.entries[i], context);
+    for (std::size_t i = 0; i < due.entries.size(); ++i)
+        if (due.entries[i].kind == DueKind::Past)
+            lines[i] = ComposeReminderLine(due.entries[i], context);
+    return lines;
+}
+
 std::string SampleReminder(const TextTable& texts, const LocaleNames& locale, int type,
                            const std::string& nameText, const std::string& daysText, Date picked,
                            const std::string& previous) {

@@ -67,6 +67,11 @@ std::string WeekdayName(const LocaleNames& locale, Date date);
 // (distance 365 down to 0, list order within a distance).
 std::string ComposeReminderLine(const DueEntry& entry, ReminderContext& context);
 
+// Every line of the reminder window for a due selection, in the selection's order, each composed
+// by ComposeReminderLine in the classic draw order (the upcoming entries from the last to the
+// first, then the past ones).
+std::vector<std::string> ComposeReminderLines(const DueSelection& due, ReminderContext& context);
+
 // The person editor's sample for a type (0..3), the name and days box texts and the picked date;
 // `previous` is returned unchanged for a type outside 0..3.
 std::string SampleReminder(const TextTable& texts, const LocaleNames& locale, int type,

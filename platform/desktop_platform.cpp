@@ -6,10 +6,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
+#include <QTranslator>
 #include <QUrl>
+#include <memory>
 
 namespace kivo {
 
@@ -70,6 +73,23 @@ bool DesktopMessageBoxes::question(const std::string& text) {
 int primaryScreenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? qRound(screen->logicalDotsPerInchX()) : 96;
+}
+
+bool installQtTranslations(const std::vector<std::string>& languages) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const std::string& language : languages) {
+        // The catalogue of the base modules first; "qt_" is the older one that some languages
+        // (Swedish) still have alone. The loader tries "de" itself after "de_DE".
+        for (const char* catalogue : {"qtbase_", "qt_"}) {
+            auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+            if (translator->load(QLatin1String(catalogue) + QString::fromStdString(language),
+                                 folder)) {
+                QCoreApplication::installTranslator(translator.release());
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace kivo

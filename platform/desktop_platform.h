@@ -24,4 +24,9 @@ public:
 // The horizontal logical dots per inch of the primary screen (96 when there is none).
 int primaryScreenDpi();
 
+// Qt's own texts (the buttons of message boxes, the file and print dialogs) in the first of the
+// languages, most fitting first, that the system has Qt's translation of. Needs the application,
+// which keeps the translation. Returns whether one was installed.
+bool installQtTranslations(const std::vector<std::string>& languages);
+
 } // namespace kivo

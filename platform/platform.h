@@ -30,6 +30,9 @@ public:
     virtual void makeFolder(const std::string& folder) const = 0;
     // True where the per-user data folder exists (always, except on very old systems).
     virtual bool hasPerUserDataFolder() const = 0;
+    // The folders where the shipped translations may lie, the first to look in first; none where
+    // the program ships none.
+    virtual std::vector<std::string> translationFolders() const { return {}; }
 };
 
 // The user's locale: short date pattern and day and month names.
@@ -37,6 +40,9 @@ class LocaleInfo : public LocaleNames {
 public:
     // The short date pattern with the letters d, M, y ("dd/MM/yyyy"); empty when unknown.
     virtual std::string shortDatePattern() const = 0;
+    // The locale of the user's messages ("de_DE.UTF-8"), which picks the shipped translation;
+    // empty when there is none.
+    virtual std::string messagesLocale() const { return {}; }
 };
 
 // Hands addresses and commands to the desktop. Failures are silent.

@@ -3,6 +3,7 @@
 
 #include "core/text_encoding.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -65,6 +66,21 @@ void SystemFolders::makeFolder(const std::string& folder) const {
     QDir().mkpath(toQt(folder));
 }
 
+std::vector<std::string> SystemFolders::translationFolders() const {
+    // The program's own folder, as the window library is found from it.
+    QString program;
+    if (const QFileInfo self(QStringLiteral("/proc/self/exe")); self.exists())
+        program = self.canonicalPath();
+    else if (QCoreApplication::instance())
+        program = QCoreApplication::applicationDirPath();
+    if (program.isEmpty())
+        return {};
+    const QDir folder(program);
+    return {withSeparator(folder.filePath(QStringLiteral("translations"))),
+            withSeparator(
+                QDir::cleanPath(folder.filePath(QStringLiteral(KIVO_INSTALLED_TRANSLATIONS))))};
+}
+
 std::string SystemLocale::shortDatePattern() const {
     return fromQt(QLocale::system().dateFormat(QLocale::ShortFormat));
 }
@@ -82,6 +98,18 @@ std::string SystemLocale::abbreviatedDayName(int dayOfWeek) const {
 
 std::string SystemLocale::monthName(int month) const {
     return fromQt(QLocale::system().monthName(month, QLocale::LongFormat));
+}
+
+std::string SystemLocale::messagesLocale() const {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // An empty variable counts as unset, as the C library counts it.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const QByteArray value = qgetenv(name); !value.isEmpty())
+            return value.toStdString();
+    return {};
+#else
+    return fromQt(QLocale::system().name());
+#endif
 }
 
 namespace {

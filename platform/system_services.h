@@ -22,6 +22,8 @@ public:
     std::string userDataFolder() const override;
     void makeFolder(const std::string& folder) const override;
     bool hasPerUserDataFolder() const override { return true; }
+    // Beside the program in the build tree, then where the install puts them.
+    std::vector<std::string> translationFolders() const override;
 };
 
 class SystemLocale : public LocaleInfo {
@@ -30,6 +32,9 @@ public:
     std::string dayName(int dayOfWeek) const override;
     std::string monthName(int month) const override;
     std::string abbreviatedDayName(int dayOfWeek) const override;
+    // The first of LC_ALL, LC_MESSAGES and LANG that is set, as the C library takes it; elsewhere
+    // the system's language.
+    std::string messagesLocale() const override;
 };
 
 // The settings key "Software\Velmik\kivo" as QSettings in native format, organisation "Velmik",

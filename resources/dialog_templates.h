@@ -75,6 +75,7 @@ enum class SetupControl : int {
     PastDaysLabel = 1054,
     PastDaysUnitLabel = 1055,
     Sync = 1056,
+    NotifyReminders = 1057,
 };
 
 enum class PersonControl : int {
@@ -163,6 +164,8 @@ inline constexpr ControlTemplate kSetupControls[] = {
     {SetupControl::PrintLarge, CheckBox, "Print out birthdays in large font", 467, 66, 160, 10},
     {SetupControl::LargeReminder, CheckBox, "Large reminder window", 467, 78, 160, 10},
     {SetupControl::PastDays, Edit, "", 554, 90, 28, 14, StyleDigitsOnly},
+    {SetupControl::NotifyReminders, CheckBox, "Show reminders as a notification", 467, 106, 160,
+     10},
     {SetupControl::DaysToLookAhead, Edit, "", 581, 146, 39, 14, StyleDigitsOnly},
     {SetupControl::DaysToLookAheadArrows, Spin, "", 613, 138, 11, 14},
     {SetupControl::DefaultIcon, ImageCombo, "", 503, 166, 32, 211},
@@ -176,7 +179,7 @@ inline constexpr ControlTemplate kSetupControls[] = {
     {SetupControl::WebLink, WebLink, "", 459, 268, 176, 8},
     {SetupControl::Close, PushButton, "Close", 571, 282, 64, 14, StyleDefault},
     {SetupControl::DaysToLookAheadLabel, Label, "Days to look ahead:", 465, 149, 107, 8},
-    {SetupControl::OptionsGroup, GroupBox, " Options ", 457, 25, 178, 88},
+    {SetupControl::OptionsGroup, GroupBox, " Options ", 457, 25, 178, 98},
     {SetupControl::DefaultIconLabel, Label, "Icon:", 465, 165, 36, 8},
     {SetupControl::DefaultsGroup, GroupBox, " Default for new records ", 457, 128, 178, 61},
     {SetupControl::PrintThisYear, PushButton, "Print This Year", 556, 167, 79, 14, StyleHidden},

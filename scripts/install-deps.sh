@@ -6,10 +6,11 @@
 # --list prints the packages chosen instead of installing them.
 set -euo pipefail
 
-# What building kivo with CMake (Ninja or Make) and running it needs.
+# What building kivo with CMake (Ninja or Make) and running it needs; Qt's own translations put its
+# dialogs in the user's language, as kivo's shipped ones put kivo's texts.
 run_packages=(
   cmake ninja-build make g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev qtkeychain-qt6-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev qtkeychain-qt6-dev qt6-translations-l10n
 )
 # The rest of what the tests, benchmarks and fuzz targets build and run with.
 test_packages=(
@@ -18,7 +19,7 @@ test_packages=(
   python3 python3-icalendar python3-dateutil python3-vobject python3-caldav
   poppler-utils
   clang libclang-rt-dev
-  dbus-daemon gnome-keyring
+  dbus-daemon gnome-keyring libglib2.0-bin python3-dbusmock dunst
   radicale openssl
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package (build-package/kivo_<version>_<arch>.deb, or in
 # $KIVO_PACKAGE_BUILD_DIR) and checks it: lintian, the desktop entries, the AppStream metadata, the
-# manual page, and the web link's target in the installed program.
+# manual page, the web link's target in the installed program and the translations.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --run dpkg-dev file lintian desktop-file-utils appstream mandoc
@@ -33,4 +33,12 @@ check appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
 check mandoc -T lint -W warning "$tree"/usr/share/man/man1/kivo.1.gz
 check lintian --fail-on error --display-info "$deb"
 check check_guide_address "$tree"
+check_translations() { # every shipped translation, as it is in the sources
+  local file ok=0
+  for file in data/translations/*.ini; do
+    cmp -s "$file" "$1/usr/share/kivo/translations/${file##*/}" || { echo "not in the package: $file"; ok=1; }
+  done
+  return $ok
+}
+check check_translations "$tree"
 [ $failed -eq 0 ] && echo "Package checks passed" || { echo "Package checks FAILED"; exit 1; }

@@ -97,9 +97,12 @@ expect "AppStream launchable is the menu entry" grep -q '>example.velmik.kivo.de
 expect "manual page" test -s "$root/usr/share/man/man1/kivo.1.gz"
 expect "user guide and its picture" test -s "$root/usr/share/doc/kivo/guide.html" -a -s "$root/usr/share/doc/kivo/reminder-window.png"
 expect "copyright and changelog" test -s "$root/usr/share/doc/kivo/copyright" -a -s "$root/usr/share/doc/kivo/changelog.gz"
+for file in "$project"/data/translations/*.ini; do
+  expect "translation ${file##*/}" cmp -s "$file" "$root/usr/share/kivo/translations/${file##*/}"
+done
 units=$root/usr/lib/systemd/user
 expect "systemd user units" test -s "$units/kivo-daily.timer" -a -s "$units/kivo-daily.service"
-expect "service runs /usr/bin/kivo" grep -qx 'ExecStart=/usr/bin/kivo' "$units/kivo-daily.service"
+expect "service runs the timer's run of /usr/bin/kivo" grep -qx 'ExecStart=/usr/bin/kivo --timer' "$units/kivo-daily.service"
 link=$root/etc/systemd/user/graphical-session.target.wants/kivo-daily.timer
 expect "timer enabled for all users ($(readlink "$link" 2>/dev/null))" test -L "$link"
 

@@ -95,6 +95,7 @@ CKivoDlg::CKivoDlg(Platform& platform) : platform_(platform) {
     onceADayCheck_ = controlById<QCheckBox>(*this, SetupControl::OnlyOnceADay);
     printLargeCheck_ = controlById<QCheckBox>(*this, SetupControl::PrintLarge);
     largeReminderCheck_ = controlById<QCheckBox>(*this, SetupControl::LargeReminder);
+    notifyCheck_ = controlById<QCheckBox>(*this, SetupControl::NotifyReminders);
     daysAheadEdit_ = controlById<QLineEdit>(*this, SetupControl::DaysToLookAhead);
     iconBox_ = controlById<QComboBox>(*this, SetupControl::DefaultIcon);
     spin_ = controlById<SpinButton>(*this, SetupControl::DaysToLookAheadArrows);
@@ -178,7 +179,7 @@ bool CKivoDlg::OnInitDialog() {
     // was left running past midnight.
     const Date now = platform_.clock.currentDate();
     if (!now.ok() || yearOf(now) < 1900) {
-        platform_.messages.error("The current date could not be read.");
+        platform_.messages.error(text("The current date could not be read."));
         EndDialog(IDCANCEL);
         return true;
     }
@@ -238,6 +239,7 @@ void CKivoDlg::setCaptions() {
     set(SetupControl::PastDaysLabel, "Show past reminders for");
     set(SetupControl::PastDaysUnitLabel, "days");
     set(SetupControl::LargeReminder, "Large reminder window");
+    set(SetupControl::NotifyReminders, "Show reminders as a notification");
     setWindowTitle(qtext("Velmik Fennaro Setup"));
     // Nothing on the screen tells of the Shift+click otherwise.
     controlById<QWidget>(*this, SetupControl::Export)
@@ -254,6 +256,7 @@ void CKivoDlg::loadOptions() {
     iconBox_->setCurrentIndex(icon >= 0 && icon < iconBox_->count() ? icon : -1);
     printLargeCheck_->setChecked(settings->printLarge);
     largeReminderCheck_->setChecked(settings->largeReminder);
+    notifyCheck_->setChecked(settings->notifyReminders);
     daysAheadEdit_->setText(QString::number(settings->daysAhead));
     pastDaysEdit_->setText(QString::number(settings->pastDays));
 }
@@ -263,6 +266,7 @@ void CKivoDlg::applyOptions() {
     settings->onceADay = onceADayCheck_->isChecked();
     settings->printLarge = printLargeCheck_->isChecked();
     settings->largeReminder = largeReminderCheck_->isChecked();
+    settings->notifyReminders = notifyCheck_->isChecked();
     // Taken as typed: the spin's range only bounds its arrows.
     settings->daysAhead = atoiLike(fromQt(daysAheadEdit_->text()));
     settings->pastDays = atoiLike(fromQt(pastDaysEdit_->text()));

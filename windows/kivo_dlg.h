@@ -250,6 +250,7 @@ private:
     QCheckBox* onceADayCheck_ = nullptr;
     QCheckBox* printLargeCheck_ = nullptr;
     QCheckBox* largeReminderCheck_ = nullptr;
+    QCheckBox* notifyCheck_ = nullptr;
     QLineEdit* daysAheadEdit_ = nullptr;
     QComboBox* iconBox_ = nullptr;
     SpinButton* spin_ = nullptr;

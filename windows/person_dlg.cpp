@@ -156,7 +156,7 @@ bool CPersonDlg::DoDataExchange(bool save) {
                               ? "Please enter an integer between 0 and 365."
                               : nullptr;
     if (problem) {
-        platform_.messages.warning(problem);
+        platform_.messages.warning(text(problem));
         daysEdit_->setFocus();
         daysEdit_->selectAll();
         return false;
@@ -187,6 +187,8 @@ bool CPersonDlg::OnInitDialog() {
         ->setTitle(toQtShown(text("Sample reminder:")));
     infoOnlyCheck_->setText(toQtShown(text("Don't ever remind me about this")));
     dontPrintCheck_->setText(toQtShown(text("Don't print this")));
+    controlById<QPushButton>(*this, PersonControl::Ok)->setText(toQtShown(text("OK")));
+    controlById<QPushButton>(*this, PersonControl::Cancel)->setText(toQtShown(text("Cancel")));
 
     {
         // Filling and preselecting the lists are not the user's picks.

@@ -56,6 +56,7 @@ bool CReminderDlg::OnInitDialog() {
     setWindowIcon(applicationIcon());
     setupRequested = 0;
     modified = false;
+    reminded = false;
     if (settings->largeReminder)
         enlarge();
 
@@ -76,6 +77,7 @@ bool CReminderDlg::OnInitDialog() {
         EndDialog(IDCANCEL);
         return true;
     }
+    reminded = true;
     if (settings->alwaysOnTop)
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     return true;
@@ -120,24 +122,11 @@ bool CReminderDlg::fillList() {
             shownPresets.push_back(shownText(preset));
     }
     ReminderContext context{*texts, settings->dateFormat, shownPresets, platform_.locale, random_};
-    // Lines are composed as the program always has: distances 365 down to 0 first, so that the
-    // preset draws come in that order; then they are shown in the selection's order.
-    std::vector<QTreeWidgetItem*> lines(due.entries.size(), nullptr);
-    for (std::size_t i = due.entries.size(); i-- > 0;) {
-        const DueEntry& entry = due.entries[i];
-        if (entry.kind != DueKind::Upcoming)
-            continue;
-        auto* line = new QTreeWidgetItem;
-        line->setText(0, toQtShown(ComposeReminderLine(entry, context)));
-        lines[i] = line;
-    }
+    const std::vector<std::string> lineTexts = ComposeReminderLines(due, context);
     for (std::size_t i = 0; i < due.entries.size(); ++i) {
         const DueEntry& entry = due.entries[i];
-        if (!lines[i]) {
-            lines[i] = new QTreeWidgetItem;
-            lines[i]->setText(0, toQtShown(ComposeReminderLine(entry, context)));
-        }
-        QTreeWidgetItem* line = lines[i];
+        auto* line = new QTreeWidgetItem;
+        line->setText(0, toQtShown(lineTexts[i]));
         line->setIcon(0, iconPicture(entry.record->icon));
         line->setData(0, RecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry.record)));
         line->setData(0, PastRole, entry.kind == DueKind::Past);

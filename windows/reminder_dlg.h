@@ -37,6 +37,8 @@ public:
 
     int setupRequested = -1; // 1 after Setup... was pressed, else 0
     bool modified = false;   // a record was changed here
+    // The window showed reminders: something upcoming was due, so it did not end unseen.
+    bool reminded = false;
 
     // Chooses a command from the line menu; by default the menu is shown at the mouse cursor.
     // Tests replace it. Returns the chosen command id, or 0.

@@ -12,20 +12,39 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <span>
 
 namespace kivo {
 
 namespace {
 
 // The filters of the export and import dialogs; the second one of each is this program's addition.
-constexpr const char* kExportFilter =
-    "CSV Files (*.csv)|*.csv|iCalendar Files (*.ics)|*.ics|All Files (*)|*||";
-constexpr const char* kImportFilter =
-    "CSV Files (*.csv)|*.csv|vCard Files (*.vcf)|*.vcf|All Files (*)|*||";
+struct FileKind {
+    const char* description;
+    const char* pattern;
+};
+constexpr FileKind kExportKinds[] = {
+    {"CSV Files", "*.csv"}, {"iCalendar Files", "*.ics"}, {"All Files", "*"}};
+constexpr FileKind kImportKinds[] = {
+    {"CSV Files", "*.csv"}, {"vCard Files", "*.vcf"}, {"All Files", "*"}};
 constexpr int kSecondFilter = 1;
 constexpr int kAllFilesFilter = 2;
+
+// The file dialog's filter text ("CSV Files (*.csv)|*.csv|...||") with the descriptions looked
+// up. A "|" would end a description early, so a translation's own becomes a blank.
+std::string fileFilter(const TextTable* texts, std::span<const FileKind> kinds) {
+    static const TextTable noTexts;
+    std::string filter;
+    for (const FileKind& kind : kinds) {
+        std::string description = lookUpText(texts ? *texts : noTexts, kind.description);
+        std::replace(description.begin(), description.end(), '|', ' ');
+        filter += description + " (" + kind.pattern + ")|" + kind.pattern + "|";
+    }
+    return filter + "|";
+}
 
 bool endsWithNoCase(const std::string& text, std::string_view end) {
     if (text.size() < end.size())
@@ -72,7 +91,7 @@ void CKivoDlg::exportCsv() {
         exportICalendar();
         return;
     }
-    FilePicker picker(false, "birthdays.csv", kExportFilter, this);
+    FilePicker picker(false, "birthdays.csv", fileFilter(texts, kExportKinds), this);
     if (runFilePicker(picker) != 1)
         return;
     const bool singleCalendar = picker.filterIndex == kSecondFilter;
@@ -102,7 +121,7 @@ bool CKivoDlg::writeExport(const std::string& path, bool singleCalendar) {
         written = writeCsvFile(path, *records, &error);
     }
     if (!written) {
-        platform_.messages.error(text("Error writing to file\n\n") + errorReason(error));
+        platform_.messages.error(text("Error writing to file") + "\n\n" + errorReason(error));
         return false;
     }
     if (undated > 0) {
@@ -114,7 +133,7 @@ bool CKivoDlg::writeExport(const std::string& path, bool singleCalendar) {
 }
 
 void CKivoDlg::importCsv() {
-    FilePicker picker(true, "birthdays.csv", kImportFilter, this);
+    FilePicker picker(true, "birthdays.csv", fileFilter(texts, kImportKinds), this);
     if (runFilePicker(picker) != 1)
         return;
     const std::string& path = picker.getPath();
@@ -137,7 +156,7 @@ void CKivoDlg::importCsv() {
     for (std::size_t i = before; i < records->size(); ++i)
         ComputeOccurrence((*records)[i], today);
     if (failed)
-        platform_.messages.error(text("Error reading file\n\n") + errorReason(error));
+        platform_.messages.error(text("Error reading file") + "\n\n" + errorReason(error));
     // The records read before an error stay, and are shown.
     modified = true;
     fillList();
@@ -168,9 +187,12 @@ void CKivoDlg::exportICalendar() {
     }
     // Silent when every file was written; a file left out must not pass for exported.
     if (failed > 0) {
-        const char* builtIn = "Calendar files not written: %i\n\nThe first is \"%s\": %s";
-        platform_.messages.warning(fillFormat(
-            text(builtIn), builtIn, {std::to_string(failed), firstName, errorReason(firstReason)}));
+        // Two texts, since a line of a translation cannot hold the blank line between them.
+        const char* count = "Calendar files not written: %i";
+        const char* first = "The first is \"%s\": %s";
+        platform_.messages.warning(
+            fillFormat(text(count), count, {std::to_string(failed)}) + "\n\n" +
+            fillFormat(text(first), first, {firstName, errorReason(firstReason)}));
     }
 }
 

@@ -164,6 +164,33 @@ TEST(Settings, FailureToMakeTheValuesPermanentIsReported) {
     EXPECT_EQ(store.writeCount(), 9u);
 }
 
+// "notify" and "lastshown" came after the nine: missing, they are off and empty and not written,
+// so that older settings keep their meaning and the file of a user who never sets them stays.
+TEST(Settings, NotificationChoiceAndShownDayAreStoredOnceSet) {
+    const std::tuple<Values, bool, std::string, Values> cases[] = {
+        // stored beyond the nine, as the run leaves notify and lastshown, written beyond the nine
+        {{}, false, "", {}},
+        {{}, true, "", {{"notify", "1"}}},
+        {{{"notify", "1"}, {"lastshown", "20260305"}},
+         false,
+         "20260306",
+         {{"notify", "0"}, {"lastshown", "20260306"}}},
+    };
+    for (const auto& [stored, notify, shown, written] : cases) {
+        MemorySettingsStore store = storeWithAllValues();
+        for (const auto& [name, text] : stored)
+            store.setValue(name, text);
+        AppSettings settings;
+        readSettings(settings, store, "20260306");
+        EXPECT_EQ(settings.notifyReminders, !stored.empty());
+        EXPECT_EQ(settings.lastShown, stored.empty() ? "" : "20260305");
+        settings.notifyReminders = notify;
+        settings.lastShown = shown;
+        ASSERT_TRUE(writeSettings(settings, store, "20260306"));
+        EXPECT_EQ(Values(store.values().begin() + 9, store.values().end()), written);
+    }
+}
+
 TEST(DayKey, IsZeroPaddedSoNoTwoDaysShareAKey) {
     EXPECT_EQ(dayKey(2026, 3, 6), "20260306");
     EXPECT_EQ(dayKey(2026, 12, 31), "20261231");

@@ -1,5 +1,6 @@
 // Passwords in the desktop's keyring: kept, read back, replaced and removed; and the answer when
-// there is no keyring at all. Run by with_keyring.sh on a bus and keyring of the test's own.
+// there is no keyring at all. Run by with_session_bus.sh --keyring on a bus and keyring of the
+// test's own.
 #include "platform/password_store.h"
 
 #include <QCoreApplication>

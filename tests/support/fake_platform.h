@@ -29,10 +29,12 @@ public:
     std::string working;
     std::string user;
     mutable std::vector<std::string> made;
+    std::vector<std::string> translations; // none unless a test ships some
     std::string workingFolder() const override { return working; }
     std::string userDataFolder() const override { return user; }
     void makeFolder(const std::string& folder) const override;
     bool hasPerUserDataFolder() const override { return true; }
+    std::vector<std::string> translationFolders() const override { return translations; }
 };
 
 class FakeLocale : public LocaleInfo {

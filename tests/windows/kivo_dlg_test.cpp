@@ -72,7 +72,8 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
                     "Velmik Fennaro Setup=Einrichtung",
                     "Print:=Drucken:", "Next month=Naechster Monat",
                     "Days to look ahead:=Tage voraus:", "Large reminder window=Grosses Fenster",
-                    "Days of advance warning=Tage Vorwarnung"},
+                    "Days of advance warning=Tage Vorwarnung",
+                    "Show reminders as a notification=Als Mitteilung zeigen"},
                    texts);
     auto dlg = open();
     EXPECT_EQ(dlg->windowTitle().toStdString(), "Einrichtung");
@@ -83,6 +84,8 @@ TEST_F(SetupFixture, CaptionsAndHeadingsPassThroughTheTextTable) {
               "Tage voraus:");
     EXPECT_EQ(control<QCheckBox>(*dlg, SetupControl::LargeReminder)->text().toStdString(),
               "Grosses Fenster");
+    EXPECT_EQ(control<QCheckBox>(*dlg, SetupControl::NotifyReminders)->text().toStdString(),
+              "Als Mitteilung zeigen");
     EXPECT_EQ(control<QPushButton>(*dlg, SetupControl::Print)->text().toStdString(), "Drucken:");
     EXPECT_EQ(control<QComboBox>(*dlg, SetupControl::PrintRange)->itemText(3).toStdString(),
               "Naechster Monat");
@@ -141,10 +144,12 @@ TEST_F(SetupFixture, OptionsAreLoadedFromTheSettings) {
     settings.alwaysOnTop = false;
     settings.printLarge = true;
     settings.largeReminder = false;
+    settings.notifyReminders = true;
     settings.daysAhead = 14;
     settings.pastDays = 3;
     settings.defaultIcon = 17;
     auto dlg = open();
+    EXPECT_TRUE(control<QCheckBox>(*dlg, SetupControl::NotifyReminders)->isChecked());
     EXPECT_TRUE(control<QCheckBox>(*dlg, SetupControl::OnlyOnceADay)->isChecked());
     EXPECT_FALSE(control<QCheckBox>(*dlg, SetupControl::AlwaysOnTop)->isChecked());
     EXPECT_TRUE(control<QCheckBox>(*dlg, SetupControl::PrintLarge)->isChecked());
@@ -161,6 +166,7 @@ struct ChangedOptions {
         control<QCheckBox>(dlg, SetupControl::AlwaysOnTop)->setChecked(true);
         control<QCheckBox>(dlg, SetupControl::PrintLarge)->setChecked(true);
         control<QCheckBox>(dlg, SetupControl::LargeReminder)->setChecked(true);
+        control<QCheckBox>(dlg, SetupControl::NotifyReminders)->setChecked(true);
         retype(control<QLineEdit>(dlg, SetupControl::DaysToLookAhead), "999");
         retype(control<QLineEdit>(dlg, SetupControl::PastDays), "0");
         control<QComboBox>(dlg, SetupControl::DefaultIcon)->setCurrentIndex(31);
@@ -170,6 +176,7 @@ struct ChangedOptions {
         EXPECT_TRUE(s.alwaysOnTop);
         EXPECT_TRUE(s.printLarge);
         EXPECT_TRUE(s.largeReminder);
+        EXPECT_TRUE(s.notifyReminders);
         EXPECT_EQ(s.daysAhead, 999);
         EXPECT_EQ(s.pastDays, 0);
         EXPECT_EQ(s.defaultIcon, 31);

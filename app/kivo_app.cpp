@@ -169,12 +169,15 @@ RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcom
     recordsFile_.keepSnapshot(&recordsSnapshot_);
     settings.mailPath.clear();
     listLoaded_ = false;
+    listPartial_ = false;
     if (recordsFile_.open(path) != TextReadStatus::Ok)
         return recordsFile_.outcome();
     if (anyUpcomingDue) {
         *anyUpcomingDue = kivo::anyUpcomingDue(recordsFile_, today);
         if (!*anyUpcomingDue)
             return recordsFile_.outcome(); // read through to its end
+        if (decidesOnly)
+            return recordsFile_.outcome(); // a window opens: the list is another start's
     }
     recordsFile_.rewind();
     if (commandLine_.empty() && heldBack()) {
@@ -182,9 +185,15 @@ RecordsFileOutcome CKivoApp::readThrough(const std::string& path, bool* anyUpcom
         return recordsFile_.outcome();
     }
     // A window opens and shows the list: it is read in the same pass that tells whether the file
-    // reads whole.
-    appendComputedRecords(recordsFile_, records, settings.mailPath, today);
+    // reads whole. When the reminder window opens first, the list holds what it shows and nothing
+    // else, until the setup window asks for the whole file.
     listLoaded_ = true;
+    listPartial_ = anyUpcomingDue != nullptr;
+    if (listPartial_)
+        appendShownRecords(recordsFile_, records, settings.mailPath, today, settings.pastDays,
+                           platform_.clock.currentDate());
+    else
+        appendComputedRecords(recordsFile_, records, settings.mailPath, today);
     return recordsFile_.outcome();
 }
 
@@ -275,6 +284,39 @@ void CKivoApp::loadRecordsAndTexts() {
         ComputeOccurrences(records, today);
     if (recordsOutcome_.state != RecordsFileState::Unreadable)
         loadContactRecords(records, true);
+}
+
+void CKivoApp::completeList(bool& recordsChanged) {
+    if (!listPartial_)
+        return;
+    listPartial_ = false;
+    const std::string path = dataFolder + kRecordsFileName;
+    // What the reminder window changed goes into the file first, as the end of the run would
+    // have put it there.
+    if (recordsChanged)
+        saveRecords(path);
+    // The accounts' records were read whole, and keep what the run changed of them.
+    RecordList contacts;
+    for (std::size_t i = recordsBeforeStart_; i < records.size(); ++i)
+        if (records[i].source != 0)
+            contacts.append(records[i], records.readPlace(i));
+    records.truncate(recordsBeforeStart_);
+    recordsSnapshot_ = RecordsFileSnapshot{};
+    RecordsFileReader file;
+    file.keepSnapshot(&recordsSnapshot_);
+    if (file.open(path) == TextReadStatus::Ok)
+        appendComputedRecords(file, records, settings.mailPath, today);
+    recordsOutcome_ = file.outcome();
+    if (recordsOutcome_.state == RecordsFileState::Unreadable) {
+        // It could be read at start: the run keeps away from it from now on, as from a file that
+        // could not be read then.
+        records.truncate(recordsBeforeStart_);
+        unreadableRecordsPath_ = path;
+        tellRecordsUnreadable();
+        return;
+    }
+    for (std::size_t i = 0; i < contacts.size(); ++i)
+        records.append(contacts[i], contacts.readPlace(i));
 }
 
 bool CKivoApp::anyContactDue() const {
@@ -383,14 +425,16 @@ void CKivoApp::saveRecords(const std::string& path) {
     if (missing)
         unchanged = !recordsSnapshot_.existed;
     current.close();
-    // Only a merge needs the bytes themselves.
+    // A list of some of the file's records goes into the file as a merge, which changes the
+    // records it changed and keeps every other; only a merge needs the bytes themselves.
+    const bool merges = !unchanged || listPartial_;
     std::string onDisk;
     bool goneSince = false;
-    if (!unchanged && readable && readFileBytes(path, onDisk, goneSince) != TextReadStatus::Ok)
+    if (merges && readable && readFileBytes(path, onDisk, goneSince) != TextReadStatus::Ok)
         readable = false;
     std::string error;
     bool written = false;
-    if (unchanged) {
+    if (!merges) {
         written =
             writeRecordsFile(path, records, settings.mailPath, &error, recordsOutcome_.encoding);
     } else if (readable || missing) {
@@ -402,7 +446,7 @@ void CKivoApp::saveRecords(const std::string& path) {
         const bool ours = merged.emptiedOutside;
         written = writeRecordsFile(path, merged.records, ours ? settings.mailPath : merged.mailPath,
                                    &error, ours ? recordsOutcome_.encoding : merged.encoding);
-        if (written)
+        if (written && !unchanged)
             tellMerge(path, merged, missing);
     } else {
         error = "It was changed since kivo read it and cannot be read now, so this run's "

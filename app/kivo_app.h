@@ -50,6 +50,9 @@ public:
     // Start-up up to the decision whether any window opens. Of the platform it uses only the
     // clock, the folders, the locale and the settings store, so it runs before the GUI exists.
     StartDecision start(const std::string& commandLine);
+    // For a run that only decides whether a window opens, and leaves any run with a window to
+    // another start: start() then reads the records file no further than the first due record.
+    bool decidesOnly = false;
     // The end of a run that opens no window: the settings are written, the records untouched.
     void endWithoutWindows();
     // The window loop and the end of the run, after start() decided that a window opens. Built
@@ -104,6 +107,9 @@ private:
     bool onceADayHoldsBack() const;
     std::string todayKey() const;
     void loadRecordsAndTexts();
+    // Reads the whole records file into the list that held only the reminder window's records,
+    // after saving what the run changed of those.
+    void completeList(bool& recordsChanged);
     // Shows the reminder window; returns whether the user asked for the setup window.
     bool showReminderWindow(bool& recordsChanged);
     void showSetupWindow(bool& recordsChanged);
@@ -145,6 +151,10 @@ private:
     // Whether start() read the record list already, with the records' derived values, in its pass
     // over the records file.
     bool listLoaded_ = false;
+    // The list holds only the records the reminder window may show (and the accounts' records),
+    // their places and the snapshot counted among them alone. A save merges the changes into the
+    // file, and the setup window first has the list completed.
+    bool listPartial_ = false;
     std::size_t recordsBeforeStart_ = 0;
     bool firstRun_ = false;
     RecordsFileOutcome recordsOutcome_;

@@ -84,6 +84,7 @@ bool CKivoApp::showReminderWindow(bool& recordsChanged) {
 
 void CKivoApp::showSetupWindow(bool& recordsChanged) {
     ++report_.setupWindowsShown;
+    completeList(recordsChanged);
     CKivoDlg dialog(platform_);
     dialog.records = &records;
     dialog.texts = &texts;

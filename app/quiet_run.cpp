@@ -60,6 +60,7 @@ bool endedQuietly(int argc) {
     // The run itself, which must end as it began. The application, with its hold on the data
     // folder, is gone before a run through kivoMain starts.
     CKivoApp app(quiet.platform);
+    app.decidesOnly = true;
     if (app.start("").opensWindow() || !quiet.quiet())
         return false;
     app.endWithoutWindows();

@@ -21,7 +21,7 @@ Usage:
   bench/startup_bench.py [build-dir] [records] [runs] --windowed [--baseline OTHER-KIVO]
       The log-on run that opens the reminder window: 0.5 % of the records are due today. Runs
       under an Xvfb of its own and times each start until its window is mapped on the display,
-      then ends it; the processor time is what the program used up to then. bare_dialog takes
+      then ends it; the processor time and peak memory are the program's up to then. bare_dialog takes
       turns with it: a Qt program that reads the same file's lines and shows one small dialog.
       With --baseline, another kivo binary (an older build) takes turns too, on the same files.
       The display is :54, or $KIVO_BENCH_DISPLAY.
@@ -299,8 +299,16 @@ def windowed(build, count, runs, baseline, display, small_writes):
             env = scratch_env(scratch)
             env.pop("QT_QPA_PLATFORM")
             env["DISPLAY"] = display
-            make_records(os.path.join(scratch, "kivos.ini"), count, datetime.date.today(),
-                         due_every=200, small_writes=small_writes)
+            # Written by a child of its own: the memory that making a large file takes would
+            # stay this process's, and each program started from it would start with that much
+            # in its peak.
+            maker = os.fork()
+            if maker == 0:
+                make_records(os.path.join(scratch, "kivos.ini"), count, datetime.date.today(),
+                             due_every=200, small_writes=small_writes)
+                os._exit(0)
+            if os.waitstatus_to_exitcode(os.waitpid(maker, 0)[1]) != 0:
+                raise RuntimeError("the records file could not be written")
             times = {name: [] for name, _ in programs}
             for turn in range(runs + 1):
                 for name, program in programs:
@@ -314,12 +322,13 @@ def windowed(build, count, runs, baseline, display, small_writes):
                     _, _, usage = os.wait4(process.pid, 0)
                     process.returncode = -9
                     if turn > 0:  # the first turn warms the caches
-                        times[name].append((wall, usage.ru_utime + usage.ru_stime))
-        medians = {name: (statistics.median(t[0] for t in times[name]),
-                          statistics.median(t[1] for t in times[name])) for name, _ in programs}
+                        times[name].append((wall, usage.ru_utime + usage.ru_stime,
+                                            usage.ru_maxrss))
+        medians = {name: [statistics.median(t[i] for t in times[name]) for i in (0, 1, 2)]
+                   for name, _ in programs}
         for name, _ in programs:
-            print("%-11s to its window: median wall %.1f ms  processor %.1f ms" % (
-                name, medians[name][0] * 1000, medians[name][1] * 1000))
+            print("%-11s to its window: median wall %.1f ms  processor %.1f ms  peak %.1f MiB" % (
+                name, medians[name][0] * 1000, medians[name][1] * 1000, medians[name][2] / 1024))
         for other in ["bare dialog"] + (["baseline"] if baseline else []):
             print("kivo / %s: wall %.2f, processor %.2f (records: %d, 0.5 %% due, runs: %d)" % (
                 other, medians["kivo"][0] / medians[other][0],

@@ -35,6 +35,21 @@ bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {
 
 void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
                                    const std::function<void(PersonRecord&)>& each) {
+    appendMatching(records, mailPath, [&each](PersonRecord& record) {
+        if (each)
+            each(record);
+        return true;
+    }, true);
+}
+
+void RecordsFileReader::appendKept(RecordList& records, std::string& mailPath,
+                                   const std::function<bool(PersonRecord&)>& keep) {
+    appendMatching(records, mailPath, keep, false);
+}
+
+void RecordsFileReader::appendMatching(RecordList& records, std::string& mailPath,
+                                       const std::function<bool(PersonRecord&)>& keep,
+                                       bool keepsAll) {
     // The encoding is a property of the whole file, known only once it was read to its end. Texts
     // are taken as UTF-8 until then, which nearly every file is; one that turns out otherwise is
     // read a second time.
@@ -44,13 +59,16 @@ void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
     auto appendEach = [&] {
         if (snapshot_)
             snapshot_->records.clear();
+        std::int32_t kept = 0;
+        // A record that is not kept leaves its place to the next one.
         auto record = std::make_unique<PersonRecord>();
         while (next(*record, mailPath)) {
+            if (!keep(*record))
+                continue;
             if (snapshot_)
                 snapshot_->records.push_back(storedFieldsHash(*record));
-            if (each)
-                each(*record);
-            records.append(std::move(record), recordsGiven_ - 1);
+            records.append(std::move(record), keepsAll ? recordsGiven_ - 1 : kept);
+            ++kept;
             record = std::make_unique<PersonRecord>();
         }
         if (snapshot_) {

@@ -62,6 +62,12 @@ public:
     // Each record appended carries its place among the file's records (RecordList::readPlace).
     void appendRest(RecordList& records, std::string& mailPath,
                     const std::function<void(PersonRecord&)>& each = {});
+    // Appends only the records from here to the end that `keep` accepts (it may fill in their
+    // derived values); the others are read one over another and never kept. The snapshot then
+    // holds the kept records alone, and each kept record's place is its index among them: a save
+    // merges what was changed of them into the file as it is then (see records_merge.h).
+    void appendKept(RecordList& records, std::string& mailPath,
+                    const std::function<bool(PersonRecord&)>& keep);
     // What a save beside other writers needs of the file as appendRest read it to its end: the
     // hash of its bytes and of each record's stored fields (see records_merge.h).
     void keepSnapshot(RecordsFileSnapshot* snapshot) { snapshot_ = snapshot; }
@@ -91,6 +97,9 @@ public:
     void close() { lines_.close(); }
 
 private:
+    void appendMatching(RecordList& records, std::string& mailPath,
+                        const std::function<bool(PersonRecord&)>& keep, bool keepsAll);
+
     TextFileLines lines_;
     bool atStart_ = true;
     std::int32_t recordsGiven_ = 0; // record lines given by next() since the start of the file

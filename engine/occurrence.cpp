@@ -178,6 +178,23 @@ void appendComputedRecords(RecordsFileReader& file, RecordList& records, std::st
                     [&occurrences](PersonRecord& record) { occurrences.fillAll(record); });
 }
 
+void appendShownRecords(RecordsFileReader& file, RecordList& records, std::string& mailPath,
+                        Date today, int pastDays, Date now) {
+    // The (month, day) of each of the past days the selection looks back on.
+    std::array<std::array<bool, 31>, 12> pastDay{};
+    const sys_days from{now};
+    for (int k = 1; k <= std::min(pastDays, kMaxPastDays); ++k) {
+        const Date date{from - days{k}};
+        pastDay[monthOf(date) - 1][dayOf(date) - 1] = true;
+    }
+    NextOccurrences occurrences(today);
+    file.appendKept(records, mailPath, [&](PersonRecord& record) {
+        occurrences.fillAll(record);
+        return isUpcomingDue(record) ||
+               (isEligible(record) && pastDay[record.month - 1][record.day - 1]);
+    });
+}
+
 bool anyUpcomingDue(RecordsFileReader& file, Date today) {
     RecordLineDueTest test(today);
     const NearestDays nearest = test.nearestDays();

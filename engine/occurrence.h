@@ -47,6 +47,11 @@ void ComputeOccurrences(RecordList& records, Date today);
 // computes the derived values of each as ComputeOccurrences does, while it is read.
 void appendComputedRecords(RecordsFileReader& file, RecordList& records, std::string& mailPath,
                            Date today);
+// Appends, computed, only the rest of the file's records that SelectDue may select with the same
+// `pastDays` and `now`: what the reminder window needs of a file too large to hold whole twice.
+// See RecordsFileReader::appendKept for their places and the snapshot.
+void appendShownRecords(RecordsFileReader& file, RecordList& records, std::string& mailPath,
+                        Date today, int pastDays, Date now);
 
 // True when the date's (month, day) comes earlier in the year than today's; years are ignored.
 bool IsBeforeToday(Date date, Date today);

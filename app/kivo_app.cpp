@@ -289,12 +289,12 @@ void CKivoApp::loadRecordsAndTexts() {
 void CKivoApp::completeList(bool& recordsChanged) {
     if (!listPartial_)
         return;
-    listPartial_ = false;
     const std::string path = dataFolder + kRecordsFileName;
-    // What the reminder window changed goes into the file first, as the end of the run would
-    // have put it there.
+    // What the reminder window changed goes into the file first, merged as the end of the run
+    // would have put it there.
     if (recordsChanged)
         saveRecords(path);
+    listPartial_ = false;
     // The accounts' records were read whole, and keep what the run changed of them.
     RecordList contacts;
     for (std::size_t i = recordsBeforeStart_; i < records.size(); ++i)

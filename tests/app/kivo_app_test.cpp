@@ -178,6 +178,53 @@ TEST_F(DailyRun, SilencedRecordIsSavedAtTheEnd) {
     EXPECT_EQ(reread[1].skipYear, -1);
 }
 
+// Names of the records in the setup window's list, top to bottom.
+std::vector<std::string> listedNames(CKivoDlg& setup) {
+    std::vector<std::string> names;
+    for (int row = 0; row < setup.listCtrl()->GetItemCount(); ++row)
+        names.push_back(setup.listCtrl()->GetItemText(row, 0).toStdString());
+    return names;
+}
+
+// The reminder window's run holds only what the window may show; the setup window, opened from it,
+// lists the whole file with the reminder window's change on it, and the save loses nothing.
+TEST_F(DailyRun, ReminderWindowHoldsItsOwnRecordsAndTheSetupWindowTheWholeFile) {
+    fake.store.setValue("past", "3");
+    writeRecords(kRecordsWithOneDue + "Two days ago,05061990,0,-1,0,0,0,,0,1,\r\n" +
+                 "Not shown,05061991,0,-1,0,0,1,,0,1,\r\n");
+    CKivoApp app(fake.platform);
+    std::vector<std::string> heldByReminder;
+    ScriptedUser user;
+    user.then([&](QWidget* w) {
+        for (const PersonRecord& r : app.records)
+            heldByReminder.push_back(r.name);
+        auto* dlg = static_cast<CReminderDlg*>(w);
+        ASSERT_EQ(dlg->listCtrl()->topLevelItemCount(), 2);
+        dlg->runRecordCommand(CReminderDlg::ID_DONT_REMIND, dlg->listCtrl()->topLevelItem(1));
+        clickButton(w, ReminderControl::Setup);
+    });
+    user.then([&](QWidget* w) {
+        auto& setup = *static_cast<CKivoDlg*>(w);
+        EXPECT_EQ(listedNames(setup),
+                  (std::vector<std::string>{"Anna", "Far away", "Not shown", "Two days ago"}));
+        EXPECT_EQ(app.records[0].skipYear, 2026);
+        clickButton(w, SetupControl::Close);
+    });
+    app.InitInstance("");
+    // Back from the setup window, only a past day is left to remind of: no window comes back.
+    EXPECT_EQ(user.windowsSeen(), (std::vector<std::string>{kReminderTitle, kSetupTitle}));
+    EXPECT_EQ(heldByReminder, (std::vector<std::string>{"Anna", "Two days ago"}));
+    EXPECT_EQ(app.lastRun().recordsMerged, 0);
+    EXPECT_TRUE(fake.messages.warnings.empty());
+    RecordList reread;
+    std::string mailPath;
+    ASSERT_TRUE(readRecordsFile(recordsPath(), reread, mailPath));
+    ASSERT_EQ(reread.size(), 4u);
+    EXPECT_EQ(reread[0].skipYear, 2026);
+    EXPECT_EQ(reread[2].name, "Two days ago");
+    EXPECT_EQ(reread[3].infoOnly, true);
+}
+
 TEST_F(DailyRun, RecordsThatCannotBeSavedAreReportedAndTheOldFileKept) {
     writeRecords(kRecordsWithOneDue);
     ScriptedUser user;
@@ -315,14 +362,6 @@ TEST_F(DailyRun, ChangesMadeOutsideWhileAWindowIsOpenAreKeptAtTheSave) {
     EXPECT_TRUE(third.lastRun().recordsBackupMade);
     EXPECT_EQ(test::readFileBytes(recordsPath() + ".bak"), withHiddenText);
     EXPECT_EQ(test::readFileBytes(recordsPath()).find("Hidden"), std::string::npos);
-}
-
-// Names of the records in the setup window's list, top to bottom.
-std::vector<std::string> listedNames(CKivoDlg& setup) {
-    std::vector<std::string> names;
-    for (int row = 0; row < setup.listCtrl()->GetItemCount(); ++row)
-        names.push_back(setup.listCtrl()->GetItemText(row, 0).toStdString());
-    return names;
 }
 
 TEST_F(DailyRun, SetupWindowFollowsTheRecordsFileUntilRecordsAreChangedInIt) {

@@ -33,22 +33,8 @@ bool RecordsFileReader::findDue(const NearestDays& nearest, DueLineTest& test) {
     return findDueLine(lines_, nearest, test);
 }
 
-void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
-                                   const std::function<void(PersonRecord&)>& each) {
-    appendMatching(records, mailPath, [&each](PersonRecord& record) {
-        if (each)
-            each(record);
-        return true;
-    }, true);
-}
-
-void RecordsFileReader::appendKept(RecordList& records, std::string& mailPath,
-                                   const std::function<bool(PersonRecord&)>& keep) {
-    appendMatching(records, mailPath, keep, false);
-}
-
-void RecordsFileReader::appendMatching(RecordList& records, std::string& mailPath,
-                                       const std::function<bool(PersonRecord&)>& keep,
+template <typename Keep>
+void RecordsFileReader::appendMatching(RecordList& records, std::string& mailPath, const Keep& keep,
                                        bool keepsAll) {
     // The encoding is a property of the whole file, known only once it was read to its end. Texts
     // are taken as UTF-8 until then, which nearly every file is; one that turns out otherwise is
@@ -82,6 +68,27 @@ void RecordsFileReader::appendMatching(RecordList& records, std::string& mailPat
         mailPath = mailBefore;
         appendEach();
     }
+}
+
+void RecordsFileReader::appendRest(RecordList& records, std::string& mailPath,
+                                   const std::function<void(PersonRecord&)>& each) {
+    if (!each) {
+        appendMatching(
+            records, mailPath, [](PersonRecord&) { return true; }, true);
+        return;
+    }
+    appendMatching(
+        records, mailPath,
+        [&each](PersonRecord& record) {
+            each(record);
+            return true;
+        },
+        true);
+}
+
+void RecordsFileReader::appendKept(RecordList& records, std::string& mailPath,
+                                   const std::function<bool(PersonRecord&)>& keep) {
+    appendMatching(records, mailPath, keep, false);
 }
 
 RecordsFileOutcome RecordsFileReader::outcome() const {

@@ -97,8 +97,11 @@ public:
     void close() { lines_.close(); }
 
 private:
-    void appendMatching(RecordList& records, std::string& mailPath,
-                        const std::function<bool(PersonRecord&)>& keep, bool keepsAll);
+    // Appends the records `keep` accepts; their places count every record when `keepsAll`, else
+    // the kept ones alone.
+    template <typename Keep>
+    void appendMatching(RecordList& records, std::string& mailPath, const Keep& keep,
+                        bool keepsAll);
 
     TextFileLines lines_;
     bool atStart_ = true;

@@ -7,8 +7,10 @@
 #include "platform/dialog_builder.h"
 #include "resources/icons.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -42,8 +44,9 @@ CReminderDlg::CReminderDlg(Platform& platform, RandomSource& random)
             listCtrl_->setCurrentItem(line);
         ShowRecordMenu();
     });
-    chooseFromMenu = [](QMenu& menu) {
-        const QAction* chosen = menu.exec(QCursor::pos());
+    listCtrl_->installEventFilter(this);
+    chooseFromMenu = [](QMenu& menu, const QPoint& at) {
+        const QAction* chosen = menu.exec(at);
         return chosen ? chosen->data().toInt() : 0;
     };
 }
@@ -148,11 +151,37 @@ CReminderDlg::recordMenuEntries(const PersonRecord& record) const {
     return entries;
 }
 
-void CReminderDlg::ShowRecordMenu() {
+// Shift+F10 and the Menu key in the list open the line menu at the selected line, as in the setup
+// window's list.
+bool CReminderDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == listCtrl_) {
+        bool menuKey =
+            event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+            menuKey = (key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+                      (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+        }
+        if (menuKey) {
+            ShowRecordMenu(true);
+            return true;
+        }
+    }
+    return KivoDialog::eventFilter(watched, event);
+}
+
+void CReminderDlg::ShowRecordMenu(bool fromKeyboard) {
     const QList<QTreeWidgetItem*> selected = listCtrl_->selectedItems();
     if (selected.isEmpty())
         return;
     QTreeWidgetItem* line = selected.first();
+    listCtrl_->scrollToItem(line);
+    const QRect shown = listCtrl_->visualItemRect(line);
+    const QPoint at =
+        fromKeyboard ? listCtrl_->viewport()->mapToGlobal(QPoint(shown.left(), shown.center().y()))
+                     : QCursor::pos();
     QMenu menu(this);
     menu.setFont(font()); // a menu is a window of its own and takes no font from its owner
     for (const auto& [id, label] : recordMenuEntries(*recordOf(line))) {
@@ -165,7 +194,7 @@ void CReminderDlg::ShowRecordMenu() {
             menu.addAction(toQtShown(label).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setData(id);
     }
-    const int command = chooseFromMenu(menu);
+    const int command = chooseFromMenu(menu, at);
     runRecordCommand(command, line);
 }
 

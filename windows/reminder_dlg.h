@@ -40,20 +40,23 @@ public:
     // The window showed reminders: something upcoming was due, so it did not end unseen.
     bool reminded = false;
 
-    // Chooses a command from the line menu; by default the menu is shown at the mouse cursor.
-    // Tests replace it. Returns the chosen command id, or 0.
-    std::function<int(QMenu&)> chooseFromMenu;
+    // Chooses a command from the line menu, shown at `at` (global); tests replace it. Returns
+    // the chosen command id, or 0.
+    std::function<int(QMenu&, const QPoint& at)> chooseFromMenu;
 
     QTreeWidget* listCtrl() const { return listCtrl_; }
     // The line menu's entries for a record, as (command id, text); id 0 is the separator.
     std::vector<std::pair<int, std::string>> recordMenuEntries(const PersonRecord& record) const;
     // Runs a command of the line menu on a line.
     void runRecordCommand(int command, QTreeWidgetItem* line);
-    void ShowRecordMenu();
+    // The menu of the selected line: at the mouse cursor, or from the keyboard (Shift+F10, the
+    // Menu key) at the line itself.
+    void ShowRecordMenu(bool fromKeyboard = false);
     void OnSetup();
 
 protected:
     bool OnInitDialog() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::string text(const char* builtIn) const;

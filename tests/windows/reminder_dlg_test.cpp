@@ -189,7 +189,7 @@ TEST_F(ReminderFixture, ShowRecordMenuOffersTheEntriesAndRunsTheChoice) {
     auto dlg = open();
     ASSERT_TRUE(dlg->initialize());
     QStringList offered;
-    dlg->chooseFromMenu = [&](QMenu& menu) {
+    dlg->chooseFromMenu = [&](QMenu& menu, const QPoint&) {
         for (QAction* a : menu.actions())
             offered << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return CReminderDlg::ID_DONT_REMIND;
@@ -203,6 +203,31 @@ TEST_F(ReminderFixture, ShowRecordMenuOffersTheEntriesAndRunsTheChoice) {
     EXPECT_EQ(bob.skipYear, 2026);
     EXPECT_EQ(dlg->listCtrl()->topLevelItemCount(), 0);
     EXPECT_TRUE(dlg->modified);
+}
+
+// From the keyboard alone: Shift+F10 and the Menu key open the selected line's menu at that line;
+// F10 alone does not.
+TEST_F(ReminderFixture, MenuKeyAndShiftF10OpenTheMenuAtTheSelectedLine) {
+    add(record("Anna", 12, 6, 1996));
+    add(record("Bob", 13, 6, 1996));
+    auto dlg = open();
+    ASSERT_TRUE(dlg->initialize());
+    test::showActive(*dlg);
+    std::vector<QPoint> shownAt;
+    dlg->chooseFromMenu = [&](QMenu&, const QPoint& at) {
+        shownAt.push_back(at);
+        return 0;
+    };
+    QTreeWidget* list = dlg->listCtrl();
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(1));
+    const QRect line = list->visualItemRect(list->topLevelItem(1));
+    const QPoint expected = list->viewport()->mapToGlobal(QPoint(line.left(), line.center().y()));
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Menu, Qt::NoModifier}, {Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_F10, {}}};
+    for (const auto& [key, modifiers] : keys)
+        test::press(key, modifiers);
+    EXPECT_EQ(shownAt, (std::vector<QPoint>{expected, expected}));
 }
 
 TEST_F(ReminderFixture, SilencingAPastLineSkipsThatOccurrenceNotNextYears) {

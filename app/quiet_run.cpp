@@ -10,7 +10,8 @@ namespace kivo {
 
 namespace {
 
-// The platform of a quiet run: everything read without Qt, and nothing ever written or shown.
+// The platform of a quiet run: everything read without Qt, nothing shown, and nothing written but
+// the settings' changed values in their places (ReadOnlySettingsStore::writeChanged).
 struct QuietPlatform {
     PlainClock clock;
     PlainFolders folders;
@@ -42,9 +43,9 @@ bool endedQuietly(int argc) {
     QuietPlatform quiet(*working, *xdg);
     if (!quiet.quiet())
         return false;
-    // Every run ends by writing its settings back with "lastrun" set to its day. Unless they read
-    // back as exactly that, the run writes (the first run of a day does): known before any record
-    // is read.
+    // Every run ends by writing its settings back with "lastrun" set to its day. The first run of
+    // a day changes it, which is written here as QSettings would write it; any other write is left
+    // to QSettings, which is known before any record is read.
     const Date today = quiet.clock.currentDate();
     const std::string todayKey = dayKey(yearOf(today), monthOf(today), dayOf(today));
     AppSettings stored;
@@ -64,7 +65,7 @@ bool endedQuietly(int argc) {
     if (app.start("").opensWindow() || !quiet.quiet())
         return false;
     app.endWithoutWindows();
-    return quiet.quiet();
+    return quiet.quiet() && quiet.store.writeChanged();
 }
 
 } // namespace kivo

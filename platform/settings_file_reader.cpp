@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +85,24 @@ FileRead readSmallFile(const std::string& path, std::string& bytes) {
     return result;
 }
 
+// Whether the file's lines are laid out as QSettings writes them: "[General]" first, one empty
+// line before each other group and none elsewhere, a line end after the last line. QSettings
+// rewrites any other layout, so that replacing a value in it would leave a file QSettings would
+// not have written.
+bool laidOutAsQSettingsWrites(std::string_view bytes) {
+    if (bytes.substr(0, 10) != "[General]\n" || bytes.back() != '\n')
+        return false;
+    for (std::size_t at = bytes.find("\n\n"); at != std::string_view::npos;
+         at = bytes.find("\n\n", at + 1))
+        if (at + 2 >= bytes.size() || bytes[at + 2] != '[')
+            return false;
+    for (std::size_t at = bytes.find("\n["); at != std::string_view::npos;
+         at = bytes.find("\n[", at + 1))
+        if (at == 0 || bytes[at - 1] != '\n')
+            return false;
+    return true;
+}
+
 } // namespace
 
 const std::optional<std::string>* SettingsFileContent::find(std::string_view key) const {
@@ -136,6 +156,74 @@ std::optional<SettingsFileContent> parseSettingsFile(std::string_view bytes) {
     return content;
 }
 
+std::optional<std::string>
+withTopLevelValues(std::string_view bytes,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+    const std::optional<SettingsFileContent> content = parseSettingsFile(bytes);
+    if (!content || !laidOutAsQSettingsWrites(bytes))
+        return std::nullopt;
+    std::string result(bytes);
+    for (const auto& [key, value] : values) {
+        const std::optional<std::string>* old = content->find(key);
+        if (!old || !old->has_value() || !allOf(value, isPlainValueChar))
+            return std::nullopt;
+        // The key's one top-level line: before any group or in "[General]".
+        bool topLevel = true;
+        std::size_t start = 0;
+        std::size_t found = std::string::npos;
+        while (start < result.size() && found == std::string::npos) {
+            const std::size_t end = std::min(result.find('\n', start), result.size());
+            const std::string_view line = std::string_view(result).substr(start, end - start);
+            if (!line.empty() && line.front() == '[')
+                topLevel = line == "[General]";
+            else if (topLevel && line.size() > key.size() && line.substr(0, key.size()) == key &&
+                     line[key.size()] == '=')
+                found = start + key.size() + 1;
+            start = end + 1;
+        }
+        if (found == std::string::npos)
+            return std::nullopt;
+        result.replace(found, (*old)->size(), value);
+    }
+    return result;
+}
+
+bool replaceSettingsFile(const std::string& path, std::string_view expected,
+                         std::string_view bytes) {
+    // QLockFile's file, with what it writes into it: the process, the application and the host.
+    const std::string lockPath = path + ".lock";
+    const int lock = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (lock < 0)
+        return false;
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::string owner = std::to_string(::getpid()) + "\nkivo\n" + host + "\n";
+    bool ok = ::write(lock, owner.data(), owner.size()) == static_cast<ssize_t>(owner.size());
+    ::close(lock);
+    std::string now;
+    struct stat info {};
+    ok = ok && readSmallFile(path, now) == FileRead::Read && now == expected &&
+         ::stat(path.c_str(), &info) == 0;
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ok ? ::mkostemp(temporary.data(), O_CLOEXEC) : -1;
+    if (fd >= 0) {
+        std::size_t done = 0;
+        ssize_t n = 0;
+        while (done < bytes.size() &&
+               (n = ::write(fd, bytes.data() + done, bytes.size() - done)) > 0)
+            done += static_cast<std::size_t>(n);
+        ok =
+            done == bytes.size() && ::fchmod(fd, info.st_mode & 07777) == 0 && ::fdatasync(fd) == 0;
+        ok = ::close(fd) == 0 && ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+        if (!ok)
+            ::unlink(temporary.c_str());
+    } else {
+        ok = false;
+    }
+    ::unlink(lockPath.c_str());
+    return ok;
+}
+
 std::vector<std::string> settingsFilePaths(const std::string& userFolder,
                                            const std::vector<std::string>& systemFolders,
                                            const std::string& organization,
@@ -159,6 +247,10 @@ ReadOnlySettingsStore::ReadOnlySettingsStore(const std::vector<std::string>& pat
         std::optional<SettingsFileContent> content;
         if (read == FileRead::Read)
             content = parseSettingsFile(bytes);
+        if (i == 0) {
+            firstPath_ = paths[0];
+            firstFileBytes_ = bytes;
+        }
         if (!content) {
             certain_ = false;
             break;
@@ -191,10 +283,31 @@ bool ReadOnlySettingsStore::createKey() {
 }
 
 bool ReadOnlySettingsStore::writeValue(const std::string& name, const std::string& text) {
-    if (readValue(name) == text)
+    const auto same = [&name](const auto& entry) { return entry.first == name; };
+    const auto it = std::find_if(changed_.begin(), changed_.end(), same);
+    if (readValue(name) == text) {
+        if (it != changed_.end())
+            changed_.erase(it); // changed back
         return true;
-    wouldWrite_ = true;
-    return false;
+    }
+    if (it != changed_.end())
+        it->second = text;
+    else
+        changed_.emplace_back(name, text);
+    // Only a value already in the user's own file can be written there in its place.
+    if (!firstFileExists_ || files_.empty() || !files_.front().find(name) ||
+        !withTopLevelValues(firstFileBytes_, changed_))
+        wouldWrite_ = true;
+    return !wouldWrite_;
+}
+
+bool ReadOnlySettingsStore::writeChanged() {
+    if (changed_.empty())
+        return true;
+    if (wouldWrite_ || !certain_)
+        return false;
+    const std::optional<std::string> bytes = withTopLevelValues(firstFileBytes_, changed_);
+    return bytes && replaceSettingsFile(firstPath_, firstFileBytes_, *bytes);
 }
 
 } // namespace kivo

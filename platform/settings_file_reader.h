@@ -30,6 +30,20 @@ struct SettingsFileContent {
 // a top-level key twice.
 std::optional<SettingsFileContent> parseSettingsFile(std::string_view bytes);
 
+// `bytes` with the values of top-level keys replaced, as QSettings writes a file it wrote before
+// when only those values changed: each key's line keeps its place. Nothing when a key is not in
+// the file's top level or a value (old or new) is of a form QSettings would write otherwise.
+std::optional<std::string>
+withTopLevelValues(std::string_view bytes,
+                   const std::vector<std::pair<std::string, std::string>>& values);
+
+// Puts `bytes` in place of the settings file at `path` as QSettings does: under its lock file
+// ("<path>.lock", never waited for), through a temporary file with the old file's permissions
+// that is renamed over it. Only when the file still holds `expected`; false, with the file
+// untouched, otherwise or on any failure.
+bool replaceSettingsFile(const std::string& path, std::string_view expected,
+                         std::string_view bytes);
+
 // The files QSettings reads for `organization` and `application` in its native format, in the
 // order in which a key is looked for: the user's application and organisation files under
 // `userFolder` (XDG_CONFIG_HOME), then the application files and the organisation files under
@@ -49,8 +63,12 @@ public:
 
     // False once a file or a value asked for could not be read with certainty.
     bool certain() const { return certain_; }
-    // Whether something was to be written, which this store never does.
+    // Whether something was to be written that writeChanged() cannot write as QSettings would.
     bool wouldWrite() const { return wouldWrite_; }
+    // Writes the values changed in the user's application file, where they already are, as
+    // QSettings would; true when there was nothing to write. False when it could not, or when
+    // the file changed since it was read: nothing is written then.
+    bool writeChanged();
 
     bool keyExists() const override;
     std::optional<std::string> readValue(const std::string& name) const override;
@@ -63,6 +81,10 @@ public:
 
 private:
     std::vector<SettingsFileContent> files_;
+    std::string firstPath_;
+    std::string firstFileBytes_;
+    // Values to write, by name, in the order first changed.
+    std::vector<std::pair<std::string, std::string>> changed_;
     bool firstFileExists_ = false;
     mutable bool certain_ = true;
     bool wouldWrite_ = false;

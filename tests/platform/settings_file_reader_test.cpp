@@ -107,6 +107,84 @@ struct Variable {
     ~Variable() { old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name); }
 };
 
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
+// A changed value is written in place exactly as QSettings writes the same change, or not at all.
+TEST(SettingsFileReader, WritesAChangedValueAsQSettingsDoesOrNotAtAll) {
+    QTemporaryDir folder;
+    const QString kivoFile = folder.filePath("kivo.conf");
+    {
+        QSettings qt(kivoFile, QSettings::IniFormat);
+        for (const char* name : kNames)
+            qt.setValue(name, name == std::string("lastrun") ? "20261208" : "1");
+        qt.setValue("accounts/1/server", "http://127.0.0.1:5232/dav/");
+        qt.setValue("sortcolumn", "-3");
+    }
+    const QByteArray written = readAll(kivoFile);
+    struct Case {
+        const char* what;
+        QByteArray before;
+        const char* key;
+        const char* value;
+        bool writes;
+    };
+    const Case cases[] = {
+        {"kivo's own file, a new day", written, "lastrun", "20261209", true},
+        {"a value at the end", written, "sortcolumn", "2", true},
+        {"a group written by hand", "[General]\nlastrun=1\n\n[a]\nn=1\n", "lastrun", "2", true},
+        // QSettings lays these out anew: [General] first, one empty line before each group.
+        {"groups first", "[accounts]\nn=1\n\n[General]\ndays=4\nlastrun=20200101\n", "lastrun",
+         "20261209", false},
+        {"no group line", "days=4\nlastrun=20200101\n", "lastrun", "20261209", false},
+        {"no empty line before a group", "[General]\nlastrun=1\n[a]\nn=1\n", "lastrun", "2", false},
+        {"an empty line of its own", "[General]\n\nlastrun=1\n", "lastrun", "2", false},
+        {"a key not in the file", written, "notify", "1", false},
+        {"only in a group", "[accounts]\nlastrun=1\n", "lastrun", "2", false},
+        {"a value QSettings quotes", written, "lastrun", "a b", false},
+        {"an old value QSettings reads otherwise", "lastrun=\"1\"\n", "lastrun", "2", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString ours = folder.filePath("ours.conf");
+        const QString theirs = folder.filePath("theirs.conf");
+        for (const QString& path : {ours, theirs}) {
+            QFile::remove(path);
+            writeFile(path, c.before);
+        }
+        QFile::setPermissions(ours, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const QFileDevice::Permissions permissions = QFile::permissions(ours);
+        {
+            QSettings qt(theirs, QSettings::IniFormat);
+            qt.setValue(c.key, c.value);
+        }
+        ReadOnlySettingsStore store({ours.toStdString()});
+        store.writeValue(c.key, c.value);
+        EXPECT_EQ(store.writeChanged(), c.writes);
+        EXPECT_EQ(readAll(ours), c.writes ? readAll(theirs) : c.before);
+        EXPECT_EQ(QFile::permissions(ours), permissions);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3) << "no lock or temporary";
+    }
+
+    // Another writer holds QSettings' lock, or wrote the file since it was read: nothing is
+    // written.
+    const QString ours = folder.filePath("ours.conf");
+    for (const bool locked : {true, false}) {
+        writeFile(ours, written);
+        ReadOnlySettingsStore store({ours.toStdString()});
+        store.writeValue("lastrun", "20261209");
+        if (locked)
+            writeFile(ours + ".lock", "1\nother\nhost\n");
+        else
+            writeFile(ours, written + "notify=1\n");
+        EXPECT_FALSE(store.writeChanged());
+        EXPECT_EQ(readAll(ours), locked ? written : written + "notify=1\n");
+        QFile::remove(ours + ".lock");
+    }
+}
+
 TEST(SettingsFileReader, FindsTheFoldersQStandardPathsFindsOrRefuses) {
     using Paths = QStandardPaths;
     // HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CONFIG_DIRS, "-" for one that is not set.

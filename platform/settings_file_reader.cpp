@@ -190,7 +190,8 @@ withTopLevelValues(std::string_view bytes,
 
 bool replaceSettingsFile(const std::string& path, std::string_view expected,
                          std::string_view bytes) {
-    // QLockFile's file, with what it writes into it: the process, the application and the host.
+    // QSettings' lock file. The process, the application and the host in it let a QLockFile that
+    // finds it tell whether its owner still runs.
     const std::string lockPath = path + ".lock";
     const int lock = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (lock < 0)
